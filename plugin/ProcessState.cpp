@@ -1,0 +1,3 @@
+#include "plugin/ProcessState.h"
+
+ProcessState gProcess;

@@ -1,0 +1,17 @@
+// Process-wide state of the plug-in (besides the task slot table). Touched
+// only on the host's user-interface thread, except pluginInstance, which the
+// entry point writes at process attach.
+#pragma once
+
+#include <windows.h>
+
+struct SkinEngine;
+
+struct ProcessState {
+    HINSTANCE pluginInstance;  // Ravlix.dll itself
+    LONG restoredFlag;         // 1 once the unfinished tasks were restored and the window shown
+    SkinEngine *skinEngine;    // lives from the first InitDownload to ReleaseDownload
+    HMODULE resourceModule;    // strings, menu, dialogs and bitmap come from here
+};
+
+extern ProcessState gProcess;

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on a Debian machine, if missing.
+# Runs as root (or through sudo when available); does nothing when all is there.
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+have cmake || need+=(cmake)
+have make || need+=(make)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+have Xvfb || need+=(xvfb)
+have xdpyinfo || need+=(x11-utils)
+have nginx || need+=(nginx)
+have import || need+=(imagemagick)
+have python3 || need+=(python3)
+have curl || need+=(curl)
+have aria2c || need+=(aria2)
+have sha256sum || need+=(coreutils)
+if ! have wine || ! dpkg -s wine32:i386 >/dev/null 2>&1; then
+  need+=(wine wine32:i386)
+fi
+
+[ ${#need[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${need[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q "${need[@]}" >/dev/null

@@ -1,0 +1,42 @@
+# Sourced by the project's scripts: what a run under Wine needs around it.
+# Starts a virtual display when none is set and keeps one wineserver alive
+# for the whole run, so that each Windows process starts in a fraction of a
+# second. Everything started here is stopped on exit.
+# Needs RAVLIX_WINEPREFIX; sources wine-env.sh.
+. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+session_pids=()
+
+stop_session() {
+  wineserver -k >/dev/null 2>&1 || true
+  for pid in "${session_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
+
+start_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    return
+  fi
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  session_pids+=($!)
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && return
+    sleep 0.1
+  done
+  echo "Xvfb did not start on $DISPLAY" >&2
+  return 1
+}
+
+start_session() {
+  trap stop_session EXIT
+  start_display
+  ensure_wine_prefix
+  wineserver -p >/dev/null 2>&1
+  # The first Windows process starts Wine's background services, which keep
+  # the standard handles they inherit: let them inherit nothing a test reads.
+  wineboot >/dev/null 2>&1 </dev/null || true
+}

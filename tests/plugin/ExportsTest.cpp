@@ -1,0 +1,102 @@
+// The six exports as a host reaches them: through LoadLibrary of the built
+// Ravlix.dll, by their plain names.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "Ravlix.h"
+
+namespace {
+
+struct Exports {
+    HMODULE module = nullptr;
+    decltype(&CreateDownload) create = nullptr;
+    decltype(&ReleaseDownload) release = nullptr;
+    decltype(&InitDownload) init = nullptr;
+    decltype(&StartDownload) start = nullptr;
+    decltype(&ToNextFace) nextFace = nullptr;
+    decltype(&ChangeSkin) changeSkin = nullptr;
+};
+
+class ExportsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        api.module = LoadLibraryA("Ravlix.dll");
+        ASSERT_NE(nullptr, api.module) << GetLastError();
+        Resolve(api.create, "CreateDownload");
+        Resolve(api.release, "ReleaseDownload");
+        Resolve(api.init, "InitDownload");
+        Resolve(api.start, "StartDownload");
+        Resolve(api.nextFace, "ToNextFace");
+        Resolve(api.changeSkin, "ChangeSkin");
+    }
+
+    void TearDown() override
+    {
+        if (api.module)
+            FreeLibrary(api.module);
+    }
+
+    template <typename Function>
+    void Resolve(Function &function, const char *name)
+    {
+        function = reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(api.module, name)));
+        ASSERT_NE(nullptr, function) << name;
+    }
+
+    Exports api;
+};
+
+int gCallbackCalls = 0;
+
+void __cdecl CountingCallback(int, int, int)
+{
+    ++gCallbackCalls;
+}
+
+TEST_F(ExportsTest, NullControllerDoesNothingAndReturnsZero)
+{
+    api.release(nullptr);
+    EXPECT_EQ(0, api.init(nullptr, CountingCallback, 5));
+    EXPECT_EQ(0, api.start(nullptr, "http://127.0.0.1/a.bin", "", nullptr, 1));
+    EXPECT_EQ(0, api.nextFace(nullptr));
+    EXPECT_EQ(0, api.changeSkin(nullptr, 1));
+    EXPECT_EQ(0, gCallbackCalls);
+}
+
+TEST_F(ExportsTest, CreateAndReleaseWithoutInit)
+{
+    DownloadController *controller = api.create();
+    ASSERT_NE(nullptr, controller);
+    EXPECT_EQ(1, api.changeSkin(controller, 2));  // no skin engine yet: changes nothing
+    EXPECT_EQ(1, api.nextFace(controller));        // no window: the post goes nowhere
+    api.release(controller);
+    // No window, no dialog: nothing was left behind that blocks a second controller.
+    controller = api.create();
+    ASSERT_NE(nullptr, controller);
+    api.release(controller);
+}
+
+TEST_F(ExportsTest, ManyControllersLeaveNoHandlesBehind)
+{
+    DWORD before = 0, after = 0;
+    DownloadController *warm = api.create();
+    api.release(warm);
+    GetProcessHandleCount(GetCurrentProcess(), &before);
+    for (int i = 0; i < 200; ++i)
+        api.release(api.create());
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_LE(after, before + 2);
+}
+
+TEST_F(ExportsTest, ExportsAreUndecoratedCdecl)
+{
+    // A __cdecl call leaves the stack to the caller: calling through the
+    // header's types with mismatched conventions would corrupt ESP here.
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_EQ(0, api.changeSkin(nullptr, i));
+    EXPECT_EQ(nullptr, GetProcAddress(api.module, "_CreateDownload"));
+    EXPECT_EQ(nullptr, GetProcAddress(api.module, "CreateDownload@0"));
+}
+
+}  // namespace

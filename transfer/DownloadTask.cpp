@@ -1,0 +1,51 @@
+#include "transfer/DownloadTask.h"
+
+#include <string.h>
+
+DownloadTask::DownloadTask()
+    : fileHandle(nullptr), viewBase(nullptr), mappingHandle(nullptr), threadHandle(nullptr),
+      progressCallback(nullptr)
+{
+    for (TaskSegment &segment : segments)
+        segment.state = SegmentIdle;
+    InitializeCriticalSection(&lock);
+}
+
+DownloadTask::~DownloadTask()
+{
+    DeleteCriticalSection(&lock);
+}
+
+void DownloadTask::ClearData()
+{
+    ResumeRecord &data = *this;
+    memset(&data, 0, sizeof(data));
+}
+
+// Segments beyond the five records never count, whatever connectionCount says.
+int UsedSegmentCount(const ResumeRecord &record)
+{
+    LONG count = record.connectionCount;
+    if (count <= 0)
+        return 0;
+    return count > kMaxSegments ? kMaxSegments : static_cast<int>(count);
+}
+
+int AggregateStatus(const DownloadTask &task)
+{
+    int count = UsedSegmentCount(task);
+    bool allIdle = true, allStopped = true, allRunning = true;
+    for (int i = 0; i < count; ++i) {
+        LONG state = LoadWord(task.segments[i].state);
+        allIdle = allIdle && state == SegmentIdle;
+        allStopped = allStopped && state == SegmentStopped;
+        allRunning = allRunning && state == SegmentRunning;
+    }
+    if (count == 0 || allIdle)
+        return AggregateNothingActive;
+    if (allStopped)
+        return AggregateAllStopped;
+    if (allRunning)
+        return AggregateAllRunning;
+    return AggregateMixed;
+}

@@ -1,0 +1,120 @@
+// A download in memory: the task with its five byte ranges (segments).
+#pragma once
+
+#include <windows.h>
+
+#include "Ravlix.h"
+
+struct WebRequest;
+class DownloadTask;
+
+const int kTextSize = 260;     // every path, URL, proxy and label, terminator included
+const int kMaxSegments = 5;
+
+enum TaskState : LONG {
+    TaskIdle = 0,         // not transferring: no segment request could be opened
+    TaskDownloading = 1,  // also the state of a new or restored task before its worker runs
+    TaskPaused = 2
+};
+
+enum SegmentState : LONG {
+    SegmentIdle = 0,      // no request, or all of the segment's bytes are in
+    SegmentRunning = 1,
+    SegmentStopped = 2,
+    SegmentPrepared = 4   // request object created, not yet opened
+};
+
+enum AggregateStatusCode {
+    AggregateNothingActive = 0,
+    AggregateAllRunning = 1,
+    AggregateAllStopped = 2,
+    AggregateMixed = 4
+};
+
+// One byte range of a task. The fields that cross threads (state, received,
+// finished, keepRunning) are whole aligned words; read and write them with
+// LoadWord and StoreWord.
+struct TaskSegment {
+    BYTE *writePos;         // next write position inside the task's view
+    DWORD received;         // bytes of this segment written so far
+    DWORD length;           // bytes in this segment
+    LONG state;             // SegmentState
+    WebRequest *request;
+    DownloadTask *owner;    // the receive callback finds its task through it
+    LONG index;             // 0..4
+    LONG keepRunning;       // segment 0: the single-stream loop goes on while 1
+    HANDLE streamDoneEvent; // segment 0: manual-reset, set when the single-stream loop has ended
+    HANDLE stopEvent;       // manual-reset: set means the callback delivers nothing more
+    HANDLE busyEvent;       // manual-reset: set while a callback works inside the segment
+    LONG finished;          // 1 once length bytes are written
+};
+
+// The task's data part, exactly what a slot keeps as its resume image.
+struct ResumeRecord {
+    char url[kTextSize];
+    char tempPath[kTextSize];  // destination + ".hhh"
+    char proxy[kTextSize];
+    LONG connectionCount;      // 1..5
+    LONG serverMinorVersion;   // 1 for HTTP/1.1; 0 for HTTP/1.0 or unknown
+    DWORD totalSize;           // Content-Length of the probe; 0 until probed
+    LONG resumeFlag;           // 1: segments continue from their received counts
+    DWORD segmentSize;         // totalSize / connectionCount
+    LONG slotIndex;            // 0..2
+    LONG resumeSection;        // n of the settings section FILE<n> restored from; 0 if admitted
+    LONG state;                // TaskState
+    char startTime[kTextSize];
+    TaskSegment segments[kMaxSegments];
+};
+
+// The live task. The handles belong to it and are closed by the task
+// operations before it is deleted; the destructor only deletes the lock.
+class DownloadTask : public ResumeRecord {
+public:
+    DownloadTask();
+    virtual ~DownloadTask();
+    DownloadTask(const DownloadTask &) = delete;
+    DownloadTask &operator=(const DownloadTask &) = delete;
+
+    // Zeroes the data part (url through segments).
+    void ClearData();
+
+    HANDLE fileHandle;
+    BYTE *viewBase;
+    HANDLE mappingHandle;
+    HANDLE threadHandle;
+    ProgressCallback progressCallback;
+    CRITICAL_SECTION lock;  // serialises writes into the view with the advance of a segment's counters
+};
+
+// Whole-word access for fields shared between threads.
+inline LONG LoadWord(const LONG &word)
+{
+    return __atomic_load_n(&word, __ATOMIC_ACQUIRE);
+}
+
+inline DWORD LoadWord(const DWORD &word)
+{
+    return __atomic_load_n(&word, __ATOMIC_ACQUIRE);
+}
+
+inline void StoreWord(LONG &word, LONG value)
+{
+    __atomic_store_n(&word, value, __ATOMIC_RELEASE);
+}
+
+inline void StoreWord(DWORD &word, DWORD value)
+{
+    __atomic_store_n(&word, value, __ATOMIC_RELEASE);
+}
+
+// The segments a task uses: connectionCount, kept within 0..5.
+int UsedSegmentCount(const ResumeRecord &record);
+
+// 0 nothing active, 1 all running, 2 all stopped, 4 mixed; over the first
+// connectionCount segments.
+int AggregateStatus(const DownloadTask &task);
+
+// Starts WorkerMain on a new thread; 1 when the thread was created.
+int StartWorker(DownloadTask *task);
+
+DWORD WINAPI WorkerMain(void *task);

@@ -1,0 +1,35 @@
+#include "transfer/TaskSlotTable.h"
+
+#include <string.h>
+
+TaskSlotTable gSlotTable;
+
+void ClearSlotTable()
+{
+    memset(&gSlotTable, 0, sizeof(gSlotTable));
+}
+
+static const DownloadTask *SlotTask(int slot)
+{
+    if (slot < 0 || slot >= kSlotCount)
+        return nullptr;
+    return gSlotTable.slots[slot].task;
+}
+
+DWORD ReceivedBytes(int slot)
+{
+    const DownloadTask *task = SlotTask(slot);
+    if (!task)
+        return 0;
+    DWORD sum = 0;
+    int count = UsedSegmentCount(*task);
+    for (int i = 0; i < count; ++i)
+        sum += LoadWord(task->segments[i].received);
+    return sum;
+}
+
+DWORD TotalBytes(int slot)
+{
+    const DownloadTask *task = SlotTask(slot);
+    return task ? LoadWord(task->totalSize) : 0;
+}

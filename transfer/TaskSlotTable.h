@@ -1,0 +1,28 @@
+// The process-wide table of three task slots. Touched only on the thread that
+// owns the floating window; workers and callbacks reach their task through
+// their own pointers.
+#pragma once
+
+#include "transfer/DownloadTask.h"
+
+const int kSlotCount = 3;
+
+struct TaskSlot {
+    ResumeRecord image;  // written by the load of resume records, read by the restore
+    DownloadTask *task;  // the live task, or null when the slot is free
+};
+
+struct TaskSlotTable {
+    TaskSlot slots[kSlotCount];
+};
+
+extern TaskSlotTable gSlotTable;
+
+// Zeroes every slot's image and live-task pointer; tasks are not touched.
+void ClearSlotTable();
+
+// Bytes received by the slot's task (32-bit wrap-around); 0 for a free slot.
+DWORD ReceivedBytes(int slot);
+
+// The slot's task's totalSize; 0 for a free slot.
+DWORD TotalBytes(int slot);

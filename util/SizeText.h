@@ -1,0 +1,5 @@
+#pragma once
+
+// A byte count in decimal units, divided with truncation: "%db" up to 1000,
+// "%dKb" up to 1000000, "%dMb" above. out holds at least 16 characters.
+void SizeText(unsigned bytes, char *out);
