@@ -6,6 +6,7 @@
 
 #include "components/ComponentAccess.h"
 #include "components/SkinEngine.h"
+#include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
 #include "plugin/ProcessState.h"
 #include "transfer/TaskSlotTable.h"
@@ -74,10 +75,9 @@ int __cdecl InitDownload(DownloadController *controller, ProgressCallback callba
 int __cdecl StartDownload(DownloadController *controller, const char *url, const char *proxy,
                           const char *destinationName, int connections)
 {
-    (void)url, (void)proxy, (void)destinationName, (void)connections;
     if (!controller)
         return 0;
-    return RAVLIX_INVALID_REQUEST;
+    return AdmitDownload(controller, url, proxy, destinationName, connections);
 }
 
 int __cdecl ToNextFace(DownloadController *controller)

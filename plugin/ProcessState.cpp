@@ -1,3 +1,3 @@
 #include "plugin/ProcessState.h"
 
-ProcessState gProcess;
+ProcessState gProcess = {nullptr, 0, nullptr, nullptr, 1};

@@ -12,6 +12,7 @@ struct ProcessState {
     LONG restoredFlag;         // 1 once the unfinished tasks were restored and the window shown
     SkinEngine *skinEngine;    // lives from the first InitDownload to ReleaseDownload
     HMODULE resourceModule;    // strings, menu, dialogs and bitmap come from here
+    LONG displayedTask;        // 1..3: the task whose sizes the window shows
 };
 
 extern ProcessState gProcess;

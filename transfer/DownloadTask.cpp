@@ -4,7 +4,8 @@
 
 DownloadTask::DownloadTask()
     : fileHandle(nullptr), viewBase(nullptr), mappingHandle(nullptr), threadHandle(nullptr),
-      progressCallback(nullptr)
+      progressCallback(nullptr), mappedSize(0), stopRequested(0), announced(0), pendingRequest(nullptr),
+      sectionClaim(nullptr), pathClaim(nullptr), validator{}
 {
     for (TaskSegment &segment : segments)
         segment.state = SegmentIdle;

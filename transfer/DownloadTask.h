@@ -84,7 +84,21 @@ public:
     HANDLE threadHandle;
     ProgressCallback progressCallback;
     CRITICAL_SECTION lock;  // serialises writes into the view with the advance of a segment's counters
+
+    DWORD mappedSize;           // bytes the view maps
+    LONG stopRequested;         // set by a stopping side: the worker starts no further transfer
+    LONG announced;             // completion is announced once per task
+    WebRequest *pendingRequest; // the request the worker is opening, under lock, so a stop can cancel it
+    HANDLE sectionClaim;        // this task's resume section, held while it lives
+    HANDLE pathClaim;           // its temporary file, held while it lives
+    char validator[kTextSize];  // ETag or Last-Modified of the file the stored offsets describe
 };
+
+// The settings section that holds the task's resume record.
+inline int TaskSection(const DownloadTask &task)
+{
+    return task.resumeSection != 0 ? task.resumeSection : task.slotIndex + 1;
+}
 
 // Whole-word access for fields shared between threads.
 inline LONG LoadWord(const LONG &word)

@@ -1,0 +1,90 @@
+#include "store/HistoryStore.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+#include "util/PathText.h"
+#include "util/SizeText.h"
+
+namespace {
+
+void SectionName(int index, char *section)
+{
+    snprintf(section, 16, "FILE%d", index);
+}
+
+bool ReadKey(const char *section, const char *key, char *buffer, int bufferSize, const char *file)
+{
+    memset(buffer, 0, bufferSize);
+    GetPrivateProfileStringA(section, key, "", buffer, bufferSize, file);
+    return buffer[0] != '\0';
+}
+
+}  // namespace
+
+void HistoryFilePath(char *buffer, int bufferSize)
+{
+    HostFolder(buffer, bufferSize);
+    strncat(buffer, "Vorazuvud.ini", bufferSize - strlen(buffer) - 1);
+}
+
+bool FindHistoryRecord(const char *name, int *index)
+{
+    char file[MAX_PATH];
+    HistoryFilePath(file, sizeof(file));
+    for (int i = 0; i < kHistoryCapacity; ++i) {
+        char section[16], stored[260];
+        SectionName(i, section);
+        if (!ReadKey(section, "NAME", stored, sizeof(stored), file)) {
+            *index = i;
+            return false;
+        }
+        if (lstrcmpiA(stored, name) == 0) {
+            *index = i;
+            return true;
+        }
+    }
+    *index = kHistoryCapacity;
+    return false;
+}
+
+int WriteHistoryRecord(const char *name, const char *time, unsigned size, int status)
+{
+    char file[MAX_PATH];
+    HistoryFilePath(file, sizeof(file));
+    int index;
+    bool found = FindHistoryRecord(name, &index);
+    if (index >= kHistoryCapacity)
+        return 1;
+    char section[16];
+    SectionName(index, section);
+    if (!found) {
+        char sizeText[16];
+        SizeText(size, sizeText);
+        WritePrivateProfileStringA(section, "NAME", name, file);
+        WritePrivateProfileStringA(section, "TIME", time, file);
+        WritePrivateProfileStringA(section, "SIZE", sizeText, file);
+    }
+    char statusText[16];
+    snprintf(statusText, sizeof(statusText), "%d", status);
+    WritePrivateProfileStringA(section, "STATUS", statusText, file);
+    return 1;
+}
+
+bool ReadHistoryRecord(HistoryRecord *record, int index)
+{
+    char file[MAX_PATH];
+    HistoryFilePath(file, sizeof(file));
+    char section[16];
+    SectionName(index, section);
+    if (!ReadKey(section, "NAME", record->name, sizeof(record->name), file))
+        return false;
+    if (!ReadKey(section, "SIZE", record->size, sizeof(record->size), file))
+        return false;
+    if (!ReadKey(section, "STATUS", record->status, sizeof(record->status), file) ||
+        atoi(record->status) == HistoryDeleted)
+        return false;
+    return ReadKey(section, "TIME", record->time, sizeof(record->time), file);
+}

@@ -1,0 +1,33 @@
+// The download history: one record per file name in "Vorazuvud.ini" beside
+// the host executable, sections FILE0, FILE1, ... without gaps.
+#pragma once
+
+enum HistoryStatus {
+    HistoryFinished = 0,
+    HistoryDeleted = 4
+};
+
+const int kHistoryCapacity = 1000;  // section names carry at most three digits
+
+// A record as listed: name, time, status and size texts.
+struct HistoryRecord {
+    char name[260];
+    char time[260];
+    char status[60];
+    char size[60];
+};
+
+// The history file's full path.
+void HistoryFilePath(char *buffer, int bufferSize);
+
+// True with the index of the record named name (case-insensitive); false with
+// the index where a new record goes (the first empty NAME).
+bool FindHistoryRecord(const char *name, int *index);
+
+// Creates the record for name (NAME, TIME, SIZE, STATUS in that order) or
+// updates its STATUS only. A full store takes no new record. Returns 1.
+int WriteHistoryRecord(const char *name, const char *time, unsigned size, int status);
+
+// Reads FILE<index>; false when the record is not listable (missing fields,
+// or deleted).
+bool ReadHistoryRecord(HistoryRecord *record, int index);

@@ -1,0 +1,195 @@
+#include "store/ResumeRecords.h"
+
+#include <new>
+#include <stdio.h>
+#include <string.h>
+
+#include "plugin/ProcessState.h"
+#include "store/SettingsFile.h"
+#include "transfer/TaskClaims.h"
+#include "transfer/TaskSlotTable.h"
+#include "util/TimeStamp.h"
+
+namespace {
+
+void SectionName(int section, char *name)
+{
+    snprintf(name, 16, "FILE%d", section);
+}
+
+void WriteKey(const char *section, const char *key, const char *value)
+{
+    WritePrivateProfileStringA(section, key, value, kSettingsFile);
+}
+
+void WriteText(const char *section, const char *key, const char *text)
+{
+    char buffer[kTextSize] = {};
+    memcpy(buffer, text, strnlen(text, kTextSize - 1));
+    WriteKey(section, key, buffer);
+}
+
+bool ReadText(const char *section, const char *key, char *buffer)
+{
+    memset(buffer, 0, kTextSize);
+    GetPrivateProfileStringA(section, key, "", buffer, kTextSize, kSettingsFile);
+    return buffer[0] != '\0';
+}
+
+bool HoldsRecord(int section)
+{
+    char name[16], url[kTextSize];
+    SectionName(section, name);
+    return GetPrivateProfileIntA(name, "MULTHREAD", 0, kSettingsFile) != 0 && ReadText(name, "URLNAME", url);
+}
+
+// Reads FILE<section> into the slot's image; false when it holds no record
+// this process may restore.
+bool LoadSection(int section, TaskSlot &slot)
+{
+    char name[16];
+    SectionName(section, name);
+    ResumeRecord &image = slot.image;
+    memset(&image, 0, sizeof(image));
+    int connections = GetPrivateProfileIntA(name, "MULTHREAD", 0, kSettingsFile);
+    if (connections < 1 || connections > kMaxSegments)
+        return false;
+    image.connectionCount = connections;
+    for (int i = 0; i < connections; ++i) {
+        char key[16];
+        snprintf(key, sizeof(key), "OFFSET%i", i);
+        image.segments[i].received = GetPrivateProfileIntA(name, key, 0, kSettingsFile);
+    }
+    if (!ReadText(name, "URLNAME", image.url) || !ReadText(name, "DESTNAME", image.tempPath))
+        return false;
+    ReadText(name, "PROXY", image.proxy);
+    ReadText(name, "VALIDATOR", slot.loaded.validator);
+
+    // Another live task, here or in another host process, owns this record
+    // or writes this temporary file: leave the record for a later restore.
+    slot.loaded.sectionClaim = ClaimResumeSection(section);
+    if (!slot.loaded.sectionClaim)
+        return false;
+    slot.loaded.pathClaim = ClaimTempPath(image.tempPath);
+    if (!slot.loaded.pathClaim) {
+        ReleaseClaim(slot.loaded.sectionClaim);
+        return false;
+    }
+    image.resumeFlag = 1;
+    image.resumeSection = section;
+    image.state = TaskIdle;
+    slot.loaded.present = 1;
+    return true;
+}
+
+int NextFreeSlot(int from)
+{
+    int slot = from;
+    while (slot < kSlotCount && (gSlotTable.slots[slot].task || gSlotTable.slots[slot].loaded.present))
+        ++slot;
+    return slot;
+}
+
+}  // namespace
+
+void SaveResumeRecord(const DownloadTask &task, int section)
+{
+    if (section < 1)
+        return;
+    char name[16];
+    SectionName(section, name);
+    int connections = UsedSegmentCount(task);
+    for (int i = 0; i < connections; ++i) {
+        char key[16], value[16];
+        snprintf(key, sizeof(key), "OFFSET%i", i);
+        snprintf(value, sizeof(value), "%lu", static_cast<unsigned long>(LoadWord(task.segments[i].received)));
+        WriteKey(name, key, value);
+    }
+    char count[16];
+    snprintf(count, sizeof(count), "%ld", static_cast<long>(task.connectionCount));
+    WriteKey(name, "MULTHREAD", count);
+    WriteText(name, "URLNAME", task.url);
+    WriteText(name, "DESTNAME", task.tempPath);
+    WriteText(name, "PROXY", task.proxy);
+    WriteText(name, "VALIDATOR", task.validator);
+}
+
+void ClearResumeRecord(int section)
+{
+    if (section < 1 || section > kResumeSectionLimit)
+        return;
+    char name[16];
+    SectionName(section, name);
+    WriteKey(name, "SINGLEOFFSET", "0");
+    for (int i = 0; i < kMaxSegments; ++i) {
+        char key[16];
+        snprintf(key, sizeof(key), "OFFSET%i", i);
+        WriteKey(name, key, "0");
+    }
+    WriteKey(name, "MULTHREAD", "0");
+    WriteKey(name, "URLNAME", "");
+    WriteKey(name, "DESTNAME", "");
+    WriteKey(name, "PROXY", "");
+    WriteKey(name, "VALIDATOR", "");
+}
+
+int LoadResumeRecords()
+{
+    int count = 0;
+    int slot = NextFreeSlot(0);
+    for (int section = 1; section <= kResumeSectionLimit && slot < kSlotCount; ++section) {
+        if (!LoadSection(section, gSlotTable.slots[slot]))
+            continue;
+        ++count;
+        slot = NextFreeSlot(slot + 1);
+    }
+    return count;
+}
+
+int RestoreTasks(ProgressCallback progressCallback)
+{
+    int count = LoadResumeRecords();
+    if (count <= 0)
+        return count;
+    for (int s = 0; s < kSlotCount; ++s) {
+        TaskSlot &slot = gSlotTable.slots[s];
+        if (!slot.loaded.present)
+            continue;
+        slot.loaded.present = 0;
+        DownloadTask *task = new (std::nothrow) DownloadTask();
+        if (!task) {
+            ReleaseClaim(slot.loaded.sectionClaim);
+            ReleaseClaim(slot.loaded.pathClaim);
+            continue;
+        }
+        slot.task = task;
+        task->ClearData();
+        static_cast<ResumeRecord &>(*task) = slot.image;
+        task->slotIndex = s;
+        task->state = TaskDownloading;
+        task->progressCallback = progressCallback;
+        LocalTimeStamp(task->startTime);
+        memcpy(task->validator, slot.loaded.validator, sizeof(task->validator));
+        task->sectionClaim = slot.loaded.sectionClaim;
+        task->pathClaim = slot.loaded.pathClaim;
+        slot.loaded.sectionClaim = nullptr;
+        slot.loaded.pathClaim = nullptr;
+        StartWorker(task);
+        gProcess.displayedTask = 1;
+    }
+    return count;
+}
+
+HANDLE ClaimFreeResumeSection(int *section)
+{
+    for (int n = 1; n <= kResumeSectionLimit; ++n) {
+        if (HoldsRecord(n))
+            continue;  // a saved download waits there
+        if (HANDLE claim = ClaimResumeSection(n)) {
+            *section = n;
+            return claim;
+        }
+    }
+    *section = -1;
+    return nullptr;
+}

@@ -1,0 +1,27 @@
+#include "transfer/DownloadTask.h"
+#include "transfer/TaskWindow.h"
+#include "transfer/Transfer.h"
+
+DWORD CompletedBytes(const DownloadTask &task)
+{
+    DWORD sum = 0;
+    int count = UsedSegmentCount(task);
+    for (int i = 0; i < count; ++i) {
+        const TaskSegment &segment = task.segments[i];
+        if (__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE) || LoadWord(segment.finished))
+            sum += LoadWord(segment.received);
+    }
+    return sum;
+}
+
+void AnnounceCompletion(DownloadTask *task)
+{
+    // Two segments finishing together both see the sum complete.
+    if (InterlockedExchange(&task->announced, 1) != 0)
+        return;
+    if (task->progressCallback)
+        task->progressCallback(0, 1, 0);
+    // Posted: the component's thread never waits for the window.
+    if (HWND window = FindTaskWindow())
+        PostMessageA(window, WM_COMMAND, kCommandTaskComplete, task->slotIndex);
+}

@@ -1,0 +1,33 @@
+#include <string.h>
+
+#include "transfer/HttpRequests.h"
+#include "transfer/ResponseHeader.h"
+#include "transfer/TaskStop.h"
+#include "transfer/Transfer.h"
+
+WebRequest *Probe(DownloadTask *task, char *validator)
+{
+    WebRequest *request = NewRequest();
+    if (!request)
+        return nullptr;
+    if (!BeginOpening(task, request)) {
+        GiveBack(request);
+        return nullptr;
+    }
+    int opened = request->operations->Open(request, task->url, task->proxy, nullptr, 0, nullptr, nullptr);
+    EndOpening(task);
+    if (!opened) {
+        GiveBack(request);
+        return nullptr;
+    }
+    const char *header = request->operations->GetResponseHeader(request);
+    DWORD totalSize = header ? ParseContentLength(header) : 0;
+    if (totalSize == 0 || StopRequested(*task)) {
+        CloseAndGiveBack(request);
+        return nullptr;
+    }
+    StoreWord(task->totalSize, totalSize);
+    task->serverMinorVersion = ParseMinorVersion(header);
+    ParseValidator(header, validator, kTextSize);
+    return request;
+}

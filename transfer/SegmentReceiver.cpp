@@ -1,0 +1,69 @@
+// Runs on the HTTP component's threads, one delivery at a time per segment,
+// segments of one task in parallel. Never blocks: its only waits are
+// zero-time tests of the segment's stop event.
+#include <string.h>
+
+#include "transfer/DownloadTask.h"
+#include "transfer/Transfer.h"
+
+namespace {
+
+bool Signalled(HANDLE event)
+{
+    return WaitForSingleObject(event, 0) != WAIT_TIMEOUT;  // a failed wait counts as signalled
+}
+
+// Copies count bytes at the segment's write position and advances it; the
+// flush makes them durable before received counts them.
+void WriteInto(DownloadTask *task, TaskSegment &segment, const void *bytes, DWORD count)
+{
+    EnterCriticalSection(&task->lock);
+    memcpy(segment.writePos, bytes, count);
+    FlushViewOfFile(segment.writePos, count);
+    segment.writePos += count;
+    StoreWord(segment.received, segment.received + count);
+    LeaveCriticalSection(&task->lock);
+}
+
+}  // namespace
+
+void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsigned count)
+{
+    TaskSegment *segment = static_cast<TaskSegment *>(context);
+    if (!segment || !segment->owner)
+        return;
+    DownloadTask *task = segment->owner;
+
+    // Entry handshake with the stopping side: busy is set before the segment
+    // is touched, and stop is tested on both sides of setting it, so once a
+    // stop has seen busy clear no delivery is inside and none enters.
+    if (!segment->stopEvent || Signalled(segment->stopEvent) || !segment->busyEvent)
+        return;
+    SetEvent(segment->busyEvent);
+    if (Signalled(segment->stopEvent)) {
+        ResetEvent(segment->busyEvent);
+        return;
+    }
+
+    if (LoadWord(segment->finished) == 1) {
+        ResetEvent(segment->busyEvent);
+        return;
+    }
+    DWORD received = segment->received;
+    DWORD length = segment->length;
+    if (received < length) {
+        DWORD take = count < length - received ? count : length - received;  // bytes past the end are dropped
+        if (take > 0)
+            WriteInto(task, *segment, bytes, take);
+        if (received + take >= length)
+            StoreWord(segment->finished, 1);
+    } else {
+        StoreWord(segment->finished, 1);
+    }
+    if (segment->received >= length && LoadWord(segment->state) != SegmentIdle)
+        StoreWord(segment->state, SegmentIdle);
+
+    if (CompletedBytes(*task) >= task->totalSize)
+        AnnounceCompletion(task);
+    ResetEvent(segment->busyEvent);
+}

@@ -1,0 +1,70 @@
+#include "transfer/TaskFile.h"
+
+#include <string.h>
+
+#include "transfer/DownloadTask.h"
+#include "util/PathText.h"
+
+int PrepareFile(DownloadTask *task, bool *offsetsValid)
+{
+    char folder[kTextSize];
+    memcpy(folder, task->tempPath, sizeof(folder));
+    FolderPart(folder);
+    CreateDirectoryA(folder, nullptr);
+
+    if (task->fileHandle) {
+        *offsetsValid = task->mappedSize == task->totalSize;
+        return task->mappedSize == task->totalSize;
+    }
+
+    HANDLE file = CreateFileA(task->tempPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    LARGE_INTEGER length = {};
+    GetFileSizeEx(file, &length);
+    *offsetsValid = existed && length.QuadPart == task->totalSize;
+
+    // A file of another length describes some other download: it starts over
+    // at exactly the new length, so that no stale tail survives the rename.
+    if (length.QuadPart != task->totalSize) {
+        LARGE_INTEGER end;
+        end.QuadPart = task->totalSize;
+        SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+        SetEndOfFile(file);
+    }
+
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, task->totalSize, nullptr);
+    BYTE *view = mapping ? static_cast<BYTE *>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+    if (!view) {
+        if (mapping)
+            CloseHandle(mapping);
+        CloseHandle(file);
+        if (!existed)
+            DeleteFileA(task->tempPath);
+        return 0;
+    }
+    task->fileHandle = file;
+    task->mappingHandle = mapping;
+    task->viewBase = view;
+    task->mappedSize = task->totalSize;
+    return 1;
+}
+
+void ReleaseFile(DownloadTask *task)
+{
+    if (task->viewBase) {
+        UnmapViewOfFile(task->viewBase);
+        task->viewBase = nullptr;
+    }
+    if (task->mappingHandle) {
+        CloseHandle(task->mappingHandle);
+        task->mappingHandle = nullptr;
+    }
+    if (task->fileHandle) {
+        CloseHandle(task->fileHandle);
+        task->fileHandle = nullptr;
+    }
+    task->mappedSize = 0;
+}

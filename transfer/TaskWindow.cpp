@@ -1,0 +1,14 @@
+#include "transfer/TaskWindow.h"
+
+HWND FindTaskWindow()
+{
+    DWORD self = GetCurrentProcessId();
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, kWindowClass, nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == self)
+            return window;
+    }
+    return nullptr;
+}

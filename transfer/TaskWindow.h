@@ -1,0 +1,11 @@
+// How the transfer reaches the floating window: the task-complete command.
+#pragma once
+
+#include <windows.h>
+
+const char kWindowClass[] = "VexaDownLoad";
+const WPARAM kCommandTaskComplete = 2000;  // lParam: the task's slot
+
+// This process's window of class "VexaDownLoad", or null. Windows of other
+// processes are skipped, so that two hosts never finalize each other's tasks.
+HWND FindTaskWindow();
