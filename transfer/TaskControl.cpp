@@ -46,8 +46,8 @@ void StopSegment(DownloadTask *task, int i)
     if (WebRequest *request = TakeSegmentRequest(task, i))
         CloseAndGiveBack(request);
     StoreWord(segment.state, SegmentStopped);
-    if (segment.stopEvent)
-        ResetEvent(segment.stopEvent);
+    // Closed while still set: a delivery that read the handle just before
+    // sees it set, or sees the closed handle fail, and writes nothing.
     CloseHandleOf(segment.stopEvent);
     CloseHandleOf(segment.busyEvent);
 }

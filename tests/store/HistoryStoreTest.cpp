@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "store/HistoryStore.h"
+#include "tests/support/IniText.h"
+
+using namespace testing_support;
+
+namespace {
+
+class HistoryStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        HistoryFilePath(path, sizeof(path));
+        DeleteFileA(path);
+    }
+    void TearDown() override { DeleteFileA(path); }
+
+    std::vector<std::string> Keys(int index) { return SectionKeys(path, "FILE" + std::to_string(index)); }
+    std::string Value(int index, const char *key) { return ProfileValue(path, "FILE" + std::to_string(index), key); }
+
+    char path[MAX_PATH];
+};
+
+TEST_F(HistoryStoreTest, FirstWriteCreatesFile0InKeyOrder)
+{
+    EXPECT_EQ(1, WriteHistoryRecord("a.bin", "2026-12-07 10:05", 1000001, HistoryFinished));
+    EXPECT_EQ((std::vector<std::string>{"NAME", "TIME", "SIZE", "STATUS"}), Keys(0));
+    EXPECT_EQ("a.bin", Value(0, "NAME"));
+    EXPECT_EQ("2026-12-07 10:05", Value(0, "TIME"));
+    EXPECT_EQ("1Mb", Value(0, "SIZE"));
+    EXPECT_EQ("0", Value(0, "STATUS"));
+    char folder[MAX_PATH];
+    GetModuleFileNameA(nullptr, folder, sizeof(folder));
+    *strrchr(folder, '\\') = '\0';
+    EXPECT_EQ(std::string(folder) + "\\Vorazuvud.ini", path);
+}
+
+TEST_F(HistoryStoreTest, ALaterWriteForTheSameNameChangesOnlyTheStatus)
+{
+    WriteHistoryRecord("Movie.AVI", "2026-01-01 00:00", 900, HistoryFinished);
+    WriteHistoryRecord("other.bin", "2026-01-02 00:00", 2000, HistoryFinished);
+    WriteHistoryRecord("movie.avi", "2027-05-05 05:05", 5000000, HistoryDeleted);
+    EXPECT_EQ("Movie.AVI", Value(0, "NAME"));
+    EXPECT_EQ("2026-01-01 00:00", Value(0, "TIME"));
+    EXPECT_EQ("900b", Value(0, "SIZE"));
+    EXPECT_EQ("4", Value(0, "STATUS"));
+    EXPECT_EQ("2Kb", Value(1, "SIZE"));
+    int index = -1;
+    EXPECT_TRUE(FindHistoryRecord("OTHER.BIN", &index));
+    EXPECT_EQ(1, index);
+    EXPECT_FALSE(FindHistoryRecord("new.bin", &index));
+    EXPECT_EQ(2, index);
+}
+
+TEST_F(HistoryStoreTest, SizeTexts)
+{
+    const unsigned sizes[] = {0, 1000, 1001, 1000000, 1000001};
+    const char *texts[] = {"0b", "1000b", "1Kb", "1000Kb", "1Mb"};
+    for (int i = 0; i < 5; ++i) {
+        WriteHistoryRecord(("f" + std::to_string(i)).c_str(), "t", sizes[i], HistoryFinished);
+        EXPECT_EQ(texts[i], Value(i, "SIZE"));
+    }
+}
+
+TEST_F(HistoryStoreTest, ReadSkipsDeletedAndIncompleteRecords)
+{
+    WriteHistoryRecord("done.bin", "2026-12-07 10:05", 10, HistoryFinished);
+    WriteHistoryRecord("gone.bin", "2026-12-07 10:06", 10, HistoryDeleted);
+    WritePrivateProfileStringA("FILE2", "NAME", "nosize.bin", path);
+    WritePrivateProfileStringA("FILE2", "TIME", "t", path);
+    WritePrivateProfileStringA("FILE2", "STATUS", "0", path);
+    HistoryRecord record;
+    EXPECT_TRUE(ReadHistoryRecord(&record, 0));
+    EXPECT_STREQ("done.bin", record.name);
+    EXPECT_STREQ("10b", record.size);
+    EXPECT_STREQ("0", record.status);
+    EXPECT_STREQ("2026-12-07 10:05", record.time);
+    EXPECT_FALSE(ReadHistoryRecord(&record, 1));
+    EXPECT_FALSE(ReadHistoryRecord(&record, 2));
+    EXPECT_FALSE(ReadHistoryRecord(&record, 3));
+}
+
+TEST_F(HistoryStoreTest, AnEmptyNameInTheMiddleTakesTheNextRecord)
+{
+    WriteHistoryRecord("a", "t", 1, HistoryFinished);
+    WriteHistoryRecord("b", "t", 1, HistoryFinished);
+    WriteHistoryRecord("c", "t", 1, HistoryFinished);
+    WritePrivateProfileStringA("FILE1", "NAME", "", path);
+    int index = -1;
+    EXPECT_FALSE(FindHistoryRecord("c", &index));
+    EXPECT_EQ(1, index);
+    WriteHistoryRecord("d", "t2", 1, HistoryFinished);
+    EXPECT_EQ("d", Value(1, "NAME"));
+}
+
+}  // namespace

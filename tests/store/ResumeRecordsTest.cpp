@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "plugin/ProcessState.h"
+#include "store/ResumeRecords.h"
+#include "tests/support/IniText.h"
+#include "tests/support/TaskTable.h"
+#include "transfer/TaskClaims.h"
+#include "transfer/TaskSlotTable.h"
+
+using namespace testing_support;
+
+namespace {
+
+class ResumeRecordsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetSettingsAndTasks(); }
+    void TearDown() override { ResetSettingsAndTasks(); }
+
+    void Write(int section, const char *key, const char *value)
+    {
+        char name[16];
+        snprintf(name, sizeof(name), "FILE%d", section);
+        WritePrivateProfileStringA(name, key, value, "KELMORA.ini");
+    }
+
+    void WriteRecord(int section, const char *connections, const char *url, const char *tempPath)
+    {
+        Write(section, "MULTHREAD", connections);
+        Write(section, "URLNAME", url);
+        Write(section, "DESTNAME", tempPath);
+    }
+
+    std::string Value(int section, const char *key)
+    {
+        return ProfileValue(SettingsFilePath(), "FILE" + std::to_string(section), key);
+    }
+
+    std::vector<std::string> Keys(int section) { return SectionKeys(SettingsFilePath(), "FILE" + std::to_string(section)); }
+};
+
+TEST_F(ResumeRecordsTest, SaveWritesOneOffsetPerConnectionThenTheTexts)
+{
+    DownloadTask task;
+    task.ClearData();
+    strcpy(task.url, "http://host/a.bin");
+    strcpy(task.tempPath, "C:\\down/a.bin.hhh");
+    task.connectionCount = 1;
+    task.segments[0].received = 4000000000u;
+    task.segments[1].received = 7;
+    SaveResumeRecord(task, 2);
+    EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "VALIDATOR"}), Keys(2));
+    EXPECT_EQ("4000000000", Value(2, "OFFSET0"));
+    EXPECT_EQ("1", Value(2, "MULTHREAD"));
+    EXPECT_EQ("http://host/a.bin", Value(2, "URLNAME"));
+    EXPECT_EQ("C:\\down/a.bin.hhh", Value(2, "DESTNAME"));
+    EXPECT_EQ("", Value(2, "PROXY"));
+
+    task.connectionCount = 5;
+    strcpy(task.proxy, "127.0.0.1:3128");
+    strcpy(task.validator, "ETag: \"x\"");
+    for (int i = 0; i < 5; ++i)
+        task.segments[i].received = 100 * (i + 1);
+    SaveResumeRecord(task, 3);
+    EXPECT_EQ((std::vector<std::string>{"OFFSET0", "OFFSET1", "OFFSET2", "OFFSET3", "OFFSET4", "MULTHREAD", "URLNAME",
+                                        "DESTNAME", "PROXY", "VALIDATOR"}),
+              Keys(3));
+    EXPECT_EQ("500", Value(3, "OFFSET4"));
+    EXPECT_EQ("127.0.0.1:3128", Value(3, "PROXY"));
+    EXPECT_EQ("ETag: \"x\"", Value(3, "VALIDATOR"));
+}
+
+TEST_F(ResumeRecordsTest, ClearBlanksEveryKeyAndKeepsThem)
+{
+    WriteRecord(1, "2", "http://host/a", "a.hhh");
+    ClearResumeRecord(1);
+    EXPECT_EQ((std::vector<std::string>{"MULTHREAD", "URLNAME", "DESTNAME", "SINGLEOFFSET", "OFFSET0", "OFFSET1",
+                                        "OFFSET2", "OFFSET3", "OFFSET4", "PROXY", "VALIDATOR"}),
+              Keys(1));
+    EXPECT_EQ("0", Value(1, "MULTHREAD"));
+    EXPECT_EQ("", Value(1, "URLNAME"));
+    EXPECT_EQ("0", Value(1, "SINGLEOFFSET"));
+    EXPECT_EQ(0, LoadResumeRecords());
+
+    // Beyond the sections records may use, nothing is touched.
+    std::string before = ReadWholeFile(SettingsFilePath());
+    ClearResumeRecord(kResumeSectionLimit + 1);
+    ClearResumeRecord(0);
+    EXPECT_EQ(before, ReadWholeFile(SettingsFilePath()));
+}
+
+TEST_F(ResumeRecordsTest, LoadFillsConsecutiveFreeSlotsInSectionOrder)
+{
+    WriteRecord(1, "3", "", "x.hhh");  // no URL: not a record
+    WriteRecord(2, "2", "http://host/two", "two.hhh");
+    Write(2, "OFFSET0", "11");
+    Write(2, "OFFSET1", "22");
+    Write(2, "PROXY", "proxy:8080");
+    WriteRecord(3, "5", "http://host/three", "three.hhh");
+    for (int i = 0; i < 5; ++i)
+        Write(3, ("OFFSET" + std::to_string(i)).c_str(), std::to_string(1000 + i).c_str());
+
+    EXPECT_EQ(2, LoadResumeRecords());
+    const ResumeRecord &first = gSlotTable.slots[0].image;
+    EXPECT_STREQ("http://host/two", first.url);
+    EXPECT_STREQ("two.hhh", first.tempPath);
+    EXPECT_STREQ("proxy:8080", first.proxy);
+    EXPECT_EQ(2, first.connectionCount);
+    EXPECT_EQ(11u, first.segments[0].received);
+    EXPECT_EQ(22u, first.segments[1].received);
+    EXPECT_EQ(2, first.resumeSection);
+    EXPECT_EQ(1, first.resumeFlag);
+    const ResumeRecord &second = gSlotTable.slots[1].image;
+    EXPECT_EQ(3, second.resumeSection);
+    EXPECT_STREQ("", second.proxy);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(1000u + i, second.segments[i].received);
+    EXPECT_EQ(0, gSlotTable.slots[2].loaded.present);
+}
+
+TEST_F(ResumeRecordsTest, ConnectionCountsOutsideOneToFiveAreNoRecord)
+{
+    WriteRecord(1, "7", "http://host/seven", "seven.hhh");
+    WriteRecord(2, "-1", "http://host/minus", "minus.hhh");
+    WriteRecord(3, "5", "http://host/five", "five.hhh");
+    EXPECT_EQ(1, LoadResumeRecords());
+    EXPECT_EQ(3, gSlotTable.slots[0].image.resumeSection);
+}
+
+TEST_F(ResumeRecordsTest, RecordsWithoutAFreeSlotWaitForTheNextRestore)
+{
+    for (int section = 1; section <= 5; ++section)
+        WriteRecord(section, "1", ("http://host/" + std::to_string(section)).c_str(),
+                    (std::to_string(section) + ".hhh").c_str());
+    std::string before = ReadWholeFile(SettingsFilePath());
+    EXPECT_EQ(3, LoadResumeRecords());
+    EXPECT_EQ(3, gSlotTable.slots[2].image.resumeSection);
+    ClearSlotTable();  // gives the claims back
+    EXPECT_EQ(before, ReadWholeFile(SettingsFilePath()));
+    EXPECT_EQ(3, LoadResumeRecords());
+}
+
+TEST_F(ResumeRecordsTest, ARecordInUseElsewhereIsNotLoadedAgain)
+{
+    WriteRecord(1, "1", "http://host/one", "one.hhh");
+    WriteRecord(2, "1", "http://host/two", "two.hhh");
+    WriteRecord(3, "1", "http://host/three", "one.hhh");  // writes another task's file
+    // As a second host running FILE1 would.
+    HANDLE heldElsewhere = ClaimResumeSection(1);
+    HANDLE fileHeldElsewhere = ClaimTempPath("one.hhh");
+    ASSERT_NE(nullptr, heldElsewhere);
+    EXPECT_EQ(1, LoadResumeRecords());
+    EXPECT_EQ(2, gSlotTable.slots[0].image.resumeSection);
+    ReleaseClaim(heldElsewhere);
+    ReleaseClaim(fileHeldElsewhere);
+    ClearSlotTable();
+
+    // A task already live in slot 0 keeps it; the record goes to slot 1.
+    DownloadTask live;
+    gSlotTable.slots[0].task = &live;
+    EXPECT_EQ(2, LoadResumeRecords());
+    EXPECT_EQ(1, gSlotTable.slots[1].image.resumeSection);
+    EXPECT_EQ(2, gSlotTable.slots[2].image.resumeSection);
+    gSlotTable.slots[0].task = nullptr;
+}
+
+TEST_F(ResumeRecordsTest, RestoreStartsATaskPerRecordInItsSlot)
+{
+    WriteRecord(3, "2", kUnreachableUrl, "restored.bin.hhh");
+    Write(3, "OFFSET1", "77");
+    gProcess.displayedTask = 3;
+    EXPECT_EQ(1, RestoreTasks(nullptr));
+    DownloadTask *task = gSlotTable.slots[0].task;
+    ASSERT_NE(nullptr, task);
+    EXPECT_EQ(0, task->slotIndex);
+    EXPECT_EQ(3, task->resumeSection);
+    EXPECT_EQ(3, TaskSection(*task));
+    EXPECT_EQ(1, task->resumeFlag);
+    EXPECT_EQ(77u, task->segments[1].received);
+    EXPECT_EQ(16u, strlen(task->startTime));
+    EXPECT_EQ(1, gProcess.displayedTask);
+    EXPECT_TRUE(WorkerEnded(0));
+    EXPECT_EQ(TaskIdle, task->state);  // nothing answers at that address
+    // The record still describes the download.
+    EXPECT_EQ("77", Value(3, "OFFSET1"));
+}
+
+TEST_F(ResumeRecordsTest, RestoringNothingChangesNothing)
+{
+    gProcess.displayedTask = 2;
+    EXPECT_EQ(0, RestoreTasks(nullptr));
+    EXPECT_EQ(2, gProcess.displayedTask);
+    for (const TaskSlot &slot : gSlotTable.slots)
+        EXPECT_EQ(nullptr, slot.task);
+    gProcess.displayedTask = 1;
+}
+
+TEST_F(ResumeRecordsTest, NewTasksTakeASectionNoRecordOrLiveTaskUses)
+{
+    WriteRecord(1, "1", "http://host/one", "one.hhh");
+    HANDLE heldElsewhere = ClaimResumeSection(2);
+    int section = 0;
+    HANDLE claim = ClaimFreeResumeSection(&section);
+    EXPECT_EQ(3, section);
+    int next = 0;
+    HANDLE nextClaim = ClaimFreeResumeSection(&next);
+    EXPECT_EQ(4, next);
+    ReleaseClaim(claim);
+    ReleaseClaim(nextClaim);
+    ReleaseClaim(heldElsewhere);
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+// Reading profile files as text, to check keys and their order as written.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testing_support {
+
+inline std::string SettingsFilePath()
+{
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, sizeof(folder));
+    return std::string(folder) + "\\KELMORA.ini";
+}
+
+inline std::string ReadWholeFile(const std::string &path)
+{
+    std::string text;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[4096];
+    DWORD count;
+    while (ReadFile(file, buffer, sizeof(buffer), &count, nullptr) && count > 0)
+        text.append(buffer, count);
+    CloseHandle(file);
+    return text;
+}
+
+// The key=value lines of one section, in file order.
+inline std::vector<std::pair<std::string, std::string>> SectionLines(const std::string &path,
+                                                                     const std::string &section)
+{
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::string text = ReadWholeFile(path);
+    bool inside = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        start = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            inside = line == "[" + section + "]";
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (inside && equals != std::string::npos)
+            lines.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+    }
+    return lines;
+}
+
+inline std::vector<std::string> SectionKeys(const std::string &path, const std::string &section)
+{
+    std::vector<std::string> keys;
+    for (const auto &line : SectionLines(path, section))
+        keys.push_back(line.first);
+    return keys;
+}
+
+inline std::string ProfileValue(const std::string &path, const std::string &section, const std::string &key)
+{
+    for (const auto &line : SectionLines(path, section)) {
+        if (line.first == key)
+            return line.second;
+    }
+    return "<absent>";
+}
+
+}  // namespace testing_support

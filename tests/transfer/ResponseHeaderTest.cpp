@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include "transfer/ResponseHeader.h"
+
+namespace {
+
+TEST(ParseContentLength, ReadsTheFirstOccurrenceInAnyCase)
+{
+    EXPECT_EQ(123456u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 123456\r\n\r\n"));
+    EXPECT_EQ(77u, ParseContentLength("HTTP/1.1 200 OK\r\ncontent-length: 77\r\n"));
+    EXPECT_EQ(5u, ParseContentLength("HTTP/1.1 200 OK\r\nCONTENT-LENGTH:5\r\nContent-Length: 9\r\n"));
+    EXPECT_EQ(12u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length:   12abc\r\n"));
+}
+
+TEST(ParseContentLength, MissingZeroNegativeOrTooLargeIsZero)
+{
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nServer: x\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 2147483648\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n"));
+    EXPECT_EQ(2147483647u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 2147483647\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Len"));
+}
+
+TEST(ParseMinorVersion, TheDigitAfterHttp1)
+{
+    EXPECT_EQ(1, ParseMinorVersion("HTTP/1.1 200 OK\r\n"));
+    EXPECT_EQ(0, ParseMinorVersion("HTTP/1.0 200 OK\r\n"));
+    EXPECT_EQ(1, ParseMinorVersion("http/1.1 200 OK\r\n"));
+    EXPECT_EQ(0, ParseMinorVersion("ICY 200 OK\r\n"));
+    EXPECT_EQ(-1, ParseMinorVersion("HTTP/1.-1 200 OK\r\n"));
+    EXPECT_EQ(1000, ParseMinorVersion("HTTP/1.99999999999999 200 OK\r\n"));
+}
+
+TEST(ParseValidator, PrefersTheETag)
+{
+    char out[260];
+    ParseValidator("HTTP/1.1 200 OK\r\nLast-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\nETag: \"abc-12\"\r\n\r\n", out,
+                   sizeof(out));
+    EXPECT_STREQ("ETag: \"abc-12\"", out);
+    ParseValidator("HTTP/1.1 200 OK\r\nlast-modified:  Mon, 07 Dec 2026 10:00:00 GMT  \r\n", out, sizeof(out));
+    EXPECT_STREQ("Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT", out);
+    ParseValidator("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", out, sizeof(out));
+    EXPECT_STREQ("", out);
+    // A key inside another header's value is not a header line.
+    ParseValidator("HTTP/1.1 200 OK\r\nX-Note: ETag: fake\r\n", out, sizeof(out));
+    EXPECT_STREQ("", out);
+}
+
+}  // namespace

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "transfer/DownloadTask.h"
+#include "transfer/HttpRequests.h"
+#include "transfer/TaskControl.h"
+#include "transfer/TaskFile.h"
+#include "transfer/Transfer.h"
+
+namespace {
+
+LONG gAnnouncements = 0;
+
+void __cdecl CountAnnouncement(int a, int b, int c)
+{
+    EXPECT_EQ(0, a);
+    EXPECT_EQ(1, b);
+    EXPECT_EQ(0, c);
+    InterlockedIncrement(&gAnnouncements);
+}
+
+// A segmented task over a buffer standing in for the mapped view. Requests
+// are real, unopened component objects: only their presence counts here.
+class ReceiverTest : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        gAnnouncements = 0;
+        task.ClearData();
+        task.announced = 0;
+        task.stopRequested = 0;
+        task.connectionCount = 3;
+        task.serverMinorVersion = 1;
+        task.totalSize = 10007;
+        task.progressCallback = CountAnnouncement;
+        view.assign(task.totalSize + 64, 0xEE);
+        task.viewBase = view.data();
+        task.segmentSize = 3335;
+        for (int i = 0; i < 3; ++i) {
+            TaskSegment &segment = task.segments[i];
+            segment.owner = &task;
+            segment.index = i;
+            segment.length = i == 2 ? 3337 : 3335;
+            segment.writePos = view.data() + i * 3335;
+            segment.state = SegmentRunning;
+            segment.stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            segment.busyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            segment.request = NewRequest();
+        }
+        source.resize(task.totalSize);
+        for (size_t i = 0; i < source.size(); ++i)
+            source[i] = static_cast<BYTE>(i * 7 + i / 251);
+    }
+
+    void TearDown() override
+    {
+        StopRequests(&task);
+        task.viewBase = nullptr;
+    }
+
+    void Deliver(int i, DWORD from, DWORD count)
+    {
+        transfer::ReceiveCallback(&task.segments[i], source.data() + i * 3335 + from, count);
+    }
+
+    bool BusyClear(int i) const { return WaitForSingleObject(task.segments[i].busyEvent, 0) == WAIT_TIMEOUT; }
+
+    DownloadTask task;
+    std::vector<BYTE> view, source;
+};
+
+TEST_F(ReceiverTest, ADeliveryCrossingTheEndWritesOnlyUpToTheEnd)
+{
+    transfer::ReceiveCallback(&task.segments[0], source.data(), 3335 + 100);
+    TaskSegment &segment = task.segments[0];
+    EXPECT_EQ(3335u, segment.received);
+    EXPECT_EQ(1, segment.finished);
+    EXPECT_EQ(SegmentIdle, segment.state);
+    EXPECT_EQ(view.data() + 3335, segment.writePos);
+    EXPECT_EQ(0, memcmp(view.data(), source.data(), 3335));
+    EXPECT_EQ(0xEE, view[3335]);  // the next segment's first byte was not touched
+    EXPECT_TRUE(BusyClear(0));
+}
+
+TEST_F(ReceiverTest, FinishedStoppedOrEmptyDeliveriesWriteNothing)
+{
+    Deliver(0, 0, 3335);
+    Deliver(0, 0, 50);  // finished already
+    EXPECT_EQ(3335u, task.segments[0].received);
+    EXPECT_TRUE(BusyClear(0));
+
+    SetEvent(task.segments[1].stopEvent);
+    Deliver(1, 0, 100);
+    EXPECT_EQ(0u, task.segments[1].received);
+    EXPECT_EQ(0xEE, view[3335]);
+    EXPECT_TRUE(BusyClear(1));
+
+    Deliver(2, 0, 0);
+    EXPECT_EQ(0u, task.segments[2].received);
+    EXPECT_EQ(0, task.segments[2].finished);
+    EXPECT_TRUE(BusyClear(2));
+    EXPECT_EQ(0, gAnnouncements);
+
+    transfer::ReceiveCallback(nullptr, source.data(), 10);
+    TaskSegment orphan = {};
+    transfer::ReceiveCallback(&orphan, source.data(), 10);
+}
+
+TEST_F(ReceiverTest, AnnouncesOnceWhenTheLastSegmentCompletesInAnyOrder)
+{
+    const int orders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    for (const auto &order : orders) {
+        SetUp();
+        for (int step = 0; step < 3; ++step) {
+            int i = order[step];
+            DWORD length = task.segments[i].length;
+            Deliver(i, 0, 1000);
+            Deliver(i, 1000, length - 1000);
+            EXPECT_EQ(step == 2 ? 1 : 0, gAnnouncements);
+        }
+        // A late delivery to a finished segment announces nothing more.
+        Deliver(order[0], 0, 10);
+        EXPECT_EQ(1, gAnnouncements);
+        EXPECT_EQ(0, memcmp(view.data(), source.data(), source.size()));
+        TearDown();
+    }
+}
+
+TEST_F(ReceiverTest, ASegmentWithoutRequestDoesNotCountTowardsCompletion)
+{
+    WebRequest *request = task.segments[1].request;
+    task.segments[1].request = nullptr;
+    task.segments[1].received = 200;  // an earlier run's partial count
+    Deliver(0, 0, 3335);
+    Deliver(2, 0, 3337);
+    EXPECT_EQ(0, gAnnouncements);
+    task.segments[1].request = request;
+}
+
+struct RacingDelivery {
+    ReceiverTest *test;
+    int segment;
+    HANDLE start;
+};
+
+DWORD WINAPI DeliverInPieces(void *argument)
+{
+    RacingDelivery *delivery = static_cast<RacingDelivery *>(argument);
+    WaitForSingleObject(delivery->start, INFINITE);
+    DownloadTask &task = *delivery->test->task.segments[0].owner;
+    TaskSegment &segment = task.segments[delivery->segment];
+    const BYTE *data = delivery->test->source.data() + delivery->segment * 3335;
+    for (DWORD done = 0; done < segment.length; done += 97) {
+        DWORD count = segment.length - done < 97 ? segment.length - done : 97;
+        transfer::ReceiveCallback(&segment, data + done, count);
+    }
+    return 0;
+}
+
+TEST_F(ReceiverTest, RacingSegmentsAnnounceExactlyOnce)
+{
+    for (int round = 0; round < 40; ++round) {
+        SetUp();
+        HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        RacingDelivery deliveries[3] = {{this, 0, start}, {this, 1, start}, {this, 2, start}};
+        HANDLE threads[3];
+        for (int i = 0; i < 3; ++i)
+            threads[i] = CreateThread(nullptr, 0, DeliverInPieces, &deliveries[i], 0, nullptr);
+        SetEvent(start);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(3, threads, TRUE, 30000));
+        for (HANDLE thread : threads)
+            CloseHandle(thread);
+        CloseHandle(start);
+        ASSERT_EQ(1, gAnnouncements) << "round " << round;
+        ASSERT_EQ(0, memcmp(view.data(), source.data(), source.size()));
+        TearDown();
+    }
+}
+
+// Deliveries keep coming at full speed while the task stops and its file is
+// unmapped: none may write after the stop has passed its segment.
+struct Flood {
+    TaskSegment *segment;
+    const BYTE *data;
+    volatile LONG *running;
+    LONG calls;
+};
+
+DWORD WINAPI FloodSegment(void *argument)
+{
+    Flood *flood = static_cast<Flood *>(argument);
+    while (*flood->running) {
+        transfer::ReceiveCallback(flood->segment, flood->data, 4096);
+        ++flood->calls;
+    }
+    return 0;
+}
+
+TEST(ReceiverStopHandshake, NoWriteReachesAnUnmappedView)
+{
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof(folder), folder);
+    std::vector<BYTE> chunk(4096, 0x5A);
+    for (int round = 0; round < 20; ++round) {
+        DownloadTask task;
+        task.ClearData();
+        snprintf(task.tempPath, sizeof(task.tempPath), "%sravlix-handshake-%lu.hhh", folder, GetCurrentProcessId());
+        task.connectionCount = 5;
+        task.serverMinorVersion = 1;
+        task.totalSize = 64u << 20;
+        bool offsetsValid;
+        ASSERT_EQ(1, PrepareFile(&task, &offsetsValid));
+        task.segmentSize = task.totalSize / 5;
+        for (int i = 0; i < 5; ++i) {
+            TaskSegment &segment = task.segments[i];
+            segment.owner = &task;
+            segment.length = task.segmentSize;
+            segment.writePos = task.viewBase + i * task.segmentSize;
+            segment.state = SegmentRunning;
+            segment.stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            segment.busyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            segment.request = NewRequest();
+        }
+        volatile LONG running = 1;
+        Flood floods[5];
+        HANDLE threads[5];
+        for (int i = 0; i < 5; ++i) {
+            floods[i] = {&task.segments[i], chunk.data(), &running, 0};
+            threads[i] = CreateThread(nullptr, 0, FloodSegment, &floods[i], 0, nullptr);
+        }
+        Sleep(20 + round);
+        StopRequests(&task);
+        DWORD stoppedAt[5];
+        for (int i = 0; i < 5; ++i)
+            stoppedAt[i] = task.segments[i].received;
+        ReleaseFile(&task);  // any later write would fault here
+        Sleep(20);
+        running = 0;
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(5, threads, TRUE, 30000));
+        for (int i = 0; i < 5; ++i) {
+            CloseHandle(threads[i]);
+            EXPECT_EQ(stoppedAt[i], task.segments[i].received);
+            EXPECT_EQ(SegmentStopped, task.segments[i].state);
+            EXPECT_GT(floods[i].calls, 0);
+        }
+        EXPECT_EQ(TaskPaused, task.state);
+        DeleteFileA(task.tempPath);
+    }
+}
+
+}  // namespace
