@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "plugin/DownloadAdmission.h"
+#include "plugin/DownloadController.h"
+#include "plugin/ProcessState.h"
+#include "store/ResumeRecords.h"
+#include "tests/support/DialogDriver.h"
+#include "tests/support/TaskTable.h"
+#include "util/PathText.h"
+
+using namespace testing_support;
+
+namespace {
+
+class AdmissionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetSettingsAndTasks();
+        gProcess.resourceModule = LoadLibraryExA("Ravlix.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, gProcess.resourceModule);
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        folder = std::string(temp) + "ravlix-admission";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        SetFolder(folder.c_str());
+    }
+
+    void TearDown() override
+    {
+        ResetSettingsAndTasks();
+        FreeLibrary(gProcess.resourceModule);
+        gProcess.resourceModule = nullptr;
+    }
+
+    void SetFolder(const char *path)
+    {
+        WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", path, "KELMORA.ini");
+    }
+
+    int Admit(const char *url, const char *destination = nullptr, int connections = 3, const char *proxy = "")
+    {
+        return AdmitDownload(&controller, url, proxy, destination, connections);
+    }
+
+    int TaskCount() const
+    {
+        int count = 0;
+        for (const TaskSlot &slot : gSlotTable.slots)
+            count += slot.task != nullptr;
+        return count;
+    }
+
+    DownloadController controller;
+    std::string folder;
+};
+
+TEST_F(AdmissionTest, RefusesBadInputWithoutTakingASlot)
+{
+    std::string longText(260, 'a');
+    std::string longUrl = "http://127.0.0.1:9/" + longText;
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, AdmitDownload(&controller, nullptr, "", nullptr, 1));
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit(""));
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit(longUrl.c_str()));
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a\r\nMULTHREAD=5"));
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a", nullptr, 1, "proxy\n:1"));
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a", nullptr, 1, longText.c_str()));
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a", longText.c_str()));
+    const char *badNames[] = {"C:\\evil.bin", "\\evil.bin", "/evil.bin", "../evil.bin", "a/../../evil.bin",
+                              "sub/", "a//b.bin", "a:b.bin", "wild*.bin", "dir\\", "x\ty.bin", ".."};
+    for (const char *name : badNames)
+        EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a", name)) << name;
+    // A folder so long that the temporary name no longer fits.
+    SetFolder((folder + "\\" + std::string(240, 'f')).c_str());
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/some-file-name.bin"));
+    EXPECT_EQ(0, TaskCount());
+}
+
+TEST_F(AdmissionTest, ComposesTheDestinationFromFolderAndName)
+{
+    struct Case {
+        const char *folderSetting, *url, *destination, *expected;
+    } cases[] = {
+        {"D", "http://127.0.0.1:9/pub/setup.exe", nullptr, "D/setup.exe.hhh"},
+        {"D\\", "http://127.0.0.1:9/pub/a.exe", nullptr, "D\\a.exe.hhh"},
+        {"D", "http://127.0.0.1:9/b", "old\\new.bin", "D/new.bin.hhh"},
+        {"D", "http://127.0.0.1:9/c", "sub/new.bin", "D/sub/new.bin.hhh"},
+        {"D", "http://127.0.0.1:9/get?f=x/y.zip", "", "D/get.hhh"},
+        {"D", "http://127.0.0.1:9/dir/", nullptr, "D/index.html.hhh"},
+    };
+    for (const Case &c : cases) {
+        std::string base = folder + "\\" + c.folderSetting;
+        SetFolder(base.c_str());
+        ASSERT_EQ(RAVLIX_ADMITTED, Admit(c.url, c.destination)) << c.url;
+        DownloadTask *task = gSlotTable.slots[0].task;
+        ASSERT_NE(nullptr, task);
+        EXPECT_EQ(folder + "\\" + c.expected, task->tempPath);
+        EXPECT_STREQ(c.url, task->url);
+        EXPECT_EQ(TaskDownloading == task->state || TaskIdle == task->state, true);
+        DiscardAllTasks();
+    }
+    SetFolder("");
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/x/host.bin"));
+    char hostFolder[MAX_PATH];
+    HostFolder(hostFolder, sizeof(hostFolder));
+    EXPECT_EQ(std::string(hostFolder) + "host.bin.hhh", gSlotTable.slots[0].task->tempPath);
+}
+
+TEST_F(AdmissionTest, FillsTheTaskAndClampsTheConnections)
+{
+    ProgressCallback callback = reinterpret_cast<ProgressCallback>(0x1234);
+    controller.progressCallback = callback;
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/one", nullptr, 0, "127.0.0.1:3128"));
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/two", nullptr, 9));
+    DownloadTask *first = gSlotTable.slots[0].task;
+    DownloadTask *second = gSlotTable.slots[1].task;
+    EXPECT_EQ(1, first->connectionCount);
+    EXPECT_EQ(5, second->connectionCount);
+    EXPECT_STREQ("127.0.0.1:3128", first->proxy);
+    EXPECT_EQ(callback, first->progressCallback);
+    EXPECT_EQ(0, first->slotIndex);
+    EXPECT_EQ(1, second->slotIndex);
+    EXPECT_EQ(0, first->resumeFlag);
+    EXPECT_EQ(16u, strlen(first->startTime));
+    EXPECT_NE(TaskSection(*first), TaskSection(*second));
+    EXPECT_TRUE(WorkerEnded(0));
+    EXPECT_TRUE(WorkerEnded(1));
+    controller.progressCallback = nullptr;
+}
+
+TEST_F(AdmissionTest, DuplicatesAndSharedTemporaryFilesAreRefused)
+{
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/Same.bin"));
+    EXPECT_EQ(RAVLIX_DUPLICATE_URL, Admit("HTTP://127.0.0.1:9/same.BIN"));
+    // Another URL, the same file on disk.
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/other", "Same.bin"));
+    EXPECT_EQ(1, TaskCount());
+    DiscardAllTasks();
+    EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/Same.bin"));
+}
+
+TEST_F(AdmissionTest, AFullTableSaysSoAndTheFirstFreeSlotIsTaken)
+{
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(RAVLIX_ADMITTED, Admit(("http://127.0.0.1:9/f" + std::to_string(i)).c_str()));
+    {
+        DialogDriver driver([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDOK); });
+        EXPECT_EQ(RAVLIX_TABLE_FULL, Admit("http://127.0.0.1:9/f3"));
+        EXPECT_TRUE(driver.found());
+        EXPECT_EQ("Tip", driver.seen().caption);
+        EXPECT_EQ("Task is full, please wait.", driver.seen().texts);
+    }
+    PauseTask(0);
+    DeleteTask(0);
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/f4"));
+    EXPECT_EQ(0, gSlotTable.slots[0].task->slotIndex);
+    EXPECT_STREQ("http://127.0.0.1:9/f4", gSlotTable.slots[0].task->url);
+}
+
+class ExistingFileTest : public AdmissionTest {
+protected:
+    void SetUp() override
+    {
+        AdmissionTest::SetUp();
+        existing = folder + "/exists.bin";
+        HANDLE file = CreateFileA(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written;
+        WriteFile(file, "old", 3, &written, nullptr);
+        CloseHandle(file);
+    }
+    void TearDown() override
+    {
+        AdmissionTest::TearDown();
+        DeleteFileA(existing.c_str());
+    }
+    std::string existing;
+};
+
+TEST_F(ExistingFileTest, YesKeepsTheDestinationAndTheOldFile)
+{
+    DialogDriver driver([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDYES); });
+    EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/exists.bin"));
+    EXPECT_EQ("Tip", driver.seen().caption);
+    EXPECT_EQ(existing + "file is already exist,do you want overwrite the file?", driver.seen().texts);
+    EXPECT_EQ(existing + ".hhh", gSlotTable.slots[0].task->tempPath);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(existing.c_str()));
+}
+
+TEST_F(ExistingFileTest, NoThenCancelTakesNothing)
+{
+    DialogDriver question([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDNO); });
+    DialogDriver saveAs([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDCANCEL); }, "Tip");
+    EXPECT_EQ(RAVLIX_SAVE_CANCELLED, Admit("http://127.0.0.1:9/exists.bin"));
+    EXPECT_TRUE(saveAs.found());
+    EXPECT_EQ(0, TaskCount());
+}
+
+TEST_F(ExistingFileTest, NoThenANewNameUsesIt)
+{
+    std::string chosen = folder + "\\chosen.bin";
+    DialogDriver question([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDNO); });
+    DialogDriver saveAs(
+        [&chosen](const SeenDialog &dialog) {
+            // The file name box of the Save-As dialog.
+            HWND name = GetDlgItem(dialog.window, 0x47C);  // cmb13
+            if (!name)
+                name = GetDlgItem(dialog.window, 0x480);  // edt1
+            SetWindowTextA(name, chosen.c_str());
+            DialogDriver::Press(dialog, IDOK);
+        },
+        "Tip");
+    EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/exists.bin"));
+    ASSERT_NE(nullptr, gSlotTable.slots[0].task);
+    EXPECT_EQ(chosen + ".hhh", gSlotTable.slots[0].task->tempPath);
+}
+
+TEST_F(AdmissionTest, ANewTaskTakesASectionNoSavedDownloadUses)
+{
+    WritePrivateProfileStringA("FILE1", "MULTHREAD", "1", "KELMORA.ini");
+    WritePrivateProfileStringA("FILE1", "URLNAME", "http://127.0.0.1:9/saved", "KELMORA.ini");
+    WritePrivateProfileStringA("FILE1", "DESTNAME", "saved.hhh", "KELMORA.ini");
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/new"));
+    EXPECT_EQ(2, TaskSection(*gSlotTable.slots[0].task));
+    PauseTask(0);
+    EXPECT_EQ("http://127.0.0.1:9/saved", ProfileValue(SettingsFilePath(), "FILE1", "URLNAME"));
+    EXPECT_EQ("http://127.0.0.1:9/new", ProfileValue(SettingsFilePath(), "FILE2", "URLNAME"));
+}
+
+}  // namespace
