@@ -24,7 +24,8 @@ enum WebRequestError {
     WebRequestCancelled = 8,
     WebRequestConnectionLost = 9,
     WebRequestTlsFailed = 10,
-    WebRequestNoResources = 11
+    WebRequestNoResources = 11,
+    WebRequestBadHeader = 12     // the extra header text is not header lines we can send
 };
 
 struct WebRequestTable {

@@ -1,44 +1,340 @@
 #include "netquill/HttpRequest.h"
 
+#include <new>
+#include <string.h>
+
+#include "netquill/Timing.h"
+
 namespace {
 
-int __thiscall Open(WebRequest *self, const char *, const char *, const char *, int, ReceiveCallback, void *)
+// Under Wine every socket call is a round trip to the wineserver, so the
+// body is read in the largest pieces the socket will give: 8 KiB reads make
+// a local download ten times slower than 1 MiB reads.
+const size_t kReceiveBufferSize = 1024 * 1024;
+const int kMaxRedirects = 5;
+
+HttpRequest *Self(WebRequest *request)
 {
-    static_cast<HttpRequest *>(self)->lastError = WebRequestConnectFailed;
-    return 0;
+    return static_cast<HttpRequest *>(request);
 }
 
-void __thiscall Cancel(WebRequest *)
+int __thiscall OpenOperation(WebRequest *self, const char *url, const char *proxy, const char *extraHeader, int,
+                             ReceiveCallback callback, void *context)
 {
+    return Self(self)->Open(url, proxy, extraHeader, callback, context);
 }
 
-int __thiscall LastError(WebRequest *self)
+void __thiscall CancelOperation(WebRequest *self)
 {
-    return static_cast<HttpRequest *>(self)->lastError;
+    Self(self)->Cancel();
 }
 
-const char *__thiscall GetResponseHeader(WebRequest *)
+int __thiscall LastErrorOperation(WebRequest *self)
 {
-    return "";
+    return Self(self)->LastError();
 }
 
-int __thiscall Close(WebRequest *)
+const char *__thiscall GetResponseHeaderOperation(WebRequest *self)
 {
+    return Self(self)->ResponseHeader();
+}
+
+int __thiscall CloseOperation(WebRequest *self)
+{
+    Self(self)->Close();
     return 1;
 }
 
-unsigned __thiscall Read(WebRequest *, void *, unsigned)
+unsigned __thiscall ReadOperation(WebRequest *self, void *buffer, unsigned max)
 {
-    return 0;
+    return Self(self)->Read(buffer, max);
 }
 
-const WebRequestTable kHttpRequestTable = {Open, Cancel, LastError, GetResponseHeader, Close, Read};
+const WebRequestTable kHttpRequestTable = {OpenOperation,  CancelOperation, LastErrorOperation,
+                                           GetResponseHeaderOperation, CloseOperation, ReadOperation};
 
 }  // namespace
 
-HttpRequest::HttpRequest() : lastError(WebRequestOk)
+HttpRequest::HttpRequest()
+    : winsockStarted_(false), cancelled_(0), lastError_(WebRequestOk), useProxy_(false), emptyRange_(false),
+      buffer_(nullptr), headerText_(nullptr), open_(false), bodyDone_(false), resumable_(false), position_(0),
+      attemptsWithoutProgress_(0), pending_(nullptr), pendingSize_(0), callback_(nullptr), context_(nullptr),
+      threadId_(0)
 {
     operations = &kHttpRequestTable;
+    InitializeCriticalSection(&callLock_);
 }
 
-HttpRequest::~HttpRequest() = default;
+HttpRequest::~HttpRequest()
+{
+    Close();
+    if (winsockStarted_)
+        WSACleanup();
+    DeleteCriticalSection(&callLock_);
+}
+
+bool HttpRequest::Init()
+{
+    WSADATA data;
+    winsockStarted_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    cancelEvent_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    return winsockStarted_ && cancelEvent_.IsSet();
+}
+
+int HttpRequest::Open(const char *url, const char *proxy, const char *extraHeader, ReceiveCallback callback,
+                      void *context)
+{
+    // Opening again starts afresh.
+    if (open_)
+        Close();
+    EnterCriticalSection(&callLock_);
+    callback_ = callback;
+    context_ = context;
+    int error = Begin(url, proxy, extraHeader);
+    if (error == WebRequestOk) {
+        open_ = true;
+    } else {
+        StopTransfer();
+        Fail(error);
+    }
+    LeaveCriticalSection(&callLock_);
+    return error == WebRequestOk;
+}
+
+int HttpRequest::Begin(const char *url, const char *proxy, const char *extraHeader)
+{
+    lastError_ = WebRequestOk;
+    if (cancelled_)
+        return WebRequestCancelled;
+    if (!url || !ParseUrl(url, strlen(url), &url_) || !ParseProxy(proxy, &proxy_, &useProxy_))
+        return WebRequestBadUrl;
+    if (!TranslateExtraHeader(extraHeader, &extra_))
+        return WebRequestBadHeader;
+    buffer_ = static_cast<char *>(VirtualAlloc(nullptr, kReceiveBufferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!buffer_)
+        return WebRequestNoResources;
+
+    // A range whose first byte is one past its last (a segment the caller
+    // already has) cannot be asked for; the byte before it is asked instead,
+    // which shows that the server still serves the file with ranges, and no
+    // byte of it is handed out.
+    ByteRange asked = extra_.range;
+    emptyRange_ = IsEmptyRange(asked);
+    if (emptyRange_)
+        asked.first = asked.last;
+    int error = Establish(asked, true);
+    if (error != WebRequestOk)
+        return error;
+    if (emptyRange_) {
+        position_ = window_.end;
+        exchange_.Close();
+    }
+    bodyDone_ = false;
+    attemptsWithoutProgress_ = 0;
+    pendingSize_ = 0;
+    // Read mode resumes only where the server has shown that it serves ranges.
+    resumable_ = window_.endKnown && (callback_ || exchange_.Head().status == 206);
+    if (callback_) {
+        thread_.Reset(CreateThread(nullptr, 0, DeliveryMain, this, 0, &threadId_));
+        if (!thread_.IsSet())
+            return WebRequestNoResources;
+    }
+    return WebRequestOk;
+}
+
+int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
+{
+    const Timing &timing = RequestTiming();
+    Url current = url_;
+    for (int hop = 0;; ++hop) {
+        // The request is built in the receive buffer: it has gone out before the answer comes in.
+        size_t length = BuildRequest(current, useProxy_, asked.present ? &asked : nullptr, extra_.lines, extra_.length,
+                                     buffer_, kReceiveBufferSize);
+        if (!length)
+            return WebRequestBadUrl;
+        int error = exchange_.Start(useProxy_ ? proxy_ : current, buffer_, length, buffer_, kReceiveBufferSize,
+                                    cancelEvent_.Get(), timing);
+        if (error != WebRequestOk)
+            return error;
+        // Reconnects keep the first header: the caller may hold on to its text.
+        if (keepHeader && (error = KeepHeader()) != WebRequestOk)
+            return error;
+        const ResponseHead &head = exchange_.Head();
+        AnswerVerdict verdict = JudgeAnswer(head, asked, &window_, &error);
+        if (verdict == AnswerAccepted) {
+            url_ = current;
+            position_ = window_.first;
+            return WebRequestOk;
+        }
+        if (verdict == AnswerRefused)
+            return error;
+        if (hop == kMaxRedirects)
+            return WebRequestTooManyRedirects;
+        Url next;
+        if (!ResolveLocation(current, head.location, head.locationLength, &next))
+            return WebRequestBadUrl;
+        current = next;
+    }
+}
+
+int HttpRequest::KeepHeader()
+{
+    delete[] headerText_;
+    size_t length = exchange_.HeaderLength();
+    headerText_ = new (std::nothrow) char[length + 1];
+    if (!headerText_)
+        return WebRequestNoResources;
+    memcpy(headerText_, exchange_.HeaderText(), length);
+    headerText_[length] = '\0';
+    return WebRequestOk;
+}
+
+bool HttpRequest::Reconnect(int *errorOut)
+{
+    const Timing &timing = RequestTiming();
+    while (attemptsWithoutProgress_ < timing.retryAttempts) {
+        exchange_.Close();
+        DWORD pause = timing.retryPauseMs << attemptsWithoutProgress_;
+        ++attemptsWithoutProgress_;
+        if (WaitForSingleObject(cancelEvent_.Get(), pause) != WAIT_TIMEOUT) {
+            *errorOut = WebRequestCancelled;
+            return false;
+        }
+        ByteRange rest;
+        rest.present = true;
+        rest.first = position_;
+        rest.lastKnown = true;
+        rest.last = window_.end - 1;
+        // The total the caller gave, or the length of the whole-file answer:
+        // a server that now reports another size has another file.
+        rest.totalKnown = extra_.range.present ? extra_.range.totalKnown : true;
+        rest.total = extra_.range.present ? extra_.range.total : window_.end;
+        int error = Establish(rest, false);
+        if (error == WebRequestOk)
+            return true;
+        if (error == WebRequestCancelled) {
+            *errorOut = error;
+            return false;
+        }
+    }
+    return false;
+}
+
+PieceResult HttpRequest::Pull(const char **data, size_t *size)
+{
+    const Timing &timing = RequestTiming();
+    while (!bodyDone_) {
+        if ((window_.endKnown && position_ >= window_.end) || emptyRange_)
+            break;
+        int error = WebRequestCancelled;
+        if (!cancelled_) {
+            PieceResult result = exchange_.NextPiece(cancelEvent_.Get(), timing.idleMs, data, size, &error);
+            if (result == PieceData) {
+                // Whatever a server sends past the range asked for is not the caller's.
+                if (window_.endKnown && *size > window_.end - position_)
+                    *size = static_cast<size_t>(window_.end - position_);
+                position_ += *size;
+                attemptsWithoutProgress_ = 0;
+                return PieceData;
+            }
+            if (result == PieceEnd) {
+                if (!window_.endKnown)
+                    break;
+                error = WebRequestConnectionLost;  // the body ended short of the range
+            }
+        }
+        if (error == WebRequestCancelled || !resumable_ || !Reconnect(&error)) {
+            Fail(error);
+            bodyDone_ = true;
+            exchange_.Close();
+            return PieceFailed;
+        }
+    }
+    bodyDone_ = true;
+    exchange_.Close();
+    return PieceEnd;
+}
+
+void HttpRequest::Fail(int error)
+{
+    InterlockedExchange(&lastError_, error);
+}
+
+unsigned HttpRequest::Read(void *buffer, unsigned max)
+{
+    EnterCriticalSection(&callLock_);
+    unsigned filled = 0;
+    if (open_ && !callback_ && buffer) {
+        while (filled < max) {
+            if (pendingSize_ == 0 && Pull(&pending_, &pendingSize_) != PieceData)
+                break;
+            size_t take = max - filled < pendingSize_ ? max - filled : pendingSize_;
+            memcpy(static_cast<char *>(buffer) + filled, pending_, take);
+            pending_ += take;
+            pendingSize_ -= take;
+            filled += static_cast<unsigned>(take);
+        }
+    }
+    LeaveCriticalSection(&callLock_);
+    return filled;
+}
+
+DWORD WINAPI HttpRequest::DeliveryMain(void *self)
+{
+    static_cast<HttpRequest *>(self)->Deliver();
+    return 0;
+}
+
+// Runs on the request's own thread, which alone calls the callback: one
+// delivery at a time, each a piece straight out of the receive buffer.
+void HttpRequest::Deliver()
+{
+    if (emptyRange_) {
+        // One empty delivery, by which the caller learns that its segment is complete.
+        if (!cancelled_)
+            callback_(context_, buffer_, 0);
+        return;
+    }
+    const char *data;
+    size_t size;
+    while (Pull(&data, &size) == PieceData && !cancelled_)
+        callback_(context_, data, static_cast<unsigned>(size));
+}
+
+void HttpRequest::Cancel()
+{
+    InterlockedExchange(&cancelled_, 1);
+    SetEvent(cancelEvent_.Get());
+}
+
+void HttpRequest::Close()
+{
+    // From inside a delivery the thread would wait for itself.
+    if (thread_.IsSet() && GetCurrentThreadId() == threadId_)
+        return;
+    Cancel();
+    EnterCriticalSection(&callLock_);
+    StopTransfer();
+    delete[] headerText_;
+    headerText_ = nullptr;
+    open_ = false;
+    ResetEvent(cancelEvent_.Get());
+    InterlockedExchange(&cancelled_, 0);
+    LeaveCriticalSection(&callLock_);
+}
+
+void HttpRequest::StopTransfer()
+{
+    if (thread_.IsSet()) {
+        WaitForSingleObject(thread_.Get(), INFINITE);
+        thread_.Close();
+        threadId_ = 0;
+    }
+    exchange_.Close();
+    if (buffer_) {
+        VirtualFree(buffer_, 0, MEM_RELEASE);
+        buffer_ = nullptr;
+    }
+    pendingSize_ = 0;
+    callback_ = nullptr;
+}

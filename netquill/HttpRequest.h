@@ -1,7 +1,16 @@
-// One HTTP GET, as Netquill.dll hands it out.
+// One HTTP GET, as Netquill.dll hands it out. Open connects, follows
+// redirects and checks the answer on the caller's thread; the body then
+// either waits for Read or is pushed to the caller's callback by a thread of
+// the request's own. Breaks in a body whose end is known are mended by
+// reconnecting with a range from the next byte not yet handed out.
 #pragma once
 
 #include "components/WebRequest.h"
+#include "netquill/AnswerCheck.h"
+#include "netquill/Handles.h"
+#include "netquill/HttpExchange.h"
+#include "netquill/RequestText.h"
+#include "netquill/Url.h"
 
 class HttpRequest : public WebRequest {
 public:
@@ -10,5 +19,58 @@ public:
     HttpRequest(const HttpRequest &) = delete;
     HttpRequest &operator=(const HttpRequest &) = delete;
 
-    int lastError;
+    // Starts Winsock and makes the cancel event; false when either fails.
+    bool Init();
+
+    int Open(const char *url, const char *proxy, const char *extraHeader, ReceiveCallback callback, void *context);
+    void Cancel();
+    int LastError() const { return lastError_; }
+    const char *ResponseHeader() const { return headerText_ ? headerText_ : ""; }
+    void Close();
+    unsigned Read(void *buffer, unsigned max);
+
+private:
+    int Begin(const char *url, const char *proxy, const char *extraHeader);
+    // Sends the GET for `asked` and follows redirects to an accepted answer.
+    int Establish(const ByteRange &asked, bool keepHeader);
+    int KeepHeader();
+    bool Reconnect(int *errorOut);
+    // The next piece of the body within the caller's window, reconnecting where allowed.
+    PieceResult Pull(const char **data, size_t *size);
+    void Fail(int error);
+    // Ends the transfer: joins the delivery thread, closes the connection and
+    // frees the buffer. The header text stays until Close.
+    void StopTransfer();
+
+    static DWORD WINAPI DeliveryMain(void *self);
+    void Deliver();
+
+    CRITICAL_SECTION callLock_;  // Open, Read and Close exclude each other
+    bool winsockStarted_;
+    ScopedHandle cancelEvent_;   // set by Cancel and Close; wakes every wait of the request
+    volatile LONG cancelled_;    // the same, for the checks between waits
+    volatile LONG lastError_;
+
+    Url url_;  // the resource; after redirects, the URL that answered
+    bool useProxy_;
+    Url proxy_;
+    ExtraHeader extra_;
+    bool emptyRange_;
+    char *buffer_;  // the receive buffer, which pieces of the body point into
+    HttpExchange exchange_;
+    char *headerText_;
+
+    bool open_;
+    bool bodyDone_;
+    bool resumable_;
+    BodyWindow window_;
+    unsigned long long position_;  // the next byte of the resource to hand out
+    int attemptsWithoutProgress_;
+    const char *pending_;  // what Read has not copied out yet of the last piece
+    size_t pendingSize_;
+
+    ReceiveCallback callback_;
+    void *context_;
+    ScopedHandle thread_;
+    DWORD threadId_;
 };

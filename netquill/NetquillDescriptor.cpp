@@ -14,7 +14,7 @@ void *__cdecl CreateRequest()
     HttpRequest *request = new (std::nothrow) HttpRequest();
     if (!request)
         return nullptr;
-    if (!RegisterInstance(&gNetquillDescriptor, request)) {
+    if (!request->Init() || !RegisterInstance(&gNetquillDescriptor, request)) {
         delete request;
         return nullptr;
     }

@@ -1,0 +1,45 @@
+// A TCP connection whose every wait also watches the request's cancel event
+// and ends at a deadline: the socket is non-blocking and signals an event
+// (WSAEventSelect), so a call never sleeps inside Winsock where a cancel
+// could not reach it. A TLS layer would wrap Send and Receive of this class.
+#pragma once
+
+#include <stddef.h>
+
+#include "netquill/Handles.h"
+
+enum IoStatus {
+    IoOk,
+    IoClosed,     // the peer ended the connection
+    IoTimedOut,
+    IoCancelled,  // the cancel event is set
+    IoFailed,     // reset or another socket error
+};
+
+class Connection {
+public:
+    Connection() {}
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Resolves host and connects to the first of its addresses that accepts,
+    // all within timeoutMs. Returns a WebRequestError. Name resolution is the
+    // one step that cannot be cancelled; it is bounded by the system resolver.
+    int Connect(const char *host, unsigned short port, HANDLE cancel, DWORD timeoutMs);
+
+    IoStatus Send(const char *data, size_t size, HANDLE cancel, DWORD timeoutMs);
+
+    // Waits up to timeoutMs for the first bytes, then returns what has arrived
+    // (at most capacity).
+    IoStatus Receive(char *buffer, size_t capacity, size_t *received, HANDLE cancel, DWORD timeoutMs);
+
+    void Close();
+
+private:
+    // Waits for a socket event, the cancel event or the deadline.
+    IoStatus Wait(HANDLE cancel, DWORD deadline, WSANETWORKEVENTS *events);
+    int ConnectTo(const sockaddr *address, int addressLength, HANDLE cancel, DWORD deadline);
+
+    ScopedSocket socket_;
+    ScopedHandle event_;
+};

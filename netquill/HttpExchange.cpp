@@ -1,0 +1,118 @@
+#include "netquill/HttpExchange.h"
+
+#include <string.h>
+
+#include "components/WebRequest.h"
+#include "netquill/Timing.h"
+#include "netquill/Url.h"
+
+namespace {
+
+int ErrorOf(IoStatus status)
+{
+    switch (status) {
+    case IoOk:
+        return WebRequestOk;
+    case IoTimedOut:
+        return WebRequestTimedOut;
+    case IoCancelled:
+        return WebRequestCancelled;
+    case IoClosed:
+    case IoFailed:
+        break;
+    }
+    return WebRequestConnectionLost;
+}
+
+}  // namespace
+
+int HttpExchange::Start(const Url &peer, const char *request, size_t requestLength, char *buffer, size_t capacity,
+                        HANDLE cancel, const Timing &timing)
+{
+    Close();
+    buffer_ = buffer;
+    capacity_ = capacity;
+    int error = connection_.Connect(peer.host, peer.port, cancel, timing.connectMs);
+    if (error != WebRequestOk)
+        return error;
+    DWORD started = GetTickCount();
+    IoStatus status = connection_.Send(request, requestLength, cancel, timing.headerMs);
+    if (status != IoOk)
+        return ErrorOf(status);
+    DWORD spent = GetTickCount() - started;
+    return ReadHeader(cancel, spent < timing.headerMs ? timing.headerMs - spent : 0);
+}
+
+int HttpExchange::ReadHeader(HANDLE cancel, DWORD timeoutMs)
+{
+    DWORD deadline = GetTickCount() + timeoutMs;
+    size_t filled = 0;
+    size_t scanned = 0;
+    for (;;) {
+        size_t headerEnd = FindHeaderEnd(buffer_, filled, &scanned);
+        if (headerEnd > kMaxHeaderLength || (headerEnd == 0 && filled >= kMaxHeaderLength))
+            return WebRequestBadResponse;
+        if (headerEnd) {
+            if (!ParseResponseHead(buffer_, headerEnd, &head_))
+                return WebRequestBadResponse;
+            if (head_.status >= 100 && head_.status < 200 && head_.status != 101) {
+                memmove(buffer_, buffer_ + headerEnd, filled - headerEnd);
+                filled -= headerEnd;
+                scanned = 0;
+                continue;
+            }
+            headerLength_ = headerEnd;
+            begin_ = headerEnd;
+            end_ = filled;
+            framing_.Start(head_.body, head_.contentLength);
+            return WebRequestOk;
+        }
+        LONG left = static_cast<LONG>(deadline - GetTickCount());
+        if (left <= 0)
+            return WebRequestTimedOut;
+        size_t received;
+        IoStatus status =
+            connection_.Receive(buffer_ + filled, capacity_ - filled, &received, cancel, static_cast<DWORD>(left));
+        if (status == IoClosed)
+            return filled ? WebRequestBadResponse : WebRequestConnectionLost;
+        if (status != IoOk)
+            return ErrorOf(status);
+        filled += received;
+    }
+}
+
+PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **data, size_t *size, int *errorOut)
+{
+    for (;;) {
+        const char *cursor = buffer_ + begin_;
+        DecodeResult result = framing_.Next(&cursor, buffer_ + end_, data, size);
+        begin_ = static_cast<size_t>(cursor - buffer_);
+        if (result == DecodeData)
+            return PieceData;
+        if (result == DecodeDone)
+            return PieceEnd;
+        if (result == DecodeMalformed) {
+            *errorOut = WebRequestBadResponse;
+            return PieceFailed;
+        }
+        // The framing has taken everything: the whole buffer is free again.
+        begin_ = end_ = 0;
+        size_t received;
+        IoStatus status = connection_.Receive(buffer_, capacity_, &received, cancel, idleMs);
+        if (status == IoOk) {
+            end_ = received;
+            continue;
+        }
+        if (status == IoClosed && framing_.EndsWithConnection())
+            return PieceEnd;
+        *errorOut = ErrorOf(status);
+        return PieceFailed;
+    }
+}
+
+void HttpExchange::Close()
+{
+    connection_.Close();
+    begin_ = end_ = 0;
+    headerLength_ = 0;
+}

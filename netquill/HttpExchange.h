@@ -1,0 +1,57 @@
+// One GET and its answer over one connection: sends the request, reads the
+// header, then hands out the body in the pieces the socket delivers. The
+// receive buffer belongs to the caller; pieces point into it and stay valid
+// until the next call.
+#pragma once
+
+#include <stddef.h>
+
+#include "netquill/BodyFraming.h"
+#include "netquill/Connection.h"
+#include "netquill/HttpResponseParser.h"
+
+struct Timing;
+struct Url;
+
+enum PieceResult {
+    PieceData,
+    PieceEnd,  // the body is complete as its framing says
+    PieceFailed,
+};
+
+class HttpExchange {
+public:
+    HttpExchange() : buffer_(nullptr), capacity_(0), begin_(0), end_(0), headerLength_(0) {}
+    HttpExchange(const HttpExchange &) = delete;
+    HttpExchange &operator=(const HttpExchange &) = delete;
+
+    // Connects to `peer` (the origin or the proxy), sends the request and
+    // reads the answer up to the end of its header, skipping interim 1xx
+    // answers. Returns a WebRequestError. The header text stays at the start
+    // of the buffer until the first NextPiece.
+    int Start(const Url &peer, const char *request, size_t requestLength, char *buffer, size_t capacity, HANDLE cancel,
+              const Timing &timing);
+
+    const ResponseHead &Head() const { return head_; }
+    const char *HeaderText() const { return buffer_; }
+    size_t HeaderLength() const { return headerLength_; }
+
+    // The next piece of the body, reading the connection when the buffer
+    // holds nothing more; waits at most idleMs for a byte. On PieceFailed,
+    // *errorOut is the WebRequestError.
+    PieceResult NextPiece(HANDLE cancel, DWORD idleMs, const char **data, size_t *size, int *errorOut);
+
+    void Close();
+
+private:
+    int ReadHeader(HANDLE cancel, DWORD timeoutMs);
+
+    Connection connection_;
+    char *buffer_;
+    size_t capacity_;
+    size_t begin_;  // unread bytes of the buffer: [begin_, end_)
+    size_t end_;
+    ResponseHead head_;
+    size_t headerLength_;
+    BodyFraming framing_;
+};

@@ -1,0 +1,226 @@
+#include "netquill/Url.h"
+
+#include <string.h>
+
+namespace {
+
+const char kHttpScheme[] = "http://";
+const size_t kHttpSchemeLength = sizeof(kHttpScheme) - 1;
+
+bool StartsWithNoCase(const char *text, const char *end, const char *prefix)
+{
+    for (; *prefix; ++prefix, ++text) {
+        if (text == end)
+            return false;
+        char c = *text;
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != *prefix)
+            return false;
+    }
+    return true;
+}
+
+bool IsHostNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_';
+}
+
+bool IsIpv6LiteralChar(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' || c == '.';
+}
+
+// host[:port] or [v6][:port], the whole of [p, end).
+bool ParseAuthority(const char *p, const char *end, Url *url)
+{
+    const char *hostBegin = p;
+    const char *hostEnd;
+    url->ipv6Literal = false;
+    if (p < end && *p == '[') {
+        hostBegin = ++p;
+        while (p < end && *p != ']') {
+            if (!IsIpv6LiteralChar(*p))
+                return false;
+            ++p;
+        }
+        if (p == end)
+            return false;
+        hostEnd = p++;
+        url->ipv6Literal = true;
+    } else {
+        while (p < end && *p != ':') {
+            if (!IsHostNameChar(*p))
+                return false;
+            ++p;
+        }
+        hostEnd = p;
+    }
+    size_t hostLength = static_cast<size_t>(hostEnd - hostBegin);
+    if (hostLength == 0 || hostLength > kMaxHostLength)
+        return false;
+    memcpy(url->host, hostBegin, hostLength);
+    url->host[hostLength] = '\0';
+
+    url->port = 80;
+    if (p == end)
+        return true;
+    if (*p != ':')
+        return false;
+    ++p;
+    // "host:" with no digits keeps the default port, as RFC 3986 allows.
+    if (p == end)
+        return true;
+    unsigned long port = 0;
+    for (int digits = 0; p < end; ++p, ++digits) {
+        if (*p < '0' || *p > '9' || digits == 5)
+            return false;
+        port = port * 10 + static_cast<unsigned long>(*p - '0');
+    }
+    if (port == 0 || port > 65535)
+        return false;
+    url->port = static_cast<unsigned short>(port);
+    return true;
+}
+
+// Copies path and query into the target, up to a fragment, percent-encoding
+// what may not appear in a request line.
+bool CopyTarget(const char *p, const char *end, char *out, size_t capacity)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    size_t n = 0;
+    if (p == end || *p != '/')
+        out[n++] = '/';
+    for (; p < end && *p != '#'; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c <= 0x20 || c >= 0x7F) {
+            if (n + 3 >= capacity)
+                return false;
+            out[n++] = '%';
+            out[n++] = kHex[c >> 4];
+            out[n++] = kHex[c & 15];
+        } else {
+            if (n + 1 >= capacity)
+                return false;
+            out[n++] = static_cast<char>(c);
+        }
+    }
+    out[n] = '\0';
+    return true;
+}
+
+void TrimBlanks(const char **begin, const char **end)
+{
+    while (*begin < *end && (**begin == ' ' || **begin == '\t'))
+        ++*begin;
+    while (*end > *begin && ((*end)[-1] == ' ' || (*end)[-1] == '\t'))
+        --*end;
+}
+
+}  // namespace
+
+bool ParseUrl(const char *text, size_t length, Url *urlOut)
+{
+    if (!text)
+        return false;
+    const char *p = text;
+    const char *end = text + length;
+    TrimBlanks(&p, &end);
+    if (!StartsWithNoCase(p, end, kHttpScheme))
+        return false;
+    p += kHttpSchemeLength;
+    const char *authorityEnd = p;
+    while (authorityEnd < end && *authorityEnd != '/' && *authorityEnd != '?' && *authorityEnd != '#')
+        ++authorityEnd;
+    return ParseAuthority(p, authorityEnd, urlOut) &&
+           CopyTarget(authorityEnd, end, urlOut->target, sizeof(urlOut->target));
+}
+
+bool ParseProxy(const char *text, Url *proxyOut, bool *useProxyOut)
+{
+    *useProxyOut = false;
+    if (!text)
+        return true;
+    const char *p = text;
+    const char *end = text + strlen(text);
+    TrimBlanks(&p, &end);
+    if (p == end)
+        return true;
+    if (StartsWithNoCase(p, end, kHttpScheme))
+        p += kHttpSchemeLength;
+    if (end > p && end[-1] == '/')
+        --end;
+    if (!ParseAuthority(p, end, proxyOut))
+        return false;
+    strcpy(proxyOut->target, "/");
+    *useProxyOut = true;
+    return true;
+}
+
+bool ResolveLocation(const Url &base, const char *location, size_t length, Url *urlOut)
+{
+    const char *p = location;
+    const char *end = location + length;
+    TrimBlanks(&p, &end);
+    if (p == end)
+        return false;
+    const char *q = p;
+    while (q < end && *q != ':' && *q != '/' && *q != '?' && *q != '#')
+        ++q;
+    if (q + 2 < end && q[0] == ':' && q[1] == '/' && q[2] == '/')
+        return ParseUrl(p, static_cast<size_t>(end - p), urlOut);
+    if (end - p >= 2 && p[0] == '/' && p[1] == '/') {
+        char absolute[kHttpSchemeLength + kMaxHostLength + kMaxTargetLength + 16];
+        size_t rest = static_cast<size_t>(end - p) - 2;
+        if (rest + kHttpSchemeLength >= sizeof(absolute))
+            return false;
+        memcpy(absolute, kHttpScheme, kHttpSchemeLength);
+        memcpy(absolute + kHttpSchemeLength, p + 2, rest);
+        return ParseUrl(absolute, kHttpSchemeLength + rest, urlOut);
+    }
+
+    strcpy(urlOut->host, base.host);
+    urlOut->ipv6Literal = base.ipv6Literal;
+    urlOut->port = base.port;
+    if (*p == '/')
+        return CopyTarget(p, end, urlOut->target, sizeof(urlOut->target));
+
+    // A relative reference replaces the last segment of the base path.
+    char joined[kMaxTargetLength + 1];
+    size_t directory = strcspn(base.target, "?");
+    while (directory > 0 && base.target[directory - 1] != '/')
+        --directory;
+    size_t rest = static_cast<size_t>(end - p);
+    if (directory + rest >= sizeof(joined))
+        return false;
+    memcpy(joined, base.target, directory);
+    memcpy(joined + directory, p, rest);
+    return CopyTarget(joined, joined + directory + rest, urlOut->target, sizeof(urlOut->target));
+}
+
+size_t FormatAuthority(const Url &url, char *out, size_t capacity)
+{
+    size_t hostLength = strlen(url.host);
+    size_t needed = hostLength + (url.ipv6Literal ? 2 : 0) + 7;
+    if (needed > capacity)
+        return 0;
+    size_t n = 0;
+    if (url.ipv6Literal)
+        out[n++] = '[';
+    memcpy(out + n, url.host, hostLength);
+    n += hostLength;
+    if (url.ipv6Literal)
+        out[n++] = ']';
+    if (url.port != 80) {
+        out[n++] = ':';
+        char digits[6];
+        int count = 0;
+        for (unsigned port = url.port; port; port /= 10)
+            digits[count++] = static_cast<char>('0' + port % 10);
+        while (count)
+            out[n++] = digits[--count];
+    }
+    out[n] = '\0';
+    return n;
+}

@@ -1,0 +1,113 @@
+// The caller's extra header and the request line and fields that go out.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+
+#include "netquill/RequestText.h"
+#include "netquill/Url.h"
+
+namespace {
+
+TEST(TranslateExtraHeader, PluginRangeLineBecomesARange)
+{
+    ExtraHeader extra;
+    ASSERT_TRUE(TranslateExtraHeader("Range:bytes=3335-6669/10007\r\n", &extra));
+    EXPECT_TRUE(extra.range.present);
+    EXPECT_EQ(3335u, extra.range.first);
+    EXPECT_TRUE(extra.range.lastKnown);
+    EXPECT_EQ(6669u, extra.range.last);
+    EXPECT_TRUE(extra.range.totalKnown);
+    EXPECT_EQ(10007u, extra.range.total);
+    EXPECT_EQ(0u, extra.length);
+    EXPECT_FALSE(IsEmptyRange(extra.range));
+}
+
+TEST(TranslateExtraHeader, StandardAndOpenRanges)
+{
+    ExtraHeader extra;
+    ASSERT_TRUE(TranslateExtraHeader("range: Bytes = 10-20", &extra));
+    EXPECT_EQ(10u, extra.range.first);
+    EXPECT_EQ(20u, extra.range.last);
+    EXPECT_FALSE(extra.range.totalKnown);
+
+    ASSERT_TRUE(TranslateExtraHeader("Range: bytes=4294967296-", &extra));
+    EXPECT_EQ(4294967296ull, extra.range.first);
+    EXPECT_FALSE(extra.range.lastKnown);
+
+    ASSERT_TRUE(TranslateExtraHeader("Range:bytes=3335-3334/10007\r\n", &extra));
+    EXPECT_TRUE(IsEmptyRange(extra.range));
+}
+
+TEST(TranslateExtraHeader, OtherLinesGoOutAsGivenWithCrLf)
+{
+    ExtraHeader extra;
+    ASSERT_TRUE(TranslateExtraHeader("X-One: 1\nRange:bytes=0-9/10\r\nX-Two:two words\r\n\r\n", &extra));
+    EXPECT_EQ(std::string("X-One: 1\r\nX-Two:two words\r\n"), std::string(extra.lines, extra.length));
+    EXPECT_TRUE(extra.range.present);
+
+    ASSERT_TRUE(TranslateExtraHeader(nullptr, &extra));
+    EXPECT_FALSE(extra.range.present);
+    EXPECT_EQ(0u, extra.length);
+}
+
+TEST(TranslateExtraHeader, RefusesWhatCannotBeSent)
+{
+    const char *bad[] = {
+        "X-A: 1\rX-B: 2\r\n",                  // a CR that ends no line
+        "X-A: \x01\r\n",                       // control byte
+        "no colon here\r\n",                   // not a field
+        " X-Folded: 1\r\n",                    // starts with a blank
+        "Bad Name: 1\r\n",                     // blank in the name
+        "Range: bytes=0-1,5-6\r\n",            // several ranges
+        "Range: bytes=-500\r\n",               // suffix range
+        "Range: items=0-1\r\n",                // unknown unit
+        "Range: bytes=10-5\r\n",               // first past last + 1
+        "Range: bytes=0-1\r\nRange: bytes=2-3\r\n",
+    };
+    for (const char *text : bad) {
+        ExtraHeader extra;
+        EXPECT_FALSE(TranslateExtraHeader(text, &extra)) << text;
+    }
+    std::string huge = "X-Big: " + std::string(kMaxExtraHeaderLength, 'b') + "\r\n";
+    ExtraHeader extra;
+    EXPECT_FALSE(TranslateExtraHeader(huge.c_str(), &extra));
+}
+
+std::string Build(const char *urlText, bool proxy, const ByteRange *range, const char *extra)
+{
+    Url url;
+    EXPECT_TRUE(ParseUrl(urlText, strlen(urlText), &url));
+    char out[2048];
+    size_t n = BuildRequest(url, proxy, range, extra, strlen(extra), out, sizeof(out));
+    EXPECT_NE(0u, n);
+    return std::string(out, n);
+}
+
+TEST(BuildRequest, OriginFormWithStandardRange)
+{
+    ByteRange range = {true, 3335, true, 6669, true, 10007};
+    EXPECT_EQ("GET /f.bin?a=1 HTTP/1.1\r\nHost: 127.0.0.1:8080\r\nUser-Agent: Ravlix/1.0\r\nAccept: */*\r\n"
+              "Range: bytes=3335-6669\r\nX-A: 1\r\nConnection: close\r\n\r\n",
+              Build("http://127.0.0.1:8080/f.bin?a=1", false, &range, "X-A: 1\r\n"));
+}
+
+TEST(BuildRequest, AbsoluteFormThroughProxyAndOpenRange)
+{
+    ByteRange range = {true, 100, false, 0, false, 0};
+    EXPECT_EQ("GET http://[::1]/f HTTP/1.1\r\nHost: [::1]\r\nUser-Agent: Ravlix/1.0\r\nAccept: */*\r\n"
+              "Range: bytes=100-\r\nConnection: close\r\n\r\n",
+              Build("http://[::1]:80/f", true, &range, ""));
+    EXPECT_EQ("GET /f HTTP/1.1\r\nHost: h\r\nUser-Agent: Ravlix/1.0\r\nAccept: */*\r\nConnection: close\r\n\r\n",
+              Build("http://h/f", false, nullptr, ""));
+}
+
+TEST(BuildRequest, TooSmallBufferGivesZero)
+{
+    Url url;
+    ASSERT_TRUE(ParseUrl("http://h/f", 10, &url));
+    char out[40];
+    EXPECT_EQ(0u, BuildRequest(url, false, nullptr, "", 0, out, sizeof(out)));
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+// Response headers: where they end, the status line, the framing fields, and
+// whether an answer is the one asked for.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+
+#include "components/WebRequest.h"
+#include "netquill/AnswerCheck.h"
+#include "netquill/HttpResponseParser.h"
+#include "netquill/RequestText.h"
+
+namespace {
+
+bool Parse(const std::string &text, ResponseHead *head)
+{
+    return ParseResponseHead(text.data(), text.size(), head);
+}
+
+TEST(FindHeaderEnd, CrLfBareLfAndGrowingInput)
+{
+    std::string crlf = "HTTP/1.1 200 OK\r\nA: b\r\n\r\nbody";
+    size_t scanned = 0;
+    EXPECT_EQ(crlf.size() - 4, FindHeaderEnd(crlf.data(), crlf.size(), &scanned));
+    std::string lf = "HTTP/1.0 200 OK\nA: b\n\nbody";
+    scanned = 0;
+    EXPECT_EQ(lf.size() - 4, FindHeaderEnd(lf.data(), lf.size(), &scanned));
+
+    // Fed one byte at a time, the end is found exactly when its last byte arrives.
+    scanned = 0;
+    size_t found = 0;
+    for (size_t n = 1; n <= crlf.size() && !found; ++n) {
+        found = FindHeaderEnd(crlf.data(), n, &scanned);
+        if (found) {
+            EXPECT_EQ(crlf.size() - 4, n);
+        }
+    }
+    EXPECT_EQ(crlf.size() - 4, found);
+}
+
+TEST(ParseResponseHead, StatusAndFraming)
+{
+    ResponseHead head;
+    ASSERT_TRUE(Parse("HTTP/1.1 200 OK\r\nContent-Length: 10007\r\n\r\n", &head));
+    EXPECT_EQ(1, head.minorVersion);
+    EXPECT_EQ(200, head.status);
+    EXPECT_EQ(BodyLength, head.body);
+    EXPECT_EQ(10007u, head.contentLength);
+
+    ASSERT_TRUE(Parse("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: gzip, Chunked\r\n\r\n", &head));
+    EXPECT_EQ(BodyChunked, head.body);
+    ASSERT_TRUE(Parse("HTTP/1.0 200\r\nServer: x\r\n\r\n", &head));
+    EXPECT_EQ(0, head.minorVersion);
+    EXPECT_EQ(BodyUntilClose, head.body);
+    ASSERT_TRUE(Parse("HTTP/1.1 204 No Content\r\nContent-Length: 9\r\n\r\n", &head));
+    EXPECT_EQ(BodyNone, head.body);
+    ASSERT_TRUE(Parse("HTTP/1.1 200 OK\r\nContent-Length: 7\r\ncontent-length: 7\r\n\r\n", &head));
+    EXPECT_EQ(7u, head.contentLength);
+}
+
+TEST(ParseResponseHead, RangeAndLocation)
+{
+    ResponseHead head;
+    ASSERT_TRUE(Parse("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 3335-6669/10007\r\n"
+                      "Location:  /next \r\n Folded: continuation\r\n\r\n",
+                      &head));
+    EXPECT_TRUE(head.hasContentRange);
+    EXPECT_EQ(3335u, head.contentRange.first);
+    EXPECT_EQ(6669u, head.contentRange.last);
+    EXPECT_EQ(10007u, head.contentRange.total);
+    ASSERT_NE(nullptr, head.location);
+    EXPECT_EQ("/next", std::string(head.location, head.locationLength));
+
+    ASSERT_TRUE(Parse("HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */10007\r\n\r\n", &head));
+    EXPECT_FALSE(head.hasContentRange);
+    EXPECT_EQ(nullptr, head.location);
+}
+
+TEST(ParseResponseHead, RefusesMalformedHeaders)
+{
+    const char *bad[] = {
+        "HTTP/2 200 OK\r\n\r\n",
+        "HTTP/1.1 20 OK\r\n\r\n",
+        "HTTP/1.1 200OK\r\n\r\n",
+        "ICY 200 OK\r\n\r\n",
+        "<html>hello</html>\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nno colon\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Length: 12x\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n",
+    };
+    ResponseHead head;
+    for (const char *text : bad)
+        EXPECT_FALSE(Parse(text, &head)) << text;
+    std::string withNul("HTTP/1.1 200 OK\r\nX: a\0b\r\n\r\n", 27);
+    EXPECT_FALSE(Parse(withNul, &head));
+}
+
+TEST(ParseContentRange, Forms)
+{
+    ContentRange range;
+    EXPECT_TRUE(ParseContentRange("bytes 0-0/1", 11, &range));
+    EXPECT_TRUE(ParseContentRange("bytes 5-9/*", 11, &range));
+    EXPECT_FALSE(range.totalKnown);
+    const char *bad[] = {"bytes */10", "bytes 9-5/10", "bytes 0-10/10", "items 0-1/2", "bytes 0-1/2x", "bytes0-1/2"};
+    for (const char *text : bad)
+        EXPECT_FALSE(ParseContentRange(text, strlen(text), &range)) << text;
+}
+
+struct Judged {
+    AnswerVerdict verdict;
+    int error;
+    BodyWindow window;
+};
+
+Judged Judge(const std::string &header, const ByteRange &asked)
+{
+    ResponseHead head;
+    EXPECT_TRUE(Parse(header, &head)) << header;
+    Judged judged = {};
+    judged.verdict = JudgeAnswer(head, asked, &judged.window, &judged.error);
+    return judged;
+}
+
+const ByteRange kWhole = {false, 0, false, 0, false, 0};
+const ByteRange kSegment = {true, 3335, true, 6669, true, 10007};
+
+TEST(JudgeAnswer, WholeResourceTakesAny2xx)
+{
+    Judged j = Judge("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n", kWhole);
+    EXPECT_EQ(AnswerAccepted, j.verdict);
+    EXPECT_EQ(0u, j.window.first);
+    EXPECT_TRUE(j.window.endKnown);
+    EXPECT_EQ(10u, j.window.end);
+    j = Judge("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", kWhole);
+    EXPECT_EQ(AnswerAccepted, j.verdict);
+    EXPECT_FALSE(j.window.endKnown);
+    for (const char *refused : {"HTTP/1.1 404 Not Found\r\n\r\n", "HTTP/1.1 500 Oops\r\n\r\n",
+                                "HTTP/1.1 302 Found\r\n\r\n"}) {
+        j = Judge(refused, kWhole);
+        EXPECT_EQ(AnswerRefused, j.verdict) << refused;
+        EXPECT_EQ(WebRequestHttpStatus, j.error) << refused;
+    }
+}
+
+TEST(JudgeAnswer, RedirectsNeedALocation)
+{
+    for (int status : {301, 302, 303, 307, 308}) {
+        std::string header = "HTTP/1.1 " + std::to_string(status) + " R\r\nLocation: /x\r\n\r\n";
+        EXPECT_EQ(AnswerRedirected, Judge(header, kSegment).verdict) << status;
+    }
+    EXPECT_EQ(AnswerRefused, Judge("HTTP/1.1 300 Choices\r\nLocation: /x\r\n\r\n", kWhole).verdict);
+}
+
+TEST(JudgeAnswer, RangeTakesOnly206WithTheFirstByteAsked)
+{
+    Judged j = Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\nContent-Length: 3335\r\n\r\n", kSegment);
+    EXPECT_EQ(AnswerAccepted, j.verdict);
+    EXPECT_EQ(3335u, j.window.first);
+    EXPECT_EQ(6670u, j.window.end);
+
+    // More than asked is cut to the range; less leaves the end at the range's end.
+    j = Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 3335-10006/10007\r\n\r\n", kSegment);
+    EXPECT_EQ(6670u, j.window.end);
+    j = Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 3335-4000/*\r\n\r\n", kSegment);
+    EXPECT_EQ(AnswerAccepted, j.verdict);
+    EXPECT_EQ(6670u, j.window.end);
+
+    const char *refused[] = {
+        "HTTP/1.1 200 OK\r\nContent-Length: 10007\r\n\r\n",
+        "HTTP/1.1 416 R\r\nContent-Range: bytes */10007\r\n\r\n",
+        "HTTP/1.1 206 P\r\nContent-Range: bytes 0-6669/10007\r\n\r\n",
+        "HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/20000\r\n\r\n",
+        "HTTP/1.1 206 P\r\nContent-Type: multipart/byteranges\r\n\r\n",
+    };
+    for (const char *header : refused) {
+        j = Judge(header, kSegment);
+        EXPECT_EQ(AnswerRefused, j.verdict) << header;
+        EXPECT_EQ(WebRequestHttpStatus, j.error) << header;
+    }
+}
+
+TEST(JudgeAnswer, OpenRangeEndsAtTheTotal)
+{
+    ByteRange open = {true, 100, false, 0, false, 0};
+    Judged j = Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 100-199/200\r\n\r\n", open);
+    EXPECT_EQ(AnswerAccepted, j.verdict);
+    EXPECT_EQ(200u, j.window.end);
+    // A range asked past the end of the file ends where the file does.
+    ByteRange past = {true, 100, true, 999, false, 0};
+    j = Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 100-199/200\r\n\r\n", past);
+    EXPECT_EQ(200u, j.window.end);
+}
+
+}  // namespace

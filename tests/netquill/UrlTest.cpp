@@ -1,0 +1,125 @@
+// URLs, proxy texts and redirect targets, taken apart without a network.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "netquill/Url.h"
+
+namespace {
+
+Url Parse(const char *text)
+{
+    Url url;
+    EXPECT_TRUE(ParseUrl(text, strlen(text), &url)) << text;
+    return url;
+}
+
+TEST(ParseUrl, HostPortAndTarget)
+{
+    struct Case {
+        const char *text, *host;
+        unsigned short port;
+        const char *target;
+    } cases[] = {
+        {"http://example.org", "example.org", 80, "/"},
+        {"HTTP://Example.org:8080/a/b.bin", "Example.org", 8080, "/a/b.bin"},
+        {"http://127.0.0.1:1/f?x=1&y=2", "127.0.0.1", 1, "/f?x=1&y=2"},
+        {"http://host?q", "host", 80, "/?q"},
+        {"http://host:/p", "host", 80, "/p"},
+        {"http://host/p#fragment", "host", 80, "/p"},
+        {"  http://host/p  ", "host", 80, "/p"},
+    };
+    for (const Case &c : cases) {
+        Url url = Parse(c.text);
+        EXPECT_STREQ(c.host, url.host) << c.text;
+        EXPECT_EQ(c.port, url.port) << c.text;
+        EXPECT_STREQ(c.target, url.target) << c.text;
+        EXPECT_FALSE(url.ipv6Literal) << c.text;
+    }
+}
+
+TEST(ParseUrl, Ipv6LiteralLosesItsBrackets)
+{
+    Url url = Parse("http://[::1]:8081/x");
+    EXPECT_STREQ("::1", url.host);
+    EXPECT_TRUE(url.ipv6Literal);
+    EXPECT_EQ(8081, url.port);
+    char authority[300];
+    EXPECT_EQ(10u, FormatAuthority(url, authority, sizeof(authority)));
+    EXPECT_STREQ("[::1]:8081", authority);
+}
+
+TEST(ParseUrl, BytesThatCannotStandInARequestLineAreEncoded)
+{
+    Url url = Parse("http://h/a b\r\nX: y\x80");
+    EXPECT_STREQ("/a%20b%0D%0AX:%20y%80", url.target);
+}
+
+TEST(ParseUrl, RefusesWhatIsNoHttpUrl)
+{
+    const char *bad[] = {"not a url", "", "http://", "http:///path", "ftp://host/", "https://host/",
+                         "http://user@host/", "http://ho st/", "http://host:0/", "http://host:65536/",
+                         "http://host:12a/", "http://[::1/", "http://[zz]/", "http://host:123456/"};
+    for (const char *text : bad) {
+        Url url;
+        EXPECT_FALSE(ParseUrl(text, strlen(text), &url)) << text;
+    }
+    std::string longHost = "http://" + std::string(256, 'a') + "/";
+    Url url;
+    EXPECT_FALSE(ParseUrl(longHost.c_str(), longHost.size(), &url));
+    std::string longPath = "http://h/" + std::string(kMaxTargetLength, 'p');
+    EXPECT_FALSE(ParseUrl(longPath.c_str(), longPath.size(), &url));
+}
+
+TEST(ParseProxy, BothFormsAndNone)
+{
+    Url proxy;
+    bool use = true;
+    EXPECT_TRUE(ParseProxy("", &proxy, &use));
+    EXPECT_FALSE(use);
+    EXPECT_TRUE(ParseProxy(nullptr, &proxy, &use));
+    EXPECT_FALSE(use);
+    EXPECT_TRUE(ParseProxy("  ", &proxy, &use));
+    EXPECT_FALSE(use);
+
+    const char *forms[] = {"proxy.lan:3128", "http://proxy.lan:3128", "http://proxy.lan:3128/", " proxy.lan:3128 "};
+    for (const char *text : forms) {
+        ASSERT_TRUE(ParseProxy(text, &proxy, &use)) << text;
+        EXPECT_TRUE(use);
+        EXPECT_STREQ("proxy.lan", proxy.host) << text;
+        EXPECT_EQ(3128, proxy.port) << text;
+    }
+    EXPECT_TRUE(ParseProxy("[::1]:8080", &proxy, &use));
+    EXPECT_STREQ("::1", proxy.host);
+
+    const char *bad[] = {"proxy.lan:3128/path", "proxy lan:3128", "http://", "proxy:99999", "socks5://p:1"};
+    for (const char *text : bad)
+        EXPECT_FALSE(ParseProxy(text, &proxy, &use)) << text;
+}
+
+TEST(ResolveLocation, AllFormsOfReference)
+{
+    Url base = Parse("http://origin:81/dir/file.bin?x=1");
+    struct Case {
+        const char *location, *host;
+        unsigned short port;
+        const char *target;
+    } cases[] = {
+        {"http://other/new", "other", 80, "/new"},
+        {"//third:82/p", "third", 82, "/p"},
+        {"/root/f", "origin", 81, "/root/f"},
+        {"sibling.bin", "origin", 81, "/dir/sibling.bin"},
+        {"  /trimmed  ", "origin", 81, "/trimmed"},
+    };
+    for (const Case &c : cases) {
+        Url url;
+        ASSERT_TRUE(ResolveLocation(base, c.location, strlen(c.location), &url)) << c.location;
+        EXPECT_STREQ(c.host, url.host) << c.location;
+        EXPECT_EQ(c.port, url.port) << c.location;
+        EXPECT_STREQ(c.target, url.target) << c.location;
+    }
+    Url url;
+    EXPECT_FALSE(ResolveLocation(base, "", 0, &url));
+    EXPECT_FALSE(ResolveLocation(base, "https://secure/", 15, &url));
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+// The test peers as a test sees them: their URLs and the files they serve,
+// from the environment that tests/peers/CMakeLists.txt gives every test of
+// the fixture "peers".
+#pragma once
+
+#include <string>
+
+// "http://127.0.0.1:<port>" + path for RAVLIX_NGINX_PORT or RAVLIX_PYTHON_PORT;
+// empty when the variable is not set.
+std::string PeerUrl(const char *portVariable, const char *path);
+
+// The whole of docroot/<name>, the file the peers serve under /<name>.
+bool ReadPeerFile(const char *name, std::string *contents);

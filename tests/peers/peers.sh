@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Starts and stops the test peers.
+#   peers.sh start DIR NGINX_PORT PYTHON_PORT [SIZE...]
+#   peers.sh stop DIR
+# DIR (inside the build tree) holds everything: docroot/ with the files
+# f<SIZE>.bin, nginx's config, pid, log and temp folders, Python's pid and
+# log. A start first stops what an aborted run may have left in DIR.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+command=$1
+dir=$2
+default_sizes="1 4999 5000 5001 10007 1048576 67108864"
+
+# Ends the process named in a pid file of ours, if it is still the program we started.
+stop_pidfile() {
+  local file=$1 pattern=$2 pid
+  [ -f "$file" ] || return 0
+  pid=$(cat "$file")
+  if [ -n "$pid" ] && grep -qa "$pattern" "/proc/$pid/cmdline" 2>/dev/null; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+  fi
+  rm -f "$file"
+}
+
+stop() {
+  stop_pidfile "$dir/nginx.pid" nginx
+  stop_pidfile "$dir/python.pid" http.server
+}
+
+wait_for_port() {
+  local port=$1 name=$2
+  for _ in $(seq 100); do
+    if curl -s -o /dev/null "http://127.0.0.1:$port/f1.bin"; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "$name did not answer on 127.0.0.1:$port" >&2
+  return 1
+}
+
+write_nginx_config() {
+  local port=$1 user_line=""
+  # A master running as root would hand the workers to "nobody".
+  [ "$(id -u)" -eq 0 ] && user_line="user root;"
+  mkdir -p "$dir/tmp"
+  cat >"$dir/nginx.conf" <<CONF
+$user_line
+worker_processes 2;
+pid $dir/nginx.pid;
+error_log $dir/error.log warn;
+events { worker_connections 256; }
+http {
+  access_log off;
+  client_body_temp_path $dir/tmp/body;
+  proxy_temp_path $dir/tmp/proxy;
+  fastcgi_temp_path $dir/tmp/fastcgi;
+  uwsgi_temp_path $dir/tmp/uwsgi;
+  scgi_temp_path $dir/tmp/scgi;
+  default_type application/octet-stream;
+  sendfile on;
+  tcp_nopush on;
+  server {
+    listen 127.0.0.1:$port;
+    root $dir/docroot;
+    location /slow/ { alias $dir/docroot/; limit_rate 2m; }
+    location ~ ^/moved/(.*)\$ { return 301 /\$1; }
+    location ~ ^/twice/(.*)\$ { return 302 /moved/\$1; }
+    location = /loop { return 302 /loop; }
+  }
+}
+CONF
+}
+
+start() {
+  local nginx_port=$1 python_port=$2
+  shift 2
+  local sizes=${*:-$default_sizes}
+  stop
+  mkdir -p "$dir/docroot"
+  # shellcheck disable=SC2086
+  python3 "$here/make-files.py" "$dir/docroot" $sizes
+  write_nginx_config "$nginx_port"
+  nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log"
+  # Its own session and no inherited output, so that CTest does not wait for it.
+  setsid python3 -m http.server "$python_port" --bind 127.0.0.1 --directory "$dir/docroot" \
+    </dev/null >"$dir/python.log" 2>&1 &
+  echo $! >"$dir/python.pid"
+  wait_for_port "$nginx_port" nginx
+  wait_for_port "$python_port" http.server
+}
+
+case "$command" in
+  start) shift 2; start "$@" ;;
+  stop) stop ;;
+  *) echo "usage: peers.sh start DIR NGINX_PORT PYTHON_PORT [SIZE...] | stop DIR" >&2; exit 2 ;;
+esac
