@@ -107,6 +107,10 @@ void ScriptedServer::AcceptLoop()
         SOCKET s = accept(listener_, nullptr, nullptr);
         if (s == INVALID_SOCKET)
             return;
+        // Under Wine a send blocked on a full buffer wakes neither when the
+        // peer resets nor on shutdown or closesocket: bound it instead.
+        DWORD sendTimeoutMs = 5000;
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char *>(&sendTimeoutMs), sizeof(sendTimeoutMs));
         ReapFinished();
         std::lock_guard<std::mutex> hold(lock_);
         workers_.emplace_back();

@@ -21,9 +21,12 @@ namespace testing_support {
 
 class TaskHost {
 public:
-    explicit TaskHost(const char *folderName = "ravlix-downloads")
+    // fresh: start from an empty settings file and slot table (a host that
+    // restores what an earlier one left keeps them).
+    explicit TaskHost(bool fresh = true, const char *folderName = "ravlix-downloads")
     {
-        ResetSettingsAndTasks();
+        if (fresh)
+            ResetSettingsAndTasks();
         completions = 0;
         finalizations = 0;
         WNDCLASSA windowClass = {};

@@ -1,0 +1,299 @@
+// The transfer engine against servers that misbehave on purpose. Each case
+// ends in a correct file or a clean stop, never in a finalized wrong file.
+#include "netquill/ScriptedServer.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+
+#include "store/ResumeRecords.h"
+#include "tests/support/TaskHost.h"
+
+using namespace testing_support;
+
+namespace {
+
+// What the scripted server serves; tests change it between sessions.
+struct Resource {
+    std::mutex lock;
+    std::string body;
+    std::string etag;         // sent when not empty
+    bool honourRanges = true; // false: 200 with the whole body to every request
+    bool http10 = false;
+    size_t dropAfter = 0;     // close each response after this many body bytes (0: never)
+    size_t stallAfter = 0;    // stop sending, keep the connection open (0: never)
+    size_t piece = 0;         // send in pieces with a pause (0: at once)
+    DWORD pauseMs = 0;
+    bool sendLength = true;
+    std::string lengthText;   // overrides the Content-Length value
+
+    std::string Body()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return body;
+    }
+};
+
+void Serve(ScriptedConnection &connection, Resource &resource)
+{
+    if (!connection.ReadRequest())
+        return;
+    std::unique_lock<std::mutex> hold(resource.lock);
+    std::string body = resource.body;
+    Resource copy;
+    copy.etag = resource.etag;
+    copy.honourRanges = resource.honourRanges;
+    copy.http10 = resource.http10;
+    copy.dropAfter = resource.dropAfter;
+    copy.stallAfter = resource.stallAfter;
+    copy.piece = resource.piece;
+    copy.pauseMs = resource.pauseMs;
+    copy.sendLength = resource.sendLength;
+    copy.lengthText = resource.lengthText;
+    hold.unlock();
+
+    unsigned long long first = 0, last = body.size() - 1;
+    bool ranged = copy.honourRanges && !copy.http10 && connection.AskedRange(&first, &last) && first < body.size();
+    if (last >= body.size())
+        last = body.size() - 1;
+    std::string part = ranged ? body.substr(first, last - first + 1) : body;
+    std::string header = copy.http10 ? "HTTP/1.0 200 OK\r\n"
+                                     : (ranged ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
+                                                     std::to_string(first) + "-" + std::to_string(last) + "/" +
+                                                     std::to_string(body.size()) + "\r\n"
+                                               : "HTTP/1.1 200 OK\r\n");
+    if (copy.sendLength)
+        header += "Content-Length: " + (copy.lengthText.empty() ? std::to_string(part.size()) : copy.lengthText) +
+                  "\r\n";
+    if (!copy.etag.empty())
+        header += "ETag: \"" + copy.etag + "\"\r\n";
+    header += "Connection: close\r\n\r\n";
+    if (!connection.Send(header))
+        return;
+    size_t limit = part.size();
+    if (copy.dropAfter && copy.dropAfter < limit)
+        limit = copy.dropAfter;
+    if (copy.stallAfter && copy.stallAfter < limit)
+        limit = copy.stallAfter;
+    std::string sent = part.substr(0, limit);
+    if (copy.piece)
+        connection.SendSlowly(sent, copy.piece, copy.pauseMs);
+    else
+        connection.Send(sent);
+    if (copy.stallAfter && copy.stallAfter < part.size())
+        connection.WaitForClientClose();
+}
+
+class FaultDownloadTest : public ::testing::Test {
+protected:
+    FaultDownloadTest() : server([this](ScriptedConnection &c) { Serve(c, resource); }) {}
+
+    std::string Url(const char *path = "/file.bin") { return server.Url(path); }
+
+    Resource resource;
+    ScriptedServer server;
+};
+
+TEST_F(FaultDownloadTest, ConnectionsThatDropAreResumedByRange)
+{
+    resource.body = Pattern(3000000);
+    resource.dropAfter = 400000;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "dropped.bin", 4));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_TRUE(FileContents(host.PathOf("dropped.bin")) == resource.Body());
+    EXPECT_GT(server.Connections(), 5);
+}
+
+TEST_F(FaultDownloadTest, AServerThatIgnoresRangesStillYieldsTheFile)
+{
+    resource.body = Pattern(1234567);
+    resource.honourRanges = false;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "noranges.bin", 5));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_EQ(1, TaskHost::completions);
+    EXPECT_TRUE(FileContents(host.PathOf("noranges.bin")) == resource.Body());
+}
+
+TEST_F(FaultDownloadTest, WithoutAUsableLengthNothingStartsAndNoFileIsMade)
+{
+    resource.body = Pattern(20000);
+    const char *lengths[] = {"", "2147483648", "-20000", "0"};
+    for (const char *length : lengths) {
+        SCOPED_TRACE(length);
+        resource.sendLength = length[0] != '\0';
+        resource.lengthText = length;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "nolength.bin", 3));
+        ASSERT_TRUE(TaskHost::WaitState(0, TaskIdle));
+        EXPECT_FALSE(FileExists(host.PathOf("nolength.bin.hhh")));
+        EXPECT_FALSE(FileExists(host.PathOf("nolength.bin")));
+        EXPECT_EQ(0, TaskHost::completions);
+    }
+}
+
+TEST_F(FaultDownloadTest, AShortSingleStreamIsNotACompletion)
+{
+    resource.body = Pattern(300000);
+    resource.http10 = true;
+    resource.dropAfter = 120000;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "short.bin", 1));
+    ASSERT_TRUE(TaskHost::WaitState(0, TaskIdle));
+    EXPECT_EQ(0, TaskHost::completions);
+    EXPECT_EQ(0, TaskHost::finalizations);
+    EXPECT_FALSE(FileExists(host.PathOf("short.bin")));
+    EXPECT_TRUE(FileExists(host.PathOf("short.bin.hhh")));
+    int section = TaskSection(*gSlotTable.slots[0].task);
+    EXPECT_EQ(Url(), ProfileValue(SettingsFilePath(), "FILE" + std::to_string(section), "URLNAME"));
+
+    // Once the server delivers whole bodies, Start fetches the file.
+    resource.dropAfter = 0;
+    StartTask(0);
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_TRUE(FileContents(host.PathOf("short.bin")) == resource.Body());
+}
+
+TEST_F(FaultDownloadTest, PausingASingleStreamAndStartingFetchesItAgain)
+{
+    resource.body = Pattern(2000000);
+    resource.http10 = true;
+    resource.piece = 16384;
+    resource.pauseMs = 5;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "stream.bin", 2));
+    ASSERT_TRUE(TaskHost::WaitReceived(0, 200000));
+    PauseTask(0);
+    DownloadTask *task = gSlotTable.slots[0].task;
+    EXPECT_EQ(TaskPaused, task->state);
+    EXPECT_EQ(SegmentStopped, task->segments[0].state);
+    EXPECT_EQ(0, TaskHost::completions);
+    resource.piece = 0;
+    StartTask(0);
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_TRUE(FileContents(host.PathOf("stream.bin")) == resource.Body());
+    EXPECT_EQ(1, TaskHost::completions);
+}
+
+// Saves a segmented download in the middle, as Quit does.
+void DownloadHalfAndQuit(TaskHost &host, Resource &resource, const std::string &url)
+{
+    resource.piece = 8192;
+    resource.pauseMs = 5;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(url, "session.bin", 3));
+    ASSERT_TRUE(TaskHost::WaitReceived(0, 300000));
+    PauseAllTasks();
+    EXPECT_EQ(1, SaveAndCloseTask(0));
+    resource.piece = 0;
+    ClearSlotTable();
+}
+
+TEST_F(FaultDownloadTest, AFileChangedBetweenSessionsStartsOver)
+{
+    resource.body = Pattern(1500000);
+    resource.etag = "v1";
+    TaskHost host;
+    DownloadHalfAndQuit(host, resource, Url());
+    // Same length, new version.
+    {
+        std::lock_guard<std::mutex> hold(resource.lock);
+        for (char &c : resource.body)
+            c = static_cast<char>(~c);
+        resource.etag = "v2";
+    }
+    ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_TRUE(FileContents(host.PathOf("session.bin")) == resource.Body());
+}
+
+TEST_F(FaultDownloadTest, AFileOfAnotherLengthStartsOver)
+{
+    resource.body = Pattern(1500000);
+    TaskHost host;
+    DownloadHalfAndQuit(host, resource, Url());
+    resource.body = Pattern(1400000).substr(7) + "tail";
+    ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_TRUE(FileContents(host.PathOf("session.bin")) == resource.Body());
+}
+
+TEST_F(FaultDownloadTest, ADeletedTemporaryFileStartsOver)
+{
+    resource.body = Pattern(1500000);
+    TaskHost host;
+    DownloadHalfAndQuit(host, resource, Url());
+    ASSERT_TRUE(DeleteFileA(host.PathOf("session.bin.hhh").c_str()));
+    ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_TRUE(FileContents(host.PathOf("session.bin")) == resource.Body());
+}
+
+TEST_F(FaultDownloadTest, AnUnchangedFileResumesFromItsOffsets)
+{
+    resource.body = Pattern(1500000);
+    resource.etag = "same";
+    TaskHost host;
+    DownloadHalfAndQuit(host, resource, Url());
+    int before = server.Connections();
+    ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_TRUE(FileContents(host.PathOf("session.bin")) == resource.Body());
+    // The resumed ranges start past the bytes already there.
+    std::vector<std::string> requests = server.Requests();
+    bool resumedMidway = false;
+    for (size_t i = before; i < requests.size(); ++i)
+        resumedMidway = resumedMidway || requests[i].find("Range: bytes=0-") == std::string::npos;
+    EXPECT_TRUE(resumedMidway);
+}
+
+// Pausing must not wait for a server that sends nothing more.
+DWORD TimePause(int slot)
+{
+    DWORD start = GetTickCount();
+    PauseTask(slot);
+    return GetTickCount() - start;
+}
+
+TEST_F(FaultDownloadTest, PausingAStalledStreamReturnsPromptly)
+{
+    resource.body = Pattern(600000);
+    resource.http10 = true;
+    resource.stallAfter = 100000;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "stalled.bin", 1));
+    ASSERT_TRUE(TaskHost::WaitReceived(0, 100000));
+    // Far below the 30 s the component waits without a byte.
+    EXPECT_LT(TimePause(0), 10000u);
+    EXPECT_EQ(TaskPaused, gSlotTable.slots[0].task->state);
+}
+
+TEST_F(FaultDownloadTest, PausingStalledSegmentsReturnsPromptly)
+{
+    resource.body = Pattern(600000);
+    resource.stallAfter = 50000;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "stalled.bin", 3));
+    ASSERT_TRUE(TaskHost::WaitReceived(0, 150000));
+    EXPECT_LT(TimePause(0), 10000u);
+    EXPECT_EQ(AggregateAllStopped, AggregateStatus(*gSlotTable.slots[0].task));
+}
+
+TEST_F(FaultDownloadTest, PausingWhileTheProbeWaitsReturnsPromptly)
+{
+    ScriptedServer silent([](ScriptedConnection &c) {
+        c.ReadRequest();
+        c.WaitForClientClose();
+    });
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(silent.Url("/silent.bin"), "silent.bin", 3));
+    ASSERT_TRUE(TaskHost::PumpUntil([&silent] { return silent.Connections() > 0; }, 10000));
+    EXPECT_LT(TimePause(0), 10000u);
+    DownloadTask *task = gSlotTable.slots[0].task;
+    EXPECT_EQ(TaskPaused, task->state);
+    EXPECT_EQ(nullptr, task->threadHandle);
+    DeleteTask(0);
+}
+
+}  // namespace
