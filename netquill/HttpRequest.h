@@ -23,9 +23,15 @@ public:
     bool Init();
 
     int Open(const char *url, const char *proxy, const char *extraHeader, ReceiveCallback callback, void *context);
+    // Any thread: wakes every wait of the request at once. A running Open
+    // fails, a blocked Read returns, deliveries stop; the request stays
+    // cancelled until Close.
     void Cancel();
     int LastError() const { return lastError_; }
     const char *ResponseHeader() const { return headerText_ ? headerText_ : ""; }
+    // Cancels, then waits for a running Open, Read or delivery to end and
+    // releases the thread, socket, events and buffers. From inside a delivery
+    // it would wait for itself, so there it does nothing.
     void Close();
     unsigned Read(void *buffer, unsigned max);
 

@@ -16,6 +16,7 @@ have import || need+=(imagemagick)
 have python3 || need+=(python3)
 have curl || need+=(curl)
 have aria2c || need+=(aria2)
+have /usr/bin/time || need+=(time)
 have sha256sum || need+=(coreutils)
 if ! have wine || ! dpkg -s wine32:i386 >/dev/null 2>&1; then
   need+=(wine wine32:i386)

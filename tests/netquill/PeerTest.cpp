@@ -98,7 +98,7 @@ TEST(Nginx, RedirectsAreFollowedForRanges)
 
 TEST(Nginx, RateLimitedLocation)
 {
-    ExpectSegmented(Nginx("/slow/f1048576.bin"), File("f1048576.bin"), 2);
+    ExpectSegmented(Nginx("/trickle/f1048576.bin"), File("f1048576.bin"), 2);
 }
 
 TEST(Python, Http10WithoutRanges)

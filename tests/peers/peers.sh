@@ -8,7 +8,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 command=$1
-dir=$2
+dir=$(mkdir -p "$2" && cd "$2" && pwd)
 default_sizes="1 4999 5000 5001 10007 1048576 67108864"
 
 # Ends the process named in a pid file of ours, if it is still the program we started.
@@ -67,7 +67,9 @@ http {
   server {
     listen 127.0.0.1:$port;
     root $dir/docroot;
+    # nginx lets the first second's worth through at once, then holds to the rate.
     location /slow/ { alias $dir/docroot/; limit_rate 2m; }
+    location /trickle/ { alias $dir/docroot/; limit_rate 256k; }
     location ~ ^/moved/(.*)\$ { return 301 /\$1; }
     location ~ ^/twice/(.*)\$ { return 302 /moved/\$1; }
     location = /loop { return 302 /loop; }

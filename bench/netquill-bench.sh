@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Download benchmark: one 512 MiB file from a local nginx through Netquill.dll
+# (a probe, then 5 range requests in callback mode into a mapped file),
+# with curl (one connection) and with aria2c -x5 -s5; then a 64 MiB file from
+# a location with limit_rate 2m, over 1 and over 5 connections. Prints wall
+# time, CPU time and peak memory side by side and checks every copy's SHA-256.
+# Figures, not a test. Usage: bench/netquill-bench.sh (builds first).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/build.sh" >/dev/null
+build=${RAVLIX_BUILD_DIR:-$root/build}
+work=$build/bench
+mkdir -p "$work/out"
+
+export RAVLIX_WINEPREFIX="$build/wineprefix"
+. "$root/scripts/session.sh"
+start_session
+
+# Two free ports on 127.0.0.1, picked by the system.
+read -r nginx_port python_port < <(python3 -c '
+import socket
+s = [socket.socket() for _ in range(2)]
+for x in s: x.bind(("127.0.0.1", 0))
+print(*[x.getsockname()[1] for x in s])')
+big=536870912
+slow=67108864
+bash "$root/tests/peers/peers.sh" start "$work/peers" "$nginx_port" "$python_port" 1 $big $slow
+trap 'bash "$root/tests/peers/peers.sh" stop "$work/peers"; stop_session' EXIT
+
+# CPU seconds the wineserver of this prefix has used: under Wine every socket
+# call is a request to it, so it belongs to the component's cost.
+wineserver_pid=$(for p in $(pgrep wineserver); do
+  if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then echo "$p"; fi
+done | head -1)
+server_cpu() {
+  [ -n "$wineserver_pid" ] || { echo 0; return; }
+  awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$wineserver_pid/stat"
+}
+
+printf '%-34s %8s %8s %8s %10s %12s  %s\n' case wall_s user_s sys_s peak_MiB wineserver_s sha256
+run() {
+  local label=$1 file=$2 output=$3
+  shift 3
+  rm -f "$output"
+  local before after
+  before=$(server_cpu)
+  /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || {
+    echo "$label failed:"; cat "$work/stderr.txt"; }
+  after=$(server_cpu)
+  local check="MISMATCH"
+  [ "$(sha256sum <"$output" | cut -d' ' -f1)" = "$(sha256sum <"$work/peers/docroot/$file" | cut -d' ' -f1)" ] && check=ok
+  read -r wall user sys rss <"$work/time.txt"
+  printf '%-34s %8s %8s %8s %10d %12.2f  %s\n' "$label" "$wall" "$user" "$sys" $((rss / 1024)) \
+    "$(awk -v a="$after" -v b="$before" 'BEGIN {print a - b}')" "$check"
+}
+
+bench_exe="$build/bin/NetquillBench.exe"
+url="http://127.0.0.1:$nginx_port/f$big.bin"
+out=$work/out/copy.bin
+run "Netquill 5 ranges, 512 MiB" "f$big.bin" "$out" wine "$bench_exe" "$url" 5 "Z:$out"
+run "curl 1 connection, 512 MiB" "f$big.bin" "$out" curl -s -o "$out" "$url"
+run "aria2c -x5 -s5, 512 MiB" "f$big.bin" "$out" aria2c -q -x5 -s5 -k1M --file-allocation=none \
+  --allow-overwrite=true --auto-file-renaming=false -d "$work/out" -o copy.bin "$url"
+
+slow_url="http://127.0.0.1:$nginx_port/slow/f$slow.bin"
+run "Netquill 1 range, 64 MiB @2m" "f$slow.bin" "$out" wine "$bench_exe" "$slow_url" 1 "Z:$out"
+run "Netquill 5 ranges, 64 MiB @2m" "f$slow.bin" "$out" wine "$bench_exe" "$slow_url" 5 "Z:$out"
+run "curl 1 connection, 64 MiB @2m" "f$slow.bin" "$out" curl -s -o "$out" "$slow_url"
+run "aria2c -x5 -s5, 64 MiB @2m" "f$slow.bin" "$out" aria2c -q -x5 -s5 -k1M --file-allocation=none \
+  --allow-overwrite=true --auto-file-renaming=false -d "$work/out" -o copy.bin "$slow_url"
+rm -f "$out"
