@@ -130,7 +130,7 @@ void WriteTextFile(const std::string &path, const std::string &text)
     fclose(file);
 }
 
-void WriteSolidBitmap(const std::string &path, int width, int height, COLORREF colour)
+void WriteBitmap(const std::string &path, int width, int height, const std::function<COLORREF(int, int)> &colourAt)
 {
     int stride = (width * 3 + 3) & ~3;
     BITMAPFILEHEADER header = {};
@@ -146,6 +146,8 @@ void WriteSolidBitmap(const std::string &path, int width, int height, COLORREF c
     std::vector<unsigned char> rows(stride * height, 0);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
+            // Rows are stored bottom-up.
+            COLORREF colour = colourAt(x, height - 1 - y);
             unsigned char *pixel = &rows[y * stride + x * 3];
             pixel[0] = GetBValue(colour);
             pixel[1] = GetGValue(colour);

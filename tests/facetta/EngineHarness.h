@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,8 +81,8 @@ private:
 
 void WriteTextFile(const std::string &path, const std::string &text);
 
-// A 24-bit BMP of one colour.
-void WriteSolidBitmap(const std::string &path, int width, int height, COLORREF colour);
+// A 24-bit BMP whose pixel (x, y) has colourAt(x, y).
+void WriteBitmap(const std::string &path, int width, int height, const std::function<COLORREF(int, int)> &colourAt);
 
 // Dispatches this thread's messages for about ms milliseconds.
 void PumpMessages(DWORD ms);
