@@ -12,11 +12,20 @@ const char kFile[] = "kelmora.ini";
 const char kSection[] = "SKINDLOAD";
 const char kAbsent[] = "\x01(absent)";
 
-// Puts the section's two keys back as they were before the test.
+std::string SettingsPath()
+{
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, sizeof(folder));
+    return std::string(folder) + "\\" + kFile;
+}
+
+// Puts the section's two keys back as they were before the test, and removes
+// the file if the test made it.
 class SkinChoice : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        fileExisted_ = GetFileAttributesA(SettingsPath().c_str()) != INVALID_FILE_ATTRIBUTES;
         savedSkin_ = Read("SKIN", kAbsent);
         savedFace_ = Read("FACE", kAbsent);
         char sections[4096];
@@ -27,6 +36,11 @@ protected:
 
     void TearDown() override
     {
+        if (!fileExisted_) {
+            WritePrivateProfileStringA(nullptr, nullptr, nullptr, kFile);  // flushes the cached copy
+            DeleteFileA(SettingsPath().c_str());
+            return;
+        }
         if (!sectionExisted_) {
             WritePrivateProfileStringA(kSection, nullptr, nullptr, kFile);
             return;
@@ -44,6 +58,7 @@ protected:
 
 private:
     std::string savedSkin_, savedFace_;
+    bool fileExisted_ = false;
     bool sectionExisted_ = false;
 };
 
