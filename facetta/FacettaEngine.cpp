@@ -116,12 +116,12 @@ int FacettaEngine::Command(int commandId, int)
 
 int FacettaEngine::SetElementState(int elementId, int value, int redraw)
 {
-    int *stored = ElementValue(elementId);
-    if (!stored)
+    int slot = ElementSlot(elementId);
+    if (slot < 0)
         return 0;
-    if (*stored == value)
+    if (elementValues_[slot] == value)
         return 1;
-    *stored = value;
+    elementValues_[slot] = value;
     const SkinFace *face = Face();
     const FaceElement *element = face ? face->FindElement(elementId) : nullptr;
     if (element && element->frames > 0) {
@@ -185,6 +185,8 @@ int FacettaEngine::SelectSkin(int selector)
     return loaded ? 1 : 0;
 }
 
+// Without an answer the engine has no skins folder (only the built-in skin),
+// remembers nothing, and takes the plug-in's usual id ranges.
 void FacettaEngine::AskHost(SkinQuery *query)
 {
     skinsFolder_[0] = settingsFile_[0] = settingsSection_[0] = 0;
@@ -193,7 +195,8 @@ void FacettaEngine::AskHost(SkinQuery *query)
         return;
     const SkinQueryTable &host = *query->operations;
     char folder[MAX_PATH] = "";
-    host.SkinsFolder(query, folder, sizeof(folder));
+    if (host.SkinsFolder)
+        host.SkinsFolder(query, folder, sizeof(folder));
     folder[sizeof(folder) - 1] = 0;
     size_t length = strlen(folder);
     if (length > 0 && length + 1 < sizeof(skinsFolder_)) {
@@ -202,16 +205,17 @@ void FacettaEngine::AskHost(SkinQuery *query)
             strcat(skinsFolder_, "\\");
     }
     char file[MAX_PATH] = "", section[MAX_PATH] = "";
-    host.SettingsLocation(query, file, sizeof(file), section);
+    if (host.SettingsLocation)
+        host.SettingsLocation(query, file, sizeof(file), section);
     CopyText(settingsFile_, file, sizeof(settingsFile_));
     CopyText(settingsSection_, section, sizeof(settingsSection_));
     int first = 0, last = -1;
-    if (host.ButtonCommandRange(query, &first, &last) > 0 && PlausibleRange(first, last)) {
+    if (host.ButtonCommandRange && host.ButtonCommandRange(query, &first, &last) > 0 && PlausibleRange(first, last)) {
         ranges_.buttonFirst = first;
         ranges_.buttonLast = last;
     }
     first = 0, last = -1;
-    if (host.ElementIdRange(query, &first, &last) > 0 && PlausibleRange(first, last)) {
+    if (host.ElementIdRange && host.ElementIdRange(query, &first, &last) > 0 && PlausibleRange(first, last)) {
         ranges_.elementFirst = first;
         ranges_.elementLast = last;
     }
@@ -265,20 +269,20 @@ FaceLooks FacettaEngine::CurrentLooks() const
     if (!face)
         return looks;
     for (int i = 0; i < face->elementCount; ++i) {
-        int *value = const_cast<FacettaEngine *>(this)->ElementValue(face->elements[i].id);
-        looks.frames[i] = value ? *value : 0;
+        int slot = ElementSlot(face->elements[i].id);
+        looks.frames[i] = slot < 0 ? 0 : elementValues_[slot];
     }
     for (int i = 0; i < face->buttonCount; ++i)
         looks.buttons[i] = tracker_.LookOf(face->buttons[i].id);
     return looks;
 }
 
-int *FacettaEngine::ElementValue(int elementId)
+// Values are kept by position in the host's element range; -1 for an id
+// outside it.
+int FacettaEngine::ElementSlot(int elementId) const
 {
     int slot = elementId - ranges_.elementFirst;
-    if (elementId > ranges_.elementLast || slot < 0 || slot >= kMaxElementValues)
-        return nullptr;
-    return &elementValues_[slot];
+    return elementId > ranges_.elementLast || slot < 0 || slot >= kMaxElementValues ? -1 : slot;
 }
 
 // Draws the whole face into the back buffer and, once there is a window,

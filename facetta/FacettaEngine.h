@@ -47,7 +47,7 @@ private:
 
     const SkinFace *Face() const;
     FaceLooks CurrentLooks() const;
-    int *ElementValue(int elementId);
+    int ElementSlot(int elementId) const;
     void ShowFace();
     void FitWindow();
     void Redraw(const RECT &area);

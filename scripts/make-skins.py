@@ -374,7 +374,7 @@ EMBER = palette(core="#3A1D12", edge="#160905", rimTop="#FFA257", rimBottom="#6E
                 glyphHover="#FFFFFF", glyphPressed="#1A0A04", discard="#FF8C7A")
 TICKET = palette(top="#FDF8EC", bottom="#F0E5CC", border="#C3AA7C", perforation="#D5C29C", text="#3B2F1E",
                  accent="#E4572E", badgeText="#FFFFFF", dim="#D9CBAE", pausedLit="#E39A1E",
-                 runningLit="#2E9E5B", hover="#F6E7C6", buttonBorder="#C9B48A", glyph="#6B5A3E",
+                 runningLit="#2E9E5B", hover="#F1DCAD", buttonBorder="#C9B48A", glyph="#6B5A3E",
                  glyphPressed="#FFFFFF", discard="#C8442C")
 STRIP = palette(top="#EEF9F4", bottom="#D3ECE1", border="#86C2A8", perforation="#A9D6C2", text="#1E3A32",
                 accent="#1FA37A", badgeText="#FFFFFF", dim="#B8DCCB", pausedLit="#E39A1E",

@@ -19,8 +19,6 @@ public:
 
     // Pixel at (x, y) relative to the area's top-left corner, as RGB().
     COLORREF At(int x, int y) const;
-    int Width() const { return width_; }
-    int Height() const { return height_; }
     const std::string &failure() const { return failure_; }
 
     // How many pixels of rect (relative to the area) have exactly colour.

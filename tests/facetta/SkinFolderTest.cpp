@@ -161,6 +161,12 @@ TEST_F(SkinFolders, WithoutASkinsFolderOnlyTheBuiltInSkinIsThere)
     EXPECT_EQ(0, lonely.SelectSkin(1));
     EXPECT_EQ(builtIn, lonely.Rendering(70, 70));
     EXPECT_EQ(1, lonely.SelectSkin(0));
+
+    // No SkinQuery at all.
+    EngineHandle unasked;
+    ASSERT_EQ(1, unasked.Init(nullptr));
+    EXPECT_EQ(builtIn, unasked.Rendering(70, 70));
+    EXPECT_EQ(0, unasked.SelectSkin(1));
 }
 
 }  // namespace

@@ -41,6 +41,17 @@ protected:
 
     POINT OnScreen(int elementId) { return window->ToScreen(Centre(engine.ElementRect(elementId))); }
 
+    void ExpectEachButtonToSendItsCommand()
+    {
+        for (int id : {CommandPreviousTask, CommandNextTask, CommandDiscardAll, CommandNextFace}) {
+            window->commands.clear();
+            ClickAt(OnScreen(id));
+            ASSERT_TRUE(window->WaitForCommand(2000)) << id;
+            PumpMessages(50);
+            EXPECT_EQ(std::vector<int>{id}, window->commands);
+        }
+    }
+
     // No settings file: nothing the tests do is remembered.
     TestSkinQuery query{ProgramFolder() + "skins\\", ""};
     EngineHandle engine;
@@ -174,28 +185,14 @@ TEST_F(BuiltInWindow, NextFaceCommandSwitchesFacesInTurn)
     EXPECT_EQ(0, engine.Command(CommandPreviousTask, 0));
 }
 
-const int kButtons[] = {CommandPreviousTask, CommandNextTask, CommandDiscardAll, CommandNextFace};
-
 TEST_F(BuiltInWindow, EachButtonSendsItsCommandWhenClicked)
 {
-    for (int id : kButtons) {
-        window->commands.clear();
-        ClickAt(OnScreen(id));
-        ASSERT_TRUE(window->WaitForCommand(2000)) << id;
-        PumpMessages(50);
-        EXPECT_EQ(std::vector<int>{id}, window->commands);
-    }
+    ExpectEachButtonToSendItsCommand();
 }
 
 TEST_F(DraggingWindow, ButtonsStillWorkWhenThePluginCapturesForADrag)
 {
-    for (int id : kButtons) {
-        window->commands.clear();
-        ClickAt(OnScreen(id));
-        ASSERT_TRUE(window->WaitForCommand(2000)) << id;
-        PumpMessages(50);
-        EXPECT_EQ(std::vector<int>{id}, window->commands);
-    }
+    ExpectEachButtonToSendItsCommand();
 }
 
 TEST_F(BuiltInWindow, PressesAwayFromTheButtonsSendNothing)
