@@ -64,3 +64,19 @@ enum SkinCommandId {
     CommandNextTask = 50053,
     CommandDiscardAll = 50065
 };
+
+// How Facetta.dll's engine meets the floating window:
+// - GetElementRect answers the button ids as well as the elements. A click
+//   (press and release over the same button) posts WM_COMMAND with the
+//   button's id in wParam and 0 in lParam to the window.
+// - The window procedure sees WM_LBUTTONDOWN before the engine. It should
+//   not begin a drag when the point lies inside the rectangle of one of the
+//   four buttons (GetElementRect of 50050, 50052, 50053, 50065): the engine
+//   captures the mouse for the press itself. A procedure that drags anyway
+//   still gets the click, since the engine keeps its press through the
+//   procedure's ReleaseCapture on WM_LBUTTONUP; only its window moves.
+// - RepaintRect sets the face's text colour in the window's context. With
+//   CS_OWNDC in the window class that context is the one the plug-in draws
+//   its size texts with, so the texts take the skin's colour.
+// - A face has its own size (the built-in faces are 70 x 70) and may have an
+//   outline: the engine sizes the window to the face and sets its region.

@@ -1,0 +1,196 @@
+#include "facetta/FileSkin.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <new>
+
+namespace {
+
+constexpr int kMinFaceSide = 16;
+constexpr int kMaxFaceSide = 512;
+
+class SkinReader {
+public:
+    SkinReader(const char *folder, const SkinIdRanges &ranges) : folder_(folder), ranges_(ranges)
+    {
+        snprintf(description_, sizeof(description_), "%sskin.ini", folder);
+    }
+
+    bool Read(Skin &skin)
+    {
+        int faces = GetPrivateProfileIntA("Skin", "Faces", 0, description_);
+        if (faces < 1 || faces > kMaxFaces)
+            return false;
+        for (int i = 0; i < faces; ++i) {
+            char section[16];
+            snprintf(section, sizeof(section), "Face%d", i + 1);
+            if (!ReadFace(section, skin.faces[i]))
+                return false;
+            skin.faceCount = i + 1;
+        }
+        return true;
+    }
+
+private:
+    int Text(const char *section, const char *key, char *buffer, int size) const
+    {
+        return static_cast<int>(GetPrivateProfileStringA(section, key, "", buffer, size, description_));
+    }
+
+    // Pictures are plain file names inside the skin's folder.
+    GdiBitmap Picture(const char *name) const
+    {
+        if (!*name || strpbrk(name, "\\/:"))
+            return GdiBitmap();
+        char path[MAX_PATH];
+        if (snprintf(path, sizeof(path), "%s%s", folder_, name) >= static_cast<int>(sizeof(path)))
+            return GdiBitmap();
+        return GdiBitmap(static_cast<HBITMAP>(
+            LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    }
+
+    // An absent key leaves picture empty and succeeds; a named picture that
+    // does not load, or is not size, fails.
+    bool OptionalPicture(const char *section, const char *key, SIZE size, GdiBitmap &picture) const
+    {
+        char name[MAX_PATH];
+        if (Text(section, key, name, sizeof(name)) == 0)
+            return true;
+        picture = Picture(name);
+        SIZE actual = PictureSize(picture.Get());
+        return picture && actual.cx == size.cx && actual.cy == size.cy;
+    }
+
+    // An absent key succeeds and leaves colour alone.
+    bool OptionalColour(const char *section, const char *key, COLORREF &colour, bool *present) const
+    {
+        char text[64];
+        if (Text(section, key, text, sizeof(text)) == 0)
+            return true;
+        int r, g, b;
+        if (sscanf(text, "%d , %d , %d", &r, &g, &b) != 3 || r < 0 || r > 255 || g < 0 || g > 255 || b < 0 ||
+            b > 255)
+            return false;
+        colour = RGB(r, g, b);
+        if (present)
+            *present = true;
+        return true;
+    }
+
+    static SIZE PictureSize(HBITMAP picture)
+    {
+        BITMAP info = {};
+        SIZE size = {0, 0};
+        if (picture && GetObjectA(picture, sizeof(info), &info)) {
+            size.cx = info.bmWidth;
+            size.cy = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+        }
+        return size;
+    }
+
+    // "left,top,width,height" and, after a fourth comma, what follows it.
+    static bool Placement(const char *text, const SkinFace &face, RECT &rect, const char **rest)
+    {
+        int left, top, width, height;
+        if (sscanf(text, "%d , %d , %d , %d", &left, &top, &width, &height) != 4)
+            return false;
+        SetRect(&rect, left, top, left + width, top + height);
+        const char *tail = text;
+        for (int commas = 0; tail && commas < 4; ++commas) {
+            tail = strchr(tail, ',');
+            if (tail)
+                ++tail;
+        }
+        while (tail && *tail == ' ')
+            ++tail;
+        *rest = tail;
+        return RectInsideFace(rect, face);
+    }
+
+    bool ReadElement(const char *section, int id, SkinFace &face) const
+    {
+        char key[32], text[MAX_PATH + 64];
+        snprintf(key, sizeof(key), "Element%d", id);
+        if (Text(section, key, text, sizeof(text)) == 0)
+            return true;
+        if (face.elementCount == kMaxFaceElements)
+            return false;
+        FaceElement &element = face.elements[face.elementCount];
+        const char *stripName = nullptr;
+        if (!Placement(text, face, element.rect, &stripName))
+            return false;
+        element.id = id;
+        element.frames = 0;
+        if (stripName && *stripName) {
+            element.strip = Picture(stripName);
+            SIZE strip = PictureSize(element.strip.Get());
+            int width = element.rect.right - element.rect.left;
+            if (!element.strip || strip.cy != element.rect.bottom - element.rect.top || strip.cx < width)
+                return false;
+            element.frames = strip.cx / width;
+        }
+        ++face.elementCount;
+        return true;
+    }
+
+    bool ReadButton(const char *section, int id, SkinFace &face) const
+    {
+        char key[32], text[64];
+        snprintf(key, sizeof(key), "Button%d", id);
+        if (Text(section, key, text, sizeof(text)) == 0)
+            return true;
+        if (face.buttonCount == kMaxFaceButtons)
+            return false;
+        FaceButton &button = face.buttons[face.buttonCount];
+        const char *rest = nullptr;
+        if (!Placement(text, face, button.rect, &rest))
+            return false;
+        button.id = id;
+        ++face.buttonCount;
+        return true;
+    }
+
+    bool ReadFace(const char *section, SkinFace &face) const
+    {
+        char name[MAX_PATH];
+        if (Text(section, "Background", name, sizeof(name)) == 0)
+            return false;
+        face.normal = Picture(name);
+        face.size = PictureSize(face.normal.Get());
+        if (!face.normal || face.size.cx < kMinFaceSide || face.size.cy < kMinFaceSide ||
+            face.size.cx > kMaxFaceSide || face.size.cy > kMaxFaceSide)
+            return false;
+        if (!OptionalPicture(section, "Hover", face.size, face.hover) ||
+            !OptionalPicture(section, "Pressed", face.size, face.pressed) ||
+            !OptionalColour(section, "TextColor", face.textColor, nullptr) ||
+            !OptionalColour(section, "ColorKey", face.colorKey, &face.shaped))
+            return false;
+        for (int id = ranges_.elementFirst; id <= ranges_.elementLast; ++id) {
+            if (!ReadElement(section, id, face))
+                return false;
+        }
+        for (int id = ranges_.buttonFirst; id <= ranges_.buttonLast; ++id) {
+            if (!ReadButton(section, id, face))
+                return false;
+        }
+        return true;
+    }
+
+    const char *folder_;
+    const SkinIdRanges &ranges_;
+    char description_[MAX_PATH];
+};
+
+}  // namespace
+
+std::unique_ptr<Skin> LoadFileSkin(const char *folder, const SkinIdRanges &ranges)
+{
+    std::unique_ptr<Skin> skin(new (std::nothrow) Skin);
+    if (!skin)
+        return nullptr;
+    SkinReader reader(folder, ranges);
+    if (!reader.Read(*skin))
+        return nullptr;
+    return skin;
+}
