@@ -93,6 +93,10 @@ void StopRequests(DownloadTask *task)
     } else {
         StopStream(task);
     }
+    // Segments the stop kept from opening, and the unused ones of a single
+    // stream, read as stopped too: the task as a whole is.
+    for (int i = 0; i < count; ++i)
+        StoreWord(task->segments[i].state, SegmentStopped);
     StoreWord(task->state, TaskPaused);
 }
 
