@@ -42,6 +42,8 @@ public:
         GetTempPathA(sizeof(temp), temp);
         folder = std::string(temp) + folderName;
         CreateDirectoryA(folder.c_str(), nullptr);
+        if (fresh)
+            EmptyFolder();
         WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", (folder + "\\").c_str(), "KELMORA.ini");
     }
 
@@ -62,6 +64,21 @@ public:
     }
 
     std::string PathOf(const char *name) const { return folder + "\\" + name; }
+
+    // Removes what earlier tests left, so that no admission meets an
+    // existing file by accident.
+    void EmptyFolder() const
+    {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA(PathOf(found.cFileName).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
 
     // Runs the window's messages until done() holds; false on time-out.
     static bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs = 120000)

@@ -1,12 +1,15 @@
-// A host process for the crash test: admits one download, refreshes its
-// resume record on a timer as the floating window does, and runs until it is
-// killed. Usage: KillableHost URL NAME CONNECTIONS
+// A second host process for the tests: admits one download (or restores the
+// saved ones), refreshes the resume records on a timer as the floating window
+// does, and runs until it is killed.
+// Usage: KillableHost URL NAME CONNECTIONS | KillableHost --restore
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <windows.h>
 
 #include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
+#include "store/ResumeRecords.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskWindow.h"
 
@@ -29,7 +32,8 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 int main(int argc, char **argv)
 {
-    if (argc < 4)
+    bool restore = argc == 2 && strcmp(argv[1], "--restore") == 0;
+    if (argc < 4 && !restore)
         return 2;
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProcedure;
@@ -40,7 +44,10 @@ int main(int argc, char **argv)
     controller.window = CreateWindowA(kWindowClass, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                       GetModuleHandleA(nullptr), nullptr);
     SetTimer(controller.window, 1, 300, nullptr);
-    printf("admitted %d\n", AdmitDownload(&controller, argv[1], "", argv[2], atoi(argv[3])));
+    if (restore)
+        printf("restored %d\n", RestoreTasks(nullptr));
+    else
+        printf("admitted %d\n", AdmitDownload(&controller, argv[1], "", argv[2], atoi(argv[3])));
     fflush(stdout);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)

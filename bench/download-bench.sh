@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Download benchmark: one 512 MiB file from a local nginx through Netquill.dll
-# (a probe, then 5 range requests in callback mode into a mapped file),
-# with curl (one connection) and with aria2c -x5 -s5; then a 64 MiB file from
-# a location with limit_rate 2m, over 1 and over 5 connections. Prints wall
+# Download benchmark: one 512 MiB file from a local nginx through the
+# plug-in's transfer engine (1 and 5 connections), through Netquill.dll alone
+# (a probe, then 5 range requests in callback mode into a mapped file), with
+# curl (one connection) and with aria2c -x5 -s5; then a 64 MiB file from a
+# location with limit_rate 2m, over 1 and over 5 connections. Prints wall
 # time, CPU time and peak memory side by side and checks every copy's SHA-256.
-# Figures, not a test. Usage: bench/netquill-bench.sh (builds first).
+# Figures, not a test. Usage: bench/download-bench.sh (builds first).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" >/dev/null
@@ -55,14 +56,20 @@ run() {
 }
 
 bench_exe="$build/bin/NetquillBench.exe"
+plugin_exe="$build/bin/PluginBench.exe"
 url="http://127.0.0.1:$nginx_port/f$big.bin"
 out=$work/out/copy.bin
+folder="Z:$work/out\\"
+run "Plug-in 1 connection, 512 MiB" "f$big.bin" "$out" wine "$plugin_exe" "$url" 1 "$folder" copy.bin
+run "Plug-in 5 connections, 512 MiB" "f$big.bin" "$out" wine "$plugin_exe" "$url" 5 "$folder" copy.bin
 run "Netquill 5 ranges, 512 MiB" "f$big.bin" "$out" wine "$bench_exe" "$url" 5 "Z:$out"
 run "curl 1 connection, 512 MiB" "f$big.bin" "$out" curl -s -o "$out" "$url"
 run "aria2c -x5 -s5, 512 MiB" "f$big.bin" "$out" aria2c -q -x5 -s5 -k1M --file-allocation=none \
   --allow-overwrite=true --auto-file-renaming=false -d "$work/out" -o copy.bin "$url"
 
 slow_url="http://127.0.0.1:$nginx_port/slow/f$slow.bin"
+run "Plug-in 1 connection, 64 MiB @2m" "f$slow.bin" "$out" wine "$plugin_exe" "$slow_url" 1 "$folder" copy.bin
+run "Plug-in 5 connections, 64 MiB @2m" "f$slow.bin" "$out" wine "$plugin_exe" "$slow_url" 5 "$folder" copy.bin
 run "Netquill 1 range, 64 MiB @2m" "f$slow.bin" "$out" wine "$bench_exe" "$slow_url" 1 "Z:$out"
 run "Netquill 5 ranges, 64 MiB @2m" "f$slow.bin" "$out" wine "$bench_exe" "$slow_url" 5 "Z:$out"
 run "curl 1 connection, 64 MiB @2m" "f$slow.bin" "$out" curl -s -o "$out" "$slow_url"
