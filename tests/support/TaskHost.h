@@ -163,6 +163,21 @@ inline std::string FileContents(const std::string &path)
     return contents;
 }
 
+// Empty when the file holds exactly expected, else what differs.
+inline std::string Difference(const std::string &path, const std::string &expected)
+{
+    std::string got = FileContents(path);
+    if (got == expected)
+        return std::string();
+    if (got == "<missing>")
+        return path + " is missing";
+    size_t at = 0;
+    while (at < got.size() && at < expected.size() && got[at] == expected[at])
+        ++at;
+    return path + ": " + std::to_string(got.size()) + " bytes instead of " + std::to_string(expected.size()) +
+           ", first difference at " + std::to_string(at);
+}
+
 inline bool FileExists(const std::string &path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -102,7 +102,7 @@ TEST_F(FaultDownloadTest, ConnectionsThatDropAreResumedByRange)
     TaskHost host;
     ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "dropped.bin", 4));
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("dropped.bin")) == resource.Body());
+    EXPECT_EQ("", Difference(host.PathOf("dropped.bin"), resource.Body()));
     EXPECT_GT(server.Connections(), 5);
 }
 
@@ -114,7 +114,7 @@ TEST_F(FaultDownloadTest, AServerThatIgnoresRangesStillYieldsTheFile)
     ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "noranges.bin", 5));
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
     EXPECT_EQ(1, TaskHost::completions);
-    EXPECT_TRUE(FileContents(host.PathOf("noranges.bin")) == resource.Body());
+    EXPECT_EQ("", Difference(host.PathOf("noranges.bin"), resource.Body()));
 }
 
 TEST_F(FaultDownloadTest, WithoutAUsableLengthNothingStartsAndNoFileIsMade)
@@ -153,7 +153,7 @@ TEST_F(FaultDownloadTest, AShortSingleStreamIsNotACompletion)
     resource.dropAfter = 0;
     StartTask(0);
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("short.bin")) == resource.Body());
+    EXPECT_EQ("", Difference(host.PathOf("short.bin"), resource.Body()));
 }
 
 TEST_F(FaultDownloadTest, PausingASingleStreamAndStartingFetchesItAgain)
@@ -173,7 +173,7 @@ TEST_F(FaultDownloadTest, PausingASingleStreamAndStartingFetchesItAgain)
     resource.piece = 0;
     StartTask(0);
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("stream.bin")) == resource.Body());
+    EXPECT_EQ("", Difference(host.PathOf("stream.bin"), resource.Body()));
     EXPECT_EQ(1, TaskHost::completions);
 }
 
@@ -205,7 +205,7 @@ TEST_F(FaultDownloadTest, AFileChangedBetweenSessionsStartsOver)
     }
     ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("session.bin")) == resource.Body());
+    EXPECT_EQ("", Difference(host.PathOf("session.bin"), resource.Body()));
 }
 
 TEST_F(FaultDownloadTest, AFileOfAnotherLengthStartsOver)
@@ -216,7 +216,7 @@ TEST_F(FaultDownloadTest, AFileOfAnotherLengthStartsOver)
     resource.body = Pattern(1400000).substr(7) + "tail";
     ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("session.bin")) == resource.Body());
+    EXPECT_EQ("", Difference(host.PathOf("session.bin"), resource.Body()));
 }
 
 TEST_F(FaultDownloadTest, ADeletedTemporaryFileStartsOver)
@@ -227,7 +227,7 @@ TEST_F(FaultDownloadTest, ADeletedTemporaryFileStartsOver)
     ASSERT_TRUE(DeleteFileA(host.PathOf("session.bin.hhh").c_str()));
     ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("session.bin")) == resource.Body());
+    EXPECT_EQ("", Difference(host.PathOf("session.bin"), resource.Body()));
 }
 
 TEST_F(FaultDownloadTest, AnUnchangedFileResumesFromItsOffsets)
@@ -239,7 +239,7 @@ TEST_F(FaultDownloadTest, AnUnchangedFileResumesFromItsOffsets)
     int before = server.Connections();
     ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("session.bin")) == resource.Body());
+    EXPECT_EQ("", Difference(host.PathOf("session.bin"), resource.Body()));
     // The resumed ranges start past the bytes already there.
     std::vector<std::string> requests = server.Requests();
     bool resumedMidway = false;

@@ -76,7 +76,7 @@ TEST(HostProcess, AKilledHostResumesFromItsLastRecord)
     EXPECT_GE(ReceivedBytes(0), recorded);
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
     EXPECT_EQ(1, TaskHost::completions);
-    EXPECT_TRUE(FileContents(host.PathOf("killed.bin")) == source);
+    EXPECT_EQ("", Difference(host.PathOf("killed.bin"), source));
     EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "FILE1", "MULTHREAD"));
 }
 
@@ -93,7 +93,7 @@ TEST(HostProcess, AnotherHostNeverFinalizesOurTaskNorWeTheirs)
     // file is never renamed into place, and ours is.
     ASSERT_EQ(RAVLIX_ADMITTED, host.Start(PeerUrl("RAVLIX_NGINX_PORT", "/f10007.bin"), "ours.bin", 3));
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("ours.bin")) == small);
+    EXPECT_EQ("", Difference(host.PathOf("ours.bin"), small));
     Sleep(500);
     EXPECT_FALSE(FileExists(host.PathOf("theirs.bin")));
     EXPECT_TRUE(FileExists(host.PathOf("theirs.bin.hhh")));

@@ -91,9 +91,9 @@ TEST_F(PeerDownloadTest, ThreeTasksAtOnce)
     ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(kNginx, "/moved/", 10007u), "c.bin", 3));
     ASSERT_TRUE(TaskHost::PumpUntil(TaskHost::AllSlotsEmpty));
     EXPECT_EQ(3, TaskHost::completions);
-    EXPECT_TRUE(FileContents(host.PathOf("a.bin")) == Source(67108864u));
-    EXPECT_TRUE(FileContents(host.PathOf("b.bin")) == Source(1048576u));
-    EXPECT_TRUE(FileContents(host.PathOf("c.bin")) == Source(10007u));
+    EXPECT_EQ("", Difference(host.PathOf("a.bin"), Source(67108864u)));
+    EXPECT_EQ("", Difference(host.PathOf("b.bin"), Source(1048576u)));
+    EXPECT_EQ("", Difference(host.PathOf("c.bin"), Source(10007u)));
 }
 
 TEST_F(PeerDownloadTest, PauseAndStartContinueSegments)
@@ -120,7 +120,7 @@ TEST_F(PeerDownloadTest, PauseAndStartContinueSegments)
     strcpy(task->url, Url(kNginx, "/", 67108864u).c_str());
     StartTask(0);
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("paused.bin")) == Source(67108864u));
+    EXPECT_EQ("", Difference(host.PathOf("paused.bin"), Source(67108864u)));
     EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "FILE" + std::to_string(section), "MULTHREAD"));
 }
 
@@ -146,7 +146,7 @@ TEST_F(PeerDownloadTest, QuitThenRestoreInANewControllerResumes)
     ASSERT_NE(nullptr, task);
     EXPECT_GT(ReceivedBytes(0), 0u);
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(host.PathOf("quit.bin")) == Source(67108864u));
+    EXPECT_EQ("", Difference(host.PathOf("quit.bin"), Source(67108864u)));
     EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "FILE1", "MULTHREAD"));
 }
 
@@ -184,7 +184,7 @@ TEST_F(PeerDownloadTest, FinalizingReplacesAnExistingFile)
         EXPECT_TRUE(overwrite.found());
     }
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
-    EXPECT_TRUE(FileContents(path) == Source(10007u));
+    EXPECT_EQ("", Difference(path, Source(10007u)));
 }
 
 }  // namespace
