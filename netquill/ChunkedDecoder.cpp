@@ -1,4 +1,5 @@
 #include "netquill/ChunkedDecoder.h"
+#include "util/AsciiText.h"
 
 namespace {
 
@@ -6,17 +7,6 @@ namespace {
 const int kMaxSizeDigits = 15;
 // Extensions and trailers are skipped; a server sending more than this is broken.
 const size_t kMaxFramingBytes = 64 * 1024;
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 }  // namespace
 

@@ -1,22 +1,9 @@
 #include "netquill/HttpResponseParser.h"
+#include "util/AsciiText.h"
 
 #include <string.h>
 
 namespace {
-
-char Lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(const char *p, const char *end, const char *word)
-{
-    for (; *word; ++word, ++p) {
-        if (p == end || Lower(*p) != *word)
-            return false;
-    }
-    return p == end;
-}
 
 void Trim(const char **begin, const char **end)
 {

@@ -1,4 +1,5 @@
 #include "netquill/RequestText.h"
+#include "util/AsciiText.h"
 
 #include <string.h>
 
@@ -12,20 +13,6 @@ bool IsTokenChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            (c != '\0' && strchr("!#$%&'*+-.^_`|~", c) != nullptr);
-}
-
-char Lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(const char *p, const char *end, const char *word)
-{
-    for (; *word; ++word, ++p) {
-        if (p == end || Lower(*p) != *word)
-            return false;
-    }
-    return p == end;
 }
 
 void SkipBlanks(const char **p, const char *end)

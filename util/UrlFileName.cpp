@@ -1,23 +1,9 @@
 #include "util/UrlFileName.h"
+#include "util/AsciiText.h"
 
 #include <string.h>
 
 #include "util/PathText.h"
-
-namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 bool IsForbiddenNameCharacter(unsigned char c)
 {
