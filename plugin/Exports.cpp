@@ -9,7 +9,13 @@
 #include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
 #include "plugin/ProcessState.h"
+#include "res/ResourceIds.h"
+#include "store/ResumeRecords.h"
+#include "transfer/TaskControl.h"
 #include "transfer/TaskSlotTable.h"
+#include "ui/Docking.h"
+#include "ui/FloatingWindow.h"
+#include "ui/ProgressDisplay.h"
 
 namespace {
 
@@ -33,6 +39,26 @@ void ReleaseSharedResources(DownloadController *controller)
     }
 }
 
+// Quit (which may ask the user), then the window goes, then whatever Quit
+// left in the slots (after a cancelled confirmation) is saved and closed.
+// The window is destroyed and its class unregistered rather than only sent
+// WM_DESTROY, so that a later controller in this process can create its own.
+void CloseWindowAndTasks(DownloadController *controller)
+{
+    if (controller->window)
+        SendMessageA(controller->window, WM_COMMAND, IDM_QUIT, 0);
+    DestroyFloatingWindow(controller);
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        SaveAndCloseTask(slot);
+}
+
+// What every InitDownload that finds or creates the window does first.
+void PlaceAndShow(DownloadController *controller)
+{
+    PlaceByDockStyle(controller->window);
+    StartDisplay(controller->window);
+}
+
 }  // namespace
 
 extern "C" {
@@ -50,13 +76,24 @@ void __cdecl ReleaseDownload(DownloadController *controller)
 {
     if (!controller)
         return;
+    CloseWindowAndTasks(controller);
     ReleaseSharedResources(controller);
     delete controller;
 }
 
 int __cdecl InitDownload(DownloadController *controller, ProgressCallback callback, int context)
 {
-    if (!controller || controller->initialized)
+    if (!controller)
+        return 0;
+    if (controller->window) {
+        PlaceAndShow(controller);
+        if (!gProcess.restoredFlag) {
+            RestoreTasks(controller->progressCallback);
+            gProcess.restoredFlag = 1;
+        }
+        return 0;
+    }
+    if (controller->initialized)
         return 0;
     controller->progressCallback = callback;
     controller->callbackContext = context;
@@ -69,7 +106,13 @@ int __cdecl InitDownload(DownloadController *controller, ProgressCallback callba
         controller->callbackContext = 0;
         return 0;
     }
-    return 0;
+    if (!CreateFloatingWindow(controller))
+        return 0;
+    controller->initialized = 1;
+    PlaceAndShow(controller);
+    RestoreTasks(controller->progressCallback);
+    gProcess.restoredFlag = 1;
+    return 1;
 }
 
 int __cdecl StartDownload(DownloadController *controller, const char *url, const char *proxy,

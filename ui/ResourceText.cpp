@@ -1,12 +1,14 @@
 #include "ui/ResourceText.h"
 
-#include <windows.h>
-
 #include "plugin/ProcessState.h"
+
+HMODULE ResourceModule()
+{
+    return gProcess.resourceModule ? gProcess.resourceModule : gProcess.pluginInstance;
+}
 
 void LoadResourceText(int id, char *buffer, int bufferSize)
 {
-    HMODULE module = gProcess.resourceModule ? gProcess.resourceModule : gProcess.pluginInstance;
-    if (LoadStringA(module, id, buffer, bufferSize) <= 0 && bufferSize > 0)
+    if (LoadStringA(ResourceModule(), id, buffer, bufferSize) <= 0 && bufferSize > 0)
         buffer[0] = '\0';
 }

@@ -1,0 +1,137 @@
+#include "store/SettingDialog.h"
+
+#include <shlobj.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "res/ResourceIds.h"
+#include "store/SettingsFile.h"
+#include "ui/ResourceText.h"
+#include "util/PathText.h"
+
+namespace {
+
+const int kPathSize = 260;
+const int kDockStyleCount = 5;
+
+void WriteNumber(const char *key, int value)
+{
+    char number[16];
+    snprintf(number, sizeof(number), "%d", value);
+    WritePrivateProfileStringA(kDownloadSection, key, number, kSettingsFile);
+}
+
+void OnInitDialog(HWND dialog)
+{
+    char path[kPathSize] = "";
+    ReadDownloadFolderSetting(path, sizeof(path));
+    if (!path[0])
+        HostFolder(path, sizeof(path));
+    SetDlgItemTextA(dialog, IDC_PATH_EDIT, path);
+    int style = GetPrivateProfileIntA(kDownloadSection, "DOCKSTYLE", 0, kSettingsFile);
+    HWND combo = GetDlgItem(dialog, IDC_DOCK_COMBO);
+    for (int i = 0; i < kDockStyleCount; ++i) {
+        char text[kPathSize];
+        LoadResourceText(StringDockLeftTop + i, text, sizeof(text));
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    SendMessageA(combo, CB_SETCURSEL, style, 0);
+    HANDLE image = LoadImageA(ResourceModule(), MAKEINTRESOURCEA(IDB_BROWSE), IMAGE_BITMAP, 0, 0, 0);
+    SendDlgItemMessageA(dialog, IDC_BROWSE, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
+}
+
+// The bitmap given to the button stays the dialog's; delete it with it.
+void OnDestroy(HWND dialog)
+{
+    HGDIOBJ image = reinterpret_cast<HGDIOBJ>(SendDlgItemMessageA(dialog, IDC_BROWSE, BM_GETIMAGE, IMAGE_BITMAP, 0));
+    if (image)
+        DeleteObject(image);
+}
+
+// The folder must exist, or be creatable as its last path element; a file of
+// that name is accepted as well.
+bool EnsureFolder(const char *typed)
+{
+    char path[kPathSize];
+    lstrcpynA(path, typed, sizeof(path));
+    size_t length = strlen(path);
+    if (length > 0 && path[length - 1] == '\\')
+        path[length - 1] = '\0';
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+        return true;
+    }
+    return CreateDirectoryA(path, nullptr) != 0;
+}
+
+void OnOk(HWND dialog)
+{
+    char path[kPathSize] = "";
+    GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathSize);
+    if (!EnsureFolder(path)) {
+        char text[kPathSize], caption[kPathSize];
+        LoadResourceText(StringCannotCreateDir, text, sizeof(text));
+        LoadResourceText(StringTip, caption, sizeof(caption));
+        MessageBoxA(dialog, text, caption, MB_OK);
+        return;
+    }
+    GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathSize);
+    WritePrivateProfileStringA(kDownloadSection, "DESTNPATH", path, kSettingsFile);
+    WriteNumber("DOCKSTYLE", static_cast<int>(SendDlgItemMessageA(dialog, IDC_DOCK_COMBO, CB_GETCURSEL, 0, 0)));
+    RECT rect = {0, 0, 0, 0};
+    GetWindowRect(GetParent(dialog), &rect);
+    WriteNumber("DOCKLEFT", rect.left);
+    WriteNumber("DOCKTOP", rect.top);
+    EndDialog(dialog, 1);
+}
+
+void OnBrowse(HWND dialog)
+{
+    char folder[kPathSize] = {};
+    if (BrowseDownloadFolder(dialog, folder))
+        SetDlgItemTextA(dialog, IDC_PATH_EDIT, folder);
+}
+
+void OnCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDOK: OnOk(dialog); break;
+    case IDCANCEL: EndDialog(dialog, 0); break;
+    case IDC_BROWSE: OnBrowse(dialog); break;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SettingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG: OnInitDialog(dialog); break;
+    case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
+    case WM_DESTROY: OnDestroy(dialog); break;
+    }
+    return 0;
+}
+
+void RunSettingDialog(HWND owner)
+{
+    DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(IDD_SETTING), owner, SettingDialog, 0);
+}
+
+bool BrowseDownloadFolder(HWND owner, char *buffer)
+{
+    static const char kTitle[] = "\xD1\xA1\xD4\xF1\xC2\xB7\xBE\xB6";  // "select path" in GB2312
+    BROWSEINFOA info = {};
+    info.hwndOwner = owner;
+    info.pszDisplayName = buffer;
+    info.lpszTitle = kTitle;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
+    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    if (!item)
+        return false;
+    SHGetPathFromIDListA(item, buffer);
+    CoTaskMemFree(item);
+    return true;
+}

@@ -1,0 +1,203 @@
+// The plug-in as a host drives it, through the exports of the built
+// Ravlix.dll only: the window's life from InitDownload to ReleaseDownload and
+// whole downloads from nginx, with pictures of the window while they run.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "Ravlix.h"
+#include "peers/PeerFiles.h"
+#include "res/ResourceIds.h"
+#include "tests/facetta/ScreenShot.h"
+#include "tests/support/DialogDriver.h"
+#include "tests/support/IniText.h"
+#include "tests/support/TaskHost.h"
+
+using namespace testing_support;
+
+namespace {
+
+volatile LONG gCompletions = 0;
+volatile LONG gWrongArguments = 0;
+
+void __cdecl CountCompletion(int a, int b, int c)
+{
+    if (a != 0 || b != 1 || c != 0)
+        InterlockedIncrement(&gWrongArguments);
+    InterlockedIncrement(&gCompletions);
+}
+
+class WindowLifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DeleteFileA(SettingsFilePath().c_str());
+        module = LoadLibraryA("Ravlix.dll");
+        ASSERT_NE(nullptr, module);
+        Resolve(create, "CreateDownload");
+        Resolve(release, "ReleaseDownload");
+        Resolve(init, "InitDownload");
+        Resolve(start, "StartDownload");
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        folder = std::string(temp) + "ravlix-window";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", (folder + "\\").c_str(), "KELMORA.ini");
+        gCompletions = 0;
+        gWrongArguments = 0;
+    }
+
+    void TearDown() override
+    {
+        FreeLibrary(module);
+        DeleteFileA(SettingsFilePath().c_str());
+    }
+
+    template <typename Function>
+    void Resolve(Function &function, const char *name)
+    {
+        function = reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+        ASSERT_NE(nullptr, function) << name;
+    }
+
+    std::string PathOf(const char *name) const { return folder + "\\" + name; }
+
+    int Start(DownloadController *controller, const std::string &url, const char *name, int connections)
+    {
+        DeleteFileA(PathOf(name).c_str());
+        DeleteFileA((PathOf(name) + ".hhh").c_str());
+        return start(controller, url.c_str(), "", name, connections);
+    }
+
+    // The downloaded file equals the peer's file of that name.
+    void ExpectSameBytes(const char *peerName, const char *name)
+    {
+        std::string expected;
+        ASSERT_TRUE(ReadPeerFile(peerName, &expected));
+        EXPECT_TRUE(FileContents(PathOf(name)) == expected) << name << " differs from " << peerName;
+    }
+
+    static HWND PluginWindow() { return FindWindowA("VexaDownLoad", nullptr); }
+
+    static void Picture(const char *name)
+    {
+        ScreenShot shot;
+        EXPECT_TRUE(shot.Take(ScreenArea(PluginWindow(), 6), name)) << shot.failure();
+    }
+
+    HMODULE module = nullptr;
+    decltype(&CreateDownload) create = nullptr;
+    decltype(&ReleaseDownload) release = nullptr;
+    decltype(&InitDownload) init = nullptr;
+    decltype(&StartDownload) start = nullptr;
+    std::string folder;
+};
+
+TEST_F(WindowLifecycleTest, SecondInitReturnsZeroAndKeepsTheWindow)
+{
+    DownloadController *controller = create();
+    ASSERT_NE(nullptr, controller);
+    EXPECT_EQ(1, init(controller, CountCompletion, 7));
+    HWND window = PluginWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(0, init(controller, nullptr, 8));
+    EXPECT_EQ(window, PluginWindow());
+    release(controller);
+    EXPECT_EQ(nullptr, PluginWindow());
+    // The class went with the window: a second controller makes its own.
+    controller = create();
+    EXPECT_EQ(1, init(controller, CountCompletion, 7));
+    EXPECT_NE(nullptr, PluginWindow());
+    release(controller);
+}
+
+TEST_F(WindowLifecycleTest, QuitThenInitRestoresAndResumesTheTask)
+{
+    DownloadController *controller = create();
+    ASSERT_EQ(1, init(controller, CountCompletion, 0));
+    // One connection at 256 KB/s: about four seconds, so that Quit meets it
+    // well before its end.
+    ASSERT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f1048576.bin"), "quit.bin", 1));
+    TaskHost::PumpUntil([this] { return FileExists(PathOf("quit.bin.hhh")); });
+    TaskHost::PumpUntil([] { return false; }, 700);
+    {
+        DialogDriver driver([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDC_CONFIRM_OK); });
+        SendMessageA(PluginWindow(), WM_COMMAND, IDM_QUIT, 0);
+        EXPECT_TRUE(driver.found());
+        EXPECT_EQ("Download Information", driver.seen().caption);
+    }
+    EXPECT_FALSE(IsWindowVisible(PluginWindow()));
+    EXPECT_NE("<absent>", ProfileValue(SettingsFilePath(), "FILE1", "URLNAME"));
+
+    EXPECT_EQ(0, init(controller, nullptr, 0));
+    EXPECT_TRUE(IsWindowVisible(PluginWindow()));
+    ASSERT_TRUE(TaskHost::PumpUntil([this] { return FileExists(PathOf("quit.bin")); }));
+    ExpectSameBytes("f1048576.bin", "quit.bin");
+    EXPECT_EQ(1, gCompletions);
+    release(controller);
+}
+
+// ReleaseDownload during a download asks; either answer leaves the task
+// saved and gone (its temporary file no longer open).
+TEST_F(WindowLifecycleTest, ReleaseWhileDownloadingAsksAndSavesAfterOkAndAfterCancel)
+{
+    for (int button : {IDC_CONFIRM_OK, IDC_CONFIRM_CANCEL}) {
+        DeleteFileA(SettingsFilePath().c_str());
+        WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", (folder + "\\").c_str(), "KELMORA.ini");
+        DownloadController *controller = create();
+        ASSERT_EQ(1, init(controller, CountCompletion, 0));
+        std::string url = PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f1048576.bin");
+        ASSERT_EQ(1, Start(controller, url, "release.bin", 1));
+        TaskHost::PumpUntil([this] { return FileExists(PathOf("release.bin.hhh")); });
+        TaskHost::PumpUntil([] { return false; }, 500);
+        {
+            DialogDriver driver([button](const SeenDialog &dialog) { DialogDriver::Press(dialog, button); });
+            release(controller);
+            EXPECT_TRUE(driver.found()) << button;
+        }
+        EXPECT_EQ(url, ProfileValue(SettingsFilePath(), "FILE1", "URLNAME")) << button;
+        EXPECT_TRUE(DeleteFileA(PathOf("release.bin.hhh").c_str())) << "still open after " << button;
+        EXPECT_EQ(nullptr, PluginWindow());
+    }
+}
+
+TEST_F(WindowLifecycleTest, ThreeDownloadsFromNginxEndToEnd)
+{
+    char history[MAX_PATH];
+    GetModuleFileNameA(module, history, sizeof(history));
+    std::string historyPath = history;
+    historyPath = historyPath.substr(0, historyPath.rfind('\\') + 1) + "Vorazuvud.ini";
+    DeleteFileA(historyPath.c_str());
+
+    DownloadController *controller = create();
+    ASSERT_EQ(1, init(controller, CountCompletion, 12345));
+    EXPECT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin"), "big.bin", 5));
+    EXPECT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f1048576.bin"), "mid.bin", 3));
+    EXPECT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/f10007.bin"), "small.bin", 2));
+    TaskHost::PumpUntil([] { return false; }, 1500);
+    Picture("plugin-window-downloading");
+    TaskHost::PumpUntil([] { return false; }, 3000);
+    Picture("plugin-window-rotated");
+    ASSERT_TRUE(TaskHost::PumpUntil([this] {
+        return gCompletions == 3 && FileExists(PathOf("big.bin")) && FileExists(PathOf("mid.bin")) &&
+               FileExists(PathOf("small.bin"));
+    }));
+    TaskHost::PumpUntil([] { return false; }, 300);
+    Picture("plugin-window-idle");
+    EXPECT_EQ(0, gWrongArguments);
+    ExpectSameBytes("f67108864.bin", "big.bin");
+    ExpectSameBytes("f1048576.bin", "mid.bin");
+    ExpectSameBytes("f10007.bin", "small.bin");
+    std::string names;
+    for (const char *section : {"FILE0", "FILE1", "FILE2"})
+        names += ProfileValue(historyPath, section, "NAME") + ";";
+    EXPECT_NE(std::string::npos, names.find("big.bin;"));
+    EXPECT_NE(std::string::npos, names.find("mid.bin;"));
+    EXPECT_NE(std::string::npos, names.find("small.bin;"));
+    release(controller);
+    EXPECT_EQ(nullptr, PluginWindow());
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+// The progress display: rotation over the tasks, the arrow commands, the
+// skin element states, the size texts and the repaint's GDI and USER usage.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/ui/UiHarness.h"
+#include "ui/ProgressDisplay.h"
+
+using namespace testing_support;
+
+namespace {
+
+class DisplayTest : public FloatingWindowTest {
+protected:
+    // DisplayedTask after each of count rotation steps.
+    std::vector<int> Rotate(int count)
+    {
+        std::vector<int> shown;
+        for (int i = 0; i < count; ++i) {
+            RotateDisplayedTask(window, WM_TIMER, kRotationTimer, 0);
+            shown.push_back(gProcess.displayedTask);
+        }
+        return shown;
+    }
+};
+
+TEST_F(DisplayTest, WindowSizeTextsHaveNoMegabytes)
+{
+    char text[260];
+    WindowSizeText(1000, text, sizeof(text));
+    EXPECT_STREQ("1000b", text);
+    WindowSizeText(1001, text, sizeof(text));
+    EXPECT_STREQ("1Kb", text);
+    WindowSizeText(2500000, text, sizeof(text));
+    EXPECT_STREQ("2500Kb", text);
+    WindowSizeText(0, text, sizeof(text));
+    EXPECT_STREQ("0b", text);
+}
+
+TEST_F(DisplayTest, RotationWithThreeTasksSwingsBackAndForth)
+{
+    for (int slot = 0; slot < 3; ++slot)
+        PutTask(slot, TaskDownloading, 1, SegmentRunning, "C:\\d\\a.bin.hhh");
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 2, 1, 2, 3}), Rotate(7));
+}
+
+TEST_F(DisplayTest, RotationWithTwoTasksAndWithOne)
+{
+    PutTask(0, TaskDownloading, 1, SegmentRunning, "a.hhh");
+    EXPECT_EQ((std::vector<int>{1, 1, 1}), Rotate(3));
+    PutTask(1, TaskDownloading, 1, SegmentRunning, "b.hhh");
+    // The cursor moved on to 2 after the last 1.
+    EXPECT_EQ((std::vector<int>{2, 1, 2, 1}), Rotate(4));
+}
+
+TEST_F(DisplayTest, RotationCountsTasksNotSlots)
+{
+    PutTask(0, TaskDownloading, 1, SegmentRunning, "a.hhh");
+    PutTask(2, TaskPaused, 1, SegmentStopped, "c.hhh");
+    EXPECT_EQ((std::vector<int>{1, 2, 1, 2}), Rotate(4));
+    // Number 2 is the empty slot 1.
+    EXPECT_EQ(1, engine.Last(ElementTaskNumber));
+    EXPECT_EQ(0, engine.Last(ElementPausedState));
+    EXPECT_EQ(0, engine.Last(ElementRunningState));
+}
+
+TEST_F(DisplayTest, NoTaskResetsTheRotation)
+{
+    gProcess.displayedTask = 3;
+    gProcess.rotationCursor = 2;
+    gProcess.rotationDirection = 0;
+    EXPECT_EQ((std::vector<int>{1, 1}), Rotate(2));
+    EXPECT_EQ(1, gProcess.rotationCursor);
+    EXPECT_EQ(1, gProcess.rotationDirection);
+    EXPECT_EQ(0, engine.Last(ElementTaskNumber));
+    EXPECT_EQ(0, engine.Last(ElementPausedState));
+    EXPECT_EQ(0, engine.Last(ElementRunningState));
+}
+
+TEST_F(DisplayTest, ArrowCommandsMoveWithinOneToThreeAndRotationGoesOnFromItsCursor)
+{
+    PutTask(0, TaskDownloading, 1, SegmentRunning, "a.hhh");
+    PutTask(1, TaskDownloading, 1, SegmentRunning, "b.hhh");
+    EXPECT_EQ((std::vector<int>{1}), Rotate(1));
+    SendMessageA(window, WM_COMMAND, CommandPreviousTask, 0);
+    EXPECT_EQ(1, gProcess.displayedTask);
+    SendMessageA(window, WM_COMMAND, CommandNextTask, 0);
+    SendMessageA(window, WM_COMMAND, CommandNextTask, 0);
+    SendMessageA(window, WM_COMMAND, CommandNextTask, 0);
+    EXPECT_EQ(3, gProcess.displayedTask);
+    EXPECT_EQ(2, engine.Last(ElementTaskNumber));  // the arrows refresh the elements
+    SendMessageA(window, WM_COMMAND, CommandPreviousTask, 0);
+    EXPECT_EQ(2, gProcess.displayedTask);
+    EXPECT_EQ((std::vector<int>{2, 1}), Rotate(2));
+}
+
+TEST_F(DisplayTest, ElementStatesFollowTheDisplayedSlot)
+{
+    PutTask(0, TaskDownloading, 2, SegmentRunning, "a.hhh");
+    PutTask(1, TaskPaused, 2, SegmentStopped, "b.hhh");
+    PutTask(2, TaskIdle, 2, SegmentIdle, "c.hhh");
+    struct Case {
+        int displayed, paused, running;
+    } cases[] = {{1, 0, 2}, {2, 1, 2}, {3, 1, 0}};
+    for (const Case &c : cases) {
+        gProcess.displayedTask = c.displayed;
+        engine.states.clear();
+        RefreshElementStates();
+        ASSERT_EQ(3u, engine.states.size());
+        EXPECT_EQ(ElementTaskNumber, engine.states[0].first);
+        EXPECT_EQ(c.displayed - 1, engine.states[0].second);
+        EXPECT_EQ(ElementPausedState, engine.states[1].first) << "51500 comes before 51501";
+        EXPECT_EQ(c.paused, engine.states[1].second) << c.displayed;
+        EXPECT_EQ(c.running, engine.states[2].second) << c.displayed;
+    }
+    RemoveTasks();
+    gProcess.displayedTask = 2;
+    RefreshElementStates();
+    EXPECT_EQ(0, engine.Last(ElementPausedState));
+    EXPECT_EQ(0, engine.Last(ElementRunningState));
+}
+
+TEST_F(DisplayTest, RepaintRefreshesElementsOnlyForDownloadingOrPausedTasks)
+{
+    PutTask(0, TaskDownloading, 1, SegmentRunning, "a.hhh", 5000, 0);
+    engine.states.clear();
+    EXPECT_EQ(1, DrawSizes(window));
+    EXPECT_EQ(2, engine.repaints);
+    EXPECT_EQ(3u, engine.states.size());
+    RemoveTasks();
+    PutTask(0, TaskIdle, 1, SegmentIdle, "a.hhh", 5000, 100);
+    engine.states.clear();
+    DrawSizes(window);
+    EXPECT_TRUE(engine.states.empty());
+    EXPECT_EQ(4, engine.repaints);
+}
+
+TEST_F(DisplayTest, TimerMessagesRepaintWithoutReachingTheEngine)
+{
+    PutTask(0, TaskDownloading, 1, SegmentRunning, "a.hhh", 5000, 1200);
+    EXPECT_EQ(1, SendMessageA(window, WM_TIMER, kRepaintTimer, 0));
+    EXPECT_EQ(2, engine.repaints);
+}
+
+TEST_F(DisplayTest, LongRunOfRepaintsKeepsGdiAndUserObjectCounts)
+{
+    PutTask(0, TaskDownloading, 1, SegmentRunning, "a.hhh", 2500000, 1234567);
+    StartDisplay(window);
+    PumpFor(500);
+    DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    for (int i = 0; i < 2000; ++i)
+        DrawSizes(window);
+    PumpFor(1000);
+    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi + 2);
+    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user + 2);
+    StopDisplay(window);
+}
+
+}  // namespace

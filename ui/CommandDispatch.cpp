@@ -1,0 +1,118 @@
+#include "ui/CommandDispatch.h"
+
+#include <stdio.h>
+
+#include "components/SkinEngine.h"
+#include "plugin/DownloadController.h"
+#include "plugin/ProcessState.h"
+#include "res/ResourceIds.h"
+#include "store/HistoryDialog.h"
+#include "store/SettingDialog.h"
+#include "store/SettingsFile.h"
+#include "transfer/TaskControl.h"
+#include "transfer/TaskSlotTable.h"
+#include "transfer/TaskWindow.h"
+#include "ui/ConfirmDialog.h"
+#include "ui/ProgressDisplay.h"
+
+namespace {
+
+const int kDockAutoSave = 4;
+
+void OnTaskComplete(LPARAM slot)
+{
+    if (slot >= 0 && slot < kSlotCount)
+        FinalizeTask(static_cast<int>(slot));
+}
+
+// A dialog that cannot be created (-1) counts as Ok: the user asked for the
+// action, and a missing confirmation must not make it impossible.
+void OnDeleteAll(HWND window)
+{
+    if (!AnyTaskActive())
+        return;
+    if (AskConfirmation(window, true) == 0)
+        return;
+    DeleteAllTasks();
+}
+
+void OnNextFace()
+{
+    if (SkinEngine *engine = gProcess.skinEngine)
+        engine->operations->Command(engine, CommandNextFace, 0);
+}
+
+void OnPreviousTask()
+{
+    if (gProcess.displayedTask > 1)
+        --gProcess.displayedTask;
+    RefreshElementStates();
+}
+
+void OnNextTask()
+{
+    if (gProcess.displayedTask < kSlotCount)
+        ++gProcess.displayedTask;
+    RefreshElementStates();
+}
+
+void SaveWindowPosition(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    char number[16];
+    snprintf(number, sizeof(number), "%d", static_cast<int>(rect.left));
+    WritePrivateProfileStringA(kDownloadSection, "DOCKLEFT", number, kSettingsFile);
+    snprintf(number, sizeof(number), "%d", static_cast<int>(rect.top));
+    WritePrivateProfileStringA(kDownloadSection, "DOCKTOP", number, kSettingsFile);
+}
+
+}  // namespace
+
+int AnyTaskActive()
+{
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        DownloadTask *task = gSlotTable.slots[slot].task;
+        if (task && LoadWord(task->state) != TaskIdle)
+            return 1;
+    }
+    return 0;
+}
+
+void QuitCommand(HWND window)
+{
+    DownloadController *controller =
+        reinterpret_cast<DownloadController *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (controller && controller->dockStyle == kDockAutoSave)
+        SaveWindowPosition(window);
+    if (AnyTaskActive() && AskConfirmation(window, false) == 0)
+        return;
+    SendMessageA(window, WM_COMMAND, IDM_PAUSE_ALL, 0);
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        SaveAndCloseTask(slot);
+    StopDisplay(window);
+    ShowWindow(window, SW_HIDE);
+    UpdateWindow(window);
+    gProcess.restoredFlag = 0;
+}
+
+void DispatchCommand(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    int id = LOWORD(wParam);
+    switch (id) {
+    case kCommandTaskComplete: OnTaskComplete(lParam); break;
+    case IDM_START_ALL: StartAllTasks(); break;
+    case IDM_PAUSE_ALL: PauseAllTasks(); break;
+    case IDM_DELETE_ALL: OnDeleteAll(window); break;
+    case IDM_START_TASK1: case IDM_START_TASK2: case IDM_START_TASK3: StartTask(id - IDM_START_TASK1); break;
+    case IDM_PAUSE_TASK1: case IDM_PAUSE_TASK2: case IDM_PAUSE_TASK3: PauseTask(id - IDM_PAUSE_TASK1); break;
+    case IDM_DELETE_TASK1: case IDM_DELETE_TASK2: case IDM_DELETE_TASK3: DeleteTask(id - IDM_DELETE_TASK1); break;
+    case IDM_QUIT: QuitCommand(window); break;
+    case IDM_HISTORY: RunHistoryDialog(window); break;
+    case IDM_SETTING: RunSettingDialog(window); break;
+    case CommandNextFace: OnNextFace(); break;
+    case CommandPreviousTask: OnPreviousTask(); break;
+    case CommandNextTask: OnNextTask(); break;
+    case CommandDiscardAll: DiscardAllTasks(); break;
+    }
+}

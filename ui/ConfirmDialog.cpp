@@ -1,0 +1,55 @@
+#include "ui/ConfirmDialog.h"
+
+#include "plugin/ProcessState.h"
+#include "res/ResourceIds.h"
+#include "transfer/TaskSlotTable.h"
+#include "ui/ResourceText.h"
+
+namespace {
+
+void OnInitDialog(HWND dialog)
+{
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        DownloadTask *task = gSlotTable.slots[slot].task;
+        int status = task ? AggregateStatus(*task) : AggregateNothingActive;
+        int id = status == AggregateNothingActive ? StringNoTask
+                 : status == AggregateAllRunning  ? StringDownloading
+                                                  : StringPaused;
+        char text[kTextSize];
+        LoadResourceText(id, text, sizeof(text));
+        SetDlgItemTextA(dialog, IDC_TASK1_STATE + slot, text);
+    }
+    char question[kTextSize];
+    LoadResourceText(gProcess.confirmMode ? StringConfirmDelete : StringConfirmPause, question, sizeof(question));
+    SetDlgItemTextA(dialog, IDC_QUESTION, question);
+    gProcess.confirmMode = 0;
+}
+
+// Only the two buttons end the dialog: Escape (IDCANCEL), Enter (IDOK) and
+// the close command are ignored.
+void OnCommand(HWND dialog, int id)
+{
+    if (id == IDC_CONFIRM_OK)
+        EndDialog(dialog, 1);
+    else if (id == IDC_CONFIRM_CANCEL)
+        EndDialog(dialog, 0);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ConfirmDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG: OnInitDialog(dialog); break;
+    case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
+    }
+    return 0;
+}
+
+INT_PTR AskConfirmation(HWND owner, bool deleteAll)
+{
+    gProcess.confirmMode = deleteAll ? 1 : 0;
+    INT_PTR result = DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(IDD_CONFIRM), owner, ConfirmDialog, 0);
+    gProcess.confirmMode = 0;
+    return result;
+}

@@ -1,0 +1,152 @@
+#include "ui/Docking.h"
+
+#include "components/SkinEngine.h"
+#include "plugin/DownloadController.h"
+#include "plugin/ProcessState.h"
+#include "store/SettingsFile.h"
+
+namespace {
+
+SIZE ScreenSize()
+{
+    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+void MoveWindowTo(HWND window, int x, int y)
+{
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+// The message's point (unsigned 16-bit halves) in screen coordinates.
+POINT ScreenPoint(HWND window, LPARAM point)
+{
+    POINT p = {static_cast<LONG>(LOWORD(point)), static_cast<LONG>(HIWORD(point))};
+    ClientToScreen(window, &p);
+    return p;
+}
+
+// The engine tracks presses on its buttons itself; a drag started there would
+// move the window under the user's click.
+bool OnSkinButton(LPARAM point)
+{
+    SkinEngine *engine = gProcess.skinEngine;
+    if (!engine)
+        return false;
+    static const int kButtons[] = {CommandNextFace, CommandPreviousTask, CommandNextTask, CommandDiscardAll};
+    POINT p = {static_cast<LONG>(LOWORD(point)), static_cast<LONG>(HIWORD(point))};
+    for (int id : kButtons) {
+        RECT rect = {0, 0, 0, 0};
+        if (engine->operations->GetElementRect(engine, id, &rect) && PtInRect(&rect, p))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int NearestEdge(int x, int y)
+{
+    SIZE screen = ScreenSize();
+    int dx = x < screen.cx - x ? x : screen.cx - x;
+    int horizontal = x > screen.cx - x ? EdgeRight : EdgeLeft;
+    int dy = y < screen.cy - y ? y : screen.cy - y;
+    int vertical = y > screen.cy - y ? EdgeBottom : EdgeTop;
+    return screen.cy * dx < screen.cx * dy ? horizontal : vertical;
+}
+
+void SlideAlongEdge(DownloadController *controller, int position)
+{
+    SIZE screen = ScreenSize();
+    RECT rect;
+    GetWindowRect(controller->window, &rect);
+    int w = rect.right - rect.left;
+    int h = rect.bottom - rect.top;
+    POINT corner = {0, 0};
+    switch (controller->dragEdge) {
+    case EdgeLeft: corner = {0, position}; break;
+    case EdgeRight: corner = {screen.cx - w, position}; break;
+    case EdgeTop: corner = {position, 0}; break;
+    case EdgeBottom: corner = {position, screen.cy - h}; break;
+    }
+    MoveWindowTo(controller->window, corner.x, corner.y);
+}
+
+void BeginDrag(DownloadController *controller, LPARAM point)
+{
+    if (OnSkinButton(point))
+        return;
+    if (!controller->dragging) {
+        controller->dragging = 1;
+        SetCapture(controller->window);
+    }
+    controller->dragCursor = ScreenPoint(controller->window, point);
+    GetWindowRect(controller->window, &controller->dragRect);
+}
+
+void FollowDrag(DownloadController *controller)
+{
+    if (!controller->dragging)
+        return;
+    POINT cursor;
+    GetCursorPos(&cursor);
+    int edge = NearestEdge(cursor.x, cursor.y);
+    if (edge != controller->dragEdge) {
+        // Re-anchor, so that the window jumps to the new edge once and then
+        // follows the cursor from there.
+        GetWindowRect(controller->window, &controller->dragRect);
+        GetCursorPos(&controller->dragCursor);
+        cursor = controller->dragCursor;
+    }
+    controller->dragEdge = edge;
+    int position = edge == EdgeLeft || edge == EdgeRight
+                       ? controller->dragRect.top + cursor.y - controller->dragCursor.y
+                       : controller->dragRect.left + cursor.x - controller->dragCursor.x;
+    SlideAlongEdge(controller, position);
+}
+
+void EndDrag(DownloadController *controller)
+{
+    if (controller->dragging) {
+        controller->dragging = 0;
+        ReleaseCapture();
+    }
+    RECT r, d;
+    GetWindowRect(controller->window, &r);
+    GetWindowRect(GetDesktopWindow(), &d);
+    int w = r.right - r.left;
+    int h = r.bottom - r.top;
+    int x = r.left < d.left ? d.left : r.left;
+    if (r.right > d.right)
+        x = d.right - w;
+    int y = r.top < d.top ? d.top : r.top;
+    if (r.bottom > d.bottom)
+        y = d.bottom - h;
+    MoveWindowTo(controller->window, x, y);
+}
+
+void PlaceByDockStyle(HWND window)
+{
+    DownloadController *controller =
+        reinterpret_cast<DownloadController *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    SIZE screen = ScreenSize();
+    RECT rect;
+    GetWindowRect(window, &rect);
+    int w = rect.right - rect.left;
+    int h = rect.bottom - rect.top;
+    int style = GetPrivateProfileIntA(kDownloadSection, "DOCKSTYLE", 0, kSettingsFile);
+    int left = GetPrivateProfileIntA(kDownloadSection, "DOCKLEFT", 0, kSettingsFile);
+    int top = GetPrivateProfileIntA(kDownloadSection, "DOCKTOP", 0, kSettingsFile);
+    if (controller)
+        controller->dockStyle = style;
+    if (left < 0 || left > screen.cx)
+        left = 0;
+    if (top < 0 || top > screen.cy)
+        top = 0;
+    switch (style) {
+    case 0: MoveWindowTo(window, 0, 0); break;
+    case 1: MoveWindowTo(window, 0, screen.cy - h); break;
+    case 2: MoveWindowTo(window, screen.cx - w, 0); break;
+    case 3: MoveWindowTo(window, screen.cx - w, screen.cy - h); break;
+    case 4: MoveWindowTo(window, left, top); break;
+    }
+}

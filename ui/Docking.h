@@ -1,0 +1,25 @@
+// Dragging the floating window along the screen edges, keeping it on the
+// desktop, and placing it by the dock settings.
+#pragma once
+
+#include <windows.h>
+
+class DownloadController;
+
+enum ScreenEdge { EdgeLeft = 0, EdgeRight = 1, EdgeTop = 2, EdgeBottom = 3 };
+
+// The primary screen's edge nearest (x, y), distances taken relative to the
+// screen's width and height.
+int NearestEdge(int x, int y);
+
+// Moves the window flush against controller->dragEdge, at position along it.
+void SlideAlongEdge(DownloadController *controller, int position);
+
+// The three mouse steps of a drag; point is the message's lParam.
+void BeginDrag(DownloadController *controller, LPARAM point);
+void FollowDrag(DownloadController *controller);
+void EndDrag(DownloadController *controller);
+
+// Moves the window to the corner or the saved position that DOCKSTYLE names,
+// and keeps DOCKSTYLE in the controller.
+void PlaceByDockStyle(HWND window);
