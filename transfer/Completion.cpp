@@ -16,7 +16,8 @@ DWORD CompletedBytes(const DownloadTask &task)
 
 void AnnounceCompletion(DownloadTask *task)
 {
-    // Two segments finishing together both see the sum complete.
+    // Two segments finishing together both see the sum complete, and a task
+    // that is complete stays announced across a pause and a new start.
     if (InterlockedExchange(&task->announced, 1) != 0)
         return;
     if (task->progressCallback)

@@ -126,7 +126,6 @@ int IssueSegments(DownloadTask *task)
         return 0;
     DWORD totalSize = task->totalSize;
     task->segmentSize = totalSize / count;
-    StoreWord(task->announced, 0);
     int live = 0;
     for (int i = 0; i < count; ++i) {
         TaskSegment &segment = task->segments[i];

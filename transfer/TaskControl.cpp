@@ -234,6 +234,10 @@ void DiscardAllTasks()
         DownloadTask *task = SlotTask(slot);
         if (!task)
             continue;
+        if (LoadWord(task->announced)) {
+            FinalizeTask(slot);
+            continue;
+        }
         StoreWord(task->segments[0].keepRunning, 0);
         CloseTask(task);
         ClearResumeRecord(TaskSection(*task));
@@ -246,6 +250,13 @@ int SaveAndCloseTask(int slot)
     DownloadTask *task = SlotTask(slot);
     if (!task)
         return 1;
+    // Complete and announced, its task-complete command still queued: the
+    // host has been told, so the file goes into place now rather than being
+    // saved for a restore that would complete (and announce) it again.
+    if (LoadWord(task->announced)) {
+        FinalizeTask(slot);
+        return 1;
+    }
     SaveResumeRecord(*task, TaskSection(*task));
     StoreWord(task->segments[0].keepRunning, 0);
     CloseTask(task);

@@ -150,6 +150,27 @@ TEST_F(PeerDownloadTest, QuitThenRestoreInANewControllerResumes)
     EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "FILE1", "MULTHREAD"));
 }
 
+TEST_F(PeerDownloadTest, QuitRightAfterTheLastByteFinalizesInsteadOfSaving)
+{
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(kNginx, "/", 1048576u), "late.bin", 3));
+    // The host is told; the task-complete command waits in the queue.
+    DWORD start = GetTickCount();
+    while (TaskHost::completions == 0 && GetTickCount() - start < 60000)
+        Sleep(10);
+    ASSERT_EQ(1, TaskHost::completions);
+    int section = TaskSection(*gSlotTable.slots[0].task);
+    PauseAllTasks();
+    EXPECT_EQ(1, SaveAndCloseTask(0));
+    EXPECT_TRUE(TaskHost::SlotEmpty(0));
+    EXPECT_EQ("", Difference(host.PathOf("late.bin"), Source(1048576u)));
+    EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "FILE" + std::to_string(section), "MULTHREAD"));
+    TaskHost::PumpUntil([] { return false; }, 300);  // the queued command finds an empty slot
+    ClearSlotTable();
+    EXPECT_EQ(0, RestoreTasks(host.controller.progressCallback));
+    EXPECT_EQ(1, TaskHost::completions);
+}
+
 TEST_F(PeerDownloadTest, DeleteRemovesTheFileAndRecordsIt)
 {
     TaskHost host;
