@@ -38,8 +38,17 @@ public:
     const SeenDialog &seen() const { return seen_; }
     bool found() const { return seen_.window != nullptr; }
 
-    // Presses a button of the dialog by its command id.
-    static void Press(const SeenDialog &dialog, int id) { PostMessageA(dialog.window, WM_COMMAND, id, 0); }
+    // Presses a button of the dialog by its command id, again while the
+    // dialog stays: on a loaded machine a dialog still settling may lose the
+    // first press.
+    static void Press(const SeenDialog &dialog, int id)
+    {
+        for (int attempt = 0; attempt < 20 && IsWindow(dialog.window); ++attempt) {
+            PostMessageA(dialog.window, WM_COMMAND, id, 0);
+            for (int i = 0; i < 10 && IsWindow(dialog.window); ++i)
+                Sleep(50);
+        }
+    }
 
 private:
     static BOOL CALLBACK CollectText(HWND child, LPARAM context)
