@@ -8,6 +8,7 @@
 
 #include "peers/PeerFiles.h"
 #include "store/ResumeRecords.h"
+#include "transfer/TaskClaims.h"
 #include "tests/support/TaskHost.h"
 
 using namespace testing_support;
@@ -87,7 +88,16 @@ TEST(HostProcess, AnotherHostNeverFinalizesOurTaskNorWeTheirs)
     TaskHost host;
     OtherHost other(PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin") + " theirs.bin 2");
     ASSERT_TRUE(other.started);
-    ASSERT_TRUE(TaskHost::PumpUntil([&host] { return FileExists(host.PathOf("theirs.bin.hhh")); }, 30000));
+    // Until the other host's task holds its temporary file.
+    std::string theirs = host.PathOf("theirs.bin.hhh");
+    ASSERT_TRUE(TaskHost::PumpUntil(
+        [&theirs] {
+            HANDLE claim = ClaimTempPath(theirs.c_str());
+            ReleaseClaim(claim);
+            return claim == nullptr && FileExists(theirs);
+        },
+        30000))
+        << "the other host never held its file";
 
     // Our completion goes to our own window only: the other host's partial
     // file is never renamed into place, and ours is.
