@@ -5,7 +5,11 @@
 # curl (one connection) and with aria2c -x5 -s5; then a 64 MiB file from a
 # location with limit_rate 2m, over 1 and over 5 connections. Prints wall
 # time, CPU time and peak memory side by side and checks every copy's SHA-256.
-# Figures, not a test. Usage: bench/download-bench.sh (builds first).
+# Then the 512 MiB file over https (a certificate of the test authority, which
+# curl and aria2c are given with their CA options) through the plug-in and the
+# component with 5 connections, beside curl and aria2c -x5 -s5.
+# Figures, not a test. Usage: bench/download-bench.sh [https] (builds first;
+# "https" runs the https rows alone).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" >/dev/null
@@ -13,19 +17,31 @@ build=${RAVLIX_BUILD_DIR:-$root/build}
 work=$build/bench
 mkdir -p "$work/out"
 
+only=${1:-all}
 export RAVLIX_WINEPREFIX="$build/wineprefix"
+# Wine reads the trust store when its wineserver starts.
+bash "$root/tests/peers/tls-certs.sh" authority "$work/peers/tls"
 . "$root/scripts/session.sh"
 start_session
 
-# Two free ports on 127.0.0.1, picked by the system.
-read -r nginx_port python_port < <(python3 -c '
-import socket
+# Two free ports on 127.0.0.1, picked by the system, and five in a row for https.
+read -r nginx_port python_port tls_port < <(python3 -c '
+import random, socket
 s = [socket.socket() for _ in range(2)]
 for x in s: x.bind(("127.0.0.1", 0))
-print(*[x.getsockname()[1] for x in s])')
+def free_run():
+    while True:
+        base = random.randrange(40000, 60000)
+        try:
+            for p in range(base, base + 5):
+                t = socket.socket(); t.bind(("127.0.0.1", p)); t.close()
+            return base
+        except OSError:
+            pass
+print(*[x.getsockname()[1] for x in s], free_run())')
 big=536870912
 slow=67108864
-bash "$root/tests/peers/peers.sh" start "$work/peers" "$nginx_port" "$python_port" 1 $big $slow
+RAVLIX_TLS_PORT=$tls_port bash "$root/tests/peers/peers.sh" start "$work/peers" "$nginx_port" "$python_port" 1 $big $slow
 trap 'bash "$root/tests/peers/peers.sh" stop "$work/peers"; stop_session' EXIT
 
 # CPU seconds the wineserver of this prefix has used: under Wine every socket
@@ -60,6 +76,7 @@ plugin_exe="$build/bin/PluginBench.exe"
 url="http://127.0.0.1:$nginx_port/f$big.bin"
 out=$work/out/copy.bin
 folder="Z:$work/out\\"
+if [ "$only" != https ]; then
 run "Plug-in 1 connection, 512 MiB" "f$big.bin" "$out" wine "$plugin_exe" "$url" 1 "$folder" copy.bin
 run "Plug-in 5 connections, 512 MiB" "f$big.bin" "$out" wine "$plugin_exe" "$url" 5 "$folder" copy.bin
 run "Netquill 5 ranges, 512 MiB" "f$big.bin" "$out" wine "$bench_exe" "$url" 5 "Z:$out"
@@ -75,4 +92,13 @@ run "Netquill 5 ranges, 64 MiB @2m" "f$slow.bin" "$out" wine "$bench_exe" "$slow
 run "curl 1 connection, 64 MiB @2m" "f$slow.bin" "$out" curl -s -o "$out" "$slow_url"
 run "aria2c -x5 -s5, 64 MiB @2m" "f$slow.bin" "$out" aria2c -q -x5 -s5 -k1M --file-allocation=none \
   --allow-overwrite=true --auto-file-renaming=false -d "$work/out" -o copy.bin "$slow_url"
+fi
+
+https_url="https://localhost:$tls_port/f$big.bin"
+ca=$work/peers/tls/ca.crt
+run "https Plug-in 5 connections, 512 MiB" "f$big.bin" "$out" wine "$plugin_exe" "$https_url" 5 "$folder" copy.bin
+run "https Netquill 5 ranges, 512 MiB" "f$big.bin" "$out" wine "$bench_exe" "$https_url" 5 "Z:$out"
+run "https curl 1 connection, 512 MiB" "f$big.bin" "$out" curl -s --cacert "$ca" -o "$out" "$https_url"
+run "https aria2c -x5 -s5, 512 MiB" "f$big.bin" "$out" aria2c -q -x5 -s5 -k1M --file-allocation=none \
+  --ca-certificate="$ca" --allow-overwrite=true --auto-file-renaming=false -d "$work/out" -o copy.bin "$https_url"
 rm -f "$out"

@@ -1,7 +1,7 @@
 // A TCP connection whose every wait also watches the request's cancel event
 // and ends at a deadline: the socket is non-blocking and signals an event
 // (WSAEventSelect), so a call never sleeps inside Winsock where a cancel
-// could not reach it. A TLS layer would wrap Send and Receive of this class.
+// could not reach it. TlsChannel wraps Send and Receive of this class for https.
 #pragma once
 
 #include <stddef.h>

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "components/WebRequest.h"
+#include "netquill/ProxyTunnel.h"
 #include "netquill/Timing.h"
 #include "netquill/Url.h"
 
@@ -26,21 +27,47 @@ int ErrorOf(IoStatus status)
 
 }  // namespace
 
-int HttpExchange::Start(const Url &peer, const char *request, size_t requestLength, char *buffer, size_t capacity,
-                        HANDLE cancel, const Timing &timing)
+int HttpExchange::Start(const Url &target, const Url *proxy, const char *request, size_t requestLength, char *buffer,
+                        size_t capacity, HANDLE cancel, const Timing &timing)
 {
     Close();
     buffer_ = buffer;
     capacity_ = capacity;
-    int error = connection_.Connect(peer.host, peer.port, cancel, timing.connectMs);
+    // The request may lie at the start of the buffer: the tunnel's answer goes after it.
+    int error = Connect(target, proxy, buffer + requestLength, capacity - requestLength, cancel, timing);
     if (error != WebRequestOk)
         return error;
     DWORD started = GetTickCount();
-    IoStatus status = connection_.Send(request, requestLength, cancel, timing.headerMs);
+    IoStatus status = Send(request, requestLength, cancel, timing.headerMs);
     if (status != IoOk)
         return ErrorOf(status);
     DWORD spent = GetTickCount() - started;
     return ReadHeader(cancel, spent < timing.headerMs ? timing.headerMs - spent : 0);
+}
+
+int HttpExchange::Connect(const Url &target, const Url *proxy, char *scratch, size_t scratchSize, HANDLE cancel,
+                          const Timing &timing)
+{
+    const Url &peer = proxy ? *proxy : target;
+    int error = connection_.Connect(peer.host, peer.port, cancel, timing.connectMs);
+    if (error != WebRequestOk || !target.secure)
+        return error;
+    if (proxy && (error = OpenTunnel(&connection_, target, scratch, scratchSize, cancel, timing.headerMs)) != WebRequestOk)
+        return error;
+    secure_ = true;
+    // The handshake counts against the connect time-out: no request has gone out yet.
+    return tls_.Start(&connection_, target.host, cancel, timing.connectMs);
+}
+
+IoStatus HttpExchange::Send(const char *data, size_t size, HANDLE cancel, DWORD timeoutMs)
+{
+    return secure_ ? tls_.Send(data, size, cancel, timeoutMs) : connection_.Send(data, size, cancel, timeoutMs);
+}
+
+IoStatus HttpExchange::Receive(char *buffer, size_t capacity, size_t *received, HANDLE cancel, DWORD timeoutMs)
+{
+    return secure_ ? tls_.Receive(buffer, capacity, received, cancel, timeoutMs)
+                   : connection_.Receive(buffer, capacity, received, cancel, timeoutMs);
 }
 
 int HttpExchange::ReadHeader(HANDLE cancel, DWORD timeoutMs)
@@ -72,7 +99,7 @@ int HttpExchange::ReadHeader(HANDLE cancel, DWORD timeoutMs)
             return WebRequestTimedOut;
         size_t received;
         IoStatus status =
-            connection_.Receive(buffer_ + filled, capacity_ - filled, &received, cancel, static_cast<DWORD>(left));
+            Receive(buffer_ + filled, capacity_ - filled, &received, cancel, static_cast<DWORD>(left));
         if (status == IoClosed)
             return filled ? WebRequestBadResponse : WebRequestConnectionLost;
         if (status != IoOk)
@@ -98,7 +125,7 @@ PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **da
         // The framing has taken everything: the whole buffer is free again.
         begin_ = end_ = 0;
         size_t received;
-        IoStatus status = connection_.Receive(buffer_, capacity_, &received, cancel, idleMs);
+        IoStatus status = Receive(buffer_, capacity_, &received, cancel, idleMs);
         if (status == IoOk) {
             end_ = received;
             continue;
@@ -112,6 +139,8 @@ PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **da
 
 void HttpExchange::Close()
 {
+    tls_.Close();
+    secure_ = false;
     connection_.Close();
     begin_ = end_ = 0;
     headerLength_ = 0;

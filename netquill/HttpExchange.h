@@ -9,6 +9,7 @@
 #include "netquill/BodyFraming.h"
 #include "netquill/Connection.h"
 #include "netquill/HttpResponseParser.h"
+#include "netquill/TlsChannel.h"
 
 struct Timing;
 struct Url;
@@ -21,16 +22,17 @@ enum PieceResult {
 
 class HttpExchange {
 public:
-    HttpExchange() : buffer_(nullptr), capacity_(0), begin_(0), end_(0), headerLength_(0) {}
+    HttpExchange() : secure_(false), buffer_(nullptr), capacity_(0), begin_(0), end_(0), headerLength_(0) {}
     HttpExchange(const HttpExchange &) = delete;
     HttpExchange &operator=(const HttpExchange &) = delete;
 
-    // Connects to `peer` (the origin or the proxy), sends the request and
+    // Connects to target, or to proxy when there is one (through a CONNECT
+    // tunnel when target is https), runs TLS for https, sends the request and
     // reads the answer up to the end of its header, skipping interim 1xx
     // answers. Returns a WebRequestError. The header text stays at the start
     // of the buffer until the first NextPiece.
-    int Start(const Url &peer, const char *request, size_t requestLength, char *buffer, size_t capacity, HANDLE cancel,
-              const Timing &timing);
+    int Start(const Url &target, const Url *proxy, const char *request, size_t requestLength, char *buffer,
+              size_t capacity, HANDLE cancel, const Timing &timing);
 
     const ResponseHead &Head() const { return head_; }
     const char *HeaderText() const { return buffer_; }
@@ -44,9 +46,16 @@ public:
     void Close();
 
 private:
+    int Connect(const Url &target, const Url *proxy, char *scratch, size_t scratchSize, HANDLE cancel,
+                const Timing &timing);
     int ReadHeader(HANDLE cancel, DWORD timeoutMs);
+    // The byte stream of the answer: plain or through TLS.
+    IoStatus Send(const char *data, size_t size, HANDLE cancel, DWORD timeoutMs);
+    IoStatus Receive(char *buffer, size_t capacity, size_t *received, HANDLE cancel, DWORD timeoutMs);
 
     Connection connection_;
+    TlsChannel tls_;
+    bool secure_;
     char *buffer_;
     size_t capacity_;
     size_t begin_;  // unread bytes of the buffer: [begin_, end_)

@@ -148,12 +148,13 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
     Url current = url_;
     for (int hop = 0;; ++hop) {
         // The request is built in the receive buffer: it has gone out before the answer comes in.
-        size_t length = BuildRequest(current, useProxy_, asked.present ? &asked : nullptr, extra_.lines, extra_.length,
+        // https goes through a proxy in a tunnel, where the origin gets the ordinary form.
+        size_t length = BuildRequest(current, useProxy_ && !current.secure, asked.present ? &asked : nullptr, extra_.lines, extra_.length,
                                      buffer_, kReceiveBufferSize);
         if (!length)
             return WebRequestBadUrl;
-        int error = exchange_.Start(useProxy_ ? proxy_ : current, buffer_, length, buffer_, kReceiveBufferSize,
-                                    cancelEvent_.Get(), timing);
+        int error = exchange_.Start(current, useProxy_ ? &proxy_ : nullptr, buffer_, length, buffer_,
+                                    kReceiveBufferSize, cancelEvent_.Get(), timing);
         if (error != WebRequestOk)
             return error;
         // Reconnects keep the first header: the caller may hold on to its text.

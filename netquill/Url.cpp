@@ -6,6 +6,13 @@ namespace {
 
 const char kHttpScheme[] = "http://";
 const size_t kHttpSchemeLength = sizeof(kHttpScheme) - 1;
+const char kHttpsScheme[] = "https://";
+const size_t kHttpsSchemeLength = sizeof(kHttpsScheme) - 1;
+
+unsigned short DefaultPort(bool secure)
+{
+    return secure ? 443 : 80;
+}
 
 bool StartsWithNoCase(const char *text, const char *end, const char *prefix)
 {
@@ -63,7 +70,7 @@ bool ParseAuthority(const char *p, const char *end, Url *url)
     memcpy(url->host, hostBegin, hostLength);
     url->host[hostLength] = '\0';
 
-    url->port = 80;
+    url->port = DefaultPort(url->secure);
     if (p == end)
         return true;
     if (*p != ':')
@@ -127,9 +134,15 @@ bool ParseUrl(const char *text, size_t length, Url *urlOut)
     const char *p = text;
     const char *end = text + length;
     TrimBlanks(&p, &end);
-    if (!StartsWithNoCase(p, end, kHttpScheme))
+    if (StartsWithNoCase(p, end, kHttpScheme)) {
+        urlOut->secure = false;
+        p += kHttpSchemeLength;
+    } else if (StartsWithNoCase(p, end, kHttpsScheme)) {
+        urlOut->secure = true;
+        p += kHttpsSchemeLength;
+    } else {
         return false;
-    p += kHttpSchemeLength;
+    }
     const char *authorityEnd = p;
     while (authorityEnd < end && *authorityEnd != '/' && *authorityEnd != '?' && *authorityEnd != '#')
         ++authorityEnd;
@@ -151,6 +164,8 @@ bool ParseProxy(const char *text, Url *proxyOut, bool *useProxyOut)
         p += kHttpSchemeLength;
     if (end > p && end[-1] == '/')
         --end;
+    // The proxy itself is spoken to in plain HTTP; https goes through it in a tunnel.
+    proxyOut->secure = false;
     if (!ParseAuthority(p, end, proxyOut))
         return false;
     strcpy(proxyOut->target, "/");
@@ -171,17 +186,21 @@ bool ResolveLocation(const Url &base, const char *location, size_t length, Url *
     if (q + 2 < end && q[0] == ':' && q[1] == '/' && q[2] == '/')
         return ParseUrl(p, static_cast<size_t>(end - p), urlOut);
     if (end - p >= 2 && p[0] == '/' && p[1] == '/') {
-        char absolute[kHttpSchemeLength + kMaxHostLength + kMaxTargetLength + 16];
+        // Keeps the scheme of the URL that answered.
+        const char *scheme = base.secure ? kHttpsScheme : kHttpScheme;
+        size_t schemeLength = base.secure ? kHttpsSchemeLength : kHttpSchemeLength;
+        char absolute[kHttpsSchemeLength + kMaxHostLength + kMaxTargetLength + 16];
         size_t rest = static_cast<size_t>(end - p) - 2;
-        if (rest + kHttpSchemeLength >= sizeof(absolute))
+        if (rest + schemeLength >= sizeof(absolute))
             return false;
-        memcpy(absolute, kHttpScheme, kHttpSchemeLength);
-        memcpy(absolute + kHttpSchemeLength, p + 2, rest);
-        return ParseUrl(absolute, kHttpSchemeLength + rest, urlOut);
+        memcpy(absolute, scheme, schemeLength);
+        memcpy(absolute + schemeLength, p + 2, rest);
+        return ParseUrl(absolute, schemeLength + rest, urlOut);
     }
 
     strcpy(urlOut->host, base.host);
     urlOut->ipv6Literal = base.ipv6Literal;
+    urlOut->secure = base.secure;
     urlOut->port = base.port;
     if (*p == '/')
         return CopyTarget(p, end, urlOut->target, sizeof(urlOut->target));
@@ -212,7 +231,7 @@ size_t FormatAuthority(const Url &url, char *out, size_t capacity)
     n += hostLength;
     if (url.ipv6Literal)
         out[n++] = ']';
-    if (url.port != 80) {
+    if (url.port != DefaultPort(url.secure)) {
         out[n++] = ':';
         char digits[6];
         int count = 0;

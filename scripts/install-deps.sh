@@ -18,6 +18,8 @@ have curl || need+=(curl)
 have aria2c || need+=(aria2)
 have /usr/bin/time || need+=(time)
 have sha256sum || need+=(coreutils)
+have openssl || need+=(openssl)
+have update-ca-certificates || need+=(ca-certificates)
 if ! have wine || ! dpkg -s wine32:i386 >/dev/null 2>&1; then
   need+=(wine wine32:i386)
 fi

@@ -6,6 +6,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 build=${RAVLIX_BUILD_DIR:-$root/build}
 export RAVLIX_WINEPREFIX="$build/wineprefix"
+# The https peers' authority must be in the trust store before the wineserver starts.
+bash "$root/tests/peers/tls-certs.sh" authority "$build/peers/tls"
 . "$root/scripts/session.sh"
 start_session
 cd "$build"

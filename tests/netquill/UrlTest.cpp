@@ -56,7 +56,7 @@ TEST(ParseUrl, BytesThatCannotStandInARequestLineAreEncoded)
 
 TEST(ParseUrl, RefusesWhatIsNoHttpUrl)
 {
-    const char *bad[] = {"not a url", "", "http://", "http:///path", "ftp://host/", "https://host/",
+    const char *bad[] = {"not a url", "", "http://", "http:///path", "ftp://host/", "https://",
                          "http://user@host/", "http://ho st/", "http://host:0/", "http://host:65536/",
                          "http://host:12a/", "http://[::1/", "http://[zz]/", "http://host:123456/"};
     for (const char *text : bad) {
@@ -119,7 +119,48 @@ TEST(ResolveLocation, AllFormsOfReference)
     }
     Url url;
     EXPECT_FALSE(ResolveLocation(base, "", 0, &url));
-    EXPECT_FALSE(ResolveLocation(base, "https://secure/", 15, &url));
+    EXPECT_FALSE(ResolveLocation(base, "ftp://other/", 12, &url));
+}
+
+TEST(ParseUrl, HttpsHasItsOwnDefaultPort)
+{
+    Url url = Parse("HTTPS://example.org/a?b");
+    EXPECT_TRUE(url.secure);
+    EXPECT_EQ(443, url.port);
+    EXPECT_STREQ("/a?b", url.target);
+    char authority[64];
+    EXPECT_EQ(11u, FormatAuthority(url, authority, sizeof(authority)));
+    EXPECT_STREQ("example.org", authority);
+    url = Parse("https://example.org:80/");
+    FormatAuthority(url, authority, sizeof(authority));
+    EXPECT_STREQ("example.org:80", authority);
+    EXPECT_FALSE(Parse("http://example.org/").secure);
+}
+
+TEST(ResolveLocation, SchemesChangeOnlyWhenNamed)
+{
+    Url base = Parse("https://origin:8443/dir/f");
+    Url url;
+    ASSERT_TRUE(ResolveLocation(base, "/other", 6, &url));
+    EXPECT_TRUE(url.secure);
+    EXPECT_EQ(8443, url.port);
+    ASSERT_TRUE(ResolveLocation(base, "//third/p", 9, &url));
+    EXPECT_TRUE(url.secure);
+    EXPECT_EQ(443, url.port);
+    ASSERT_TRUE(ResolveLocation(base, "http://plain/p", 14, &url));
+    EXPECT_FALSE(url.secure);
+    EXPECT_EQ(80, url.port);
+    ASSERT_TRUE(ResolveLocation(Parse("http://h/"), "https://secure/", 15, &url));
+    EXPECT_TRUE(url.secure);
+    EXPECT_EQ(443, url.port);
+}
+
+TEST(ParseProxy, ProxyIsPlainHttp)
+{
+    Url proxy;
+    bool use;
+    ASSERT_TRUE(ParseProxy("http://p:3128", &proxy, &use));
+    EXPECT_FALSE(proxy.secure);
 }
 
 }  // namespace

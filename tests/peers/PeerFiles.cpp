@@ -11,6 +11,22 @@ std::string PeerUrl(const char *portVariable, const char *path)
     return std::string("http://127.0.0.1:") + port + path;
 }
 
+std::string TlsPeerUrl(int offset, const char *path)
+{
+    const char *port = getenv("RAVLIX_TLS_PORT");
+    if (!port || !*port)
+        return std::string();
+    return "https://localhost:" + std::to_string(atoi(port) + offset) + path;
+}
+
+std::string TlsProxy()
+{
+    const char *port = getenv("RAVLIX_TLS_PORT");
+    if (!port || !*port)
+        return std::string();
+    return "127.0.0.1:" + std::to_string(atoi(port) + 4);
+}
+
 bool ReadPeerFile(const char *name, std::string *contents)
 {
     const char *root = getenv("RAVLIX_PEER_ROOT");

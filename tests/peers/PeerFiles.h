@@ -9,5 +9,12 @@
 // empty when the variable is not set.
 std::string PeerUrl(const char *portVariable, const char *path);
 
+// "https://localhost:<RAVLIX_TLS_PORT + offset>" + path: offset 0 serves a
+// certificate of the test authority, 1 a self-signed one, 2 an expired one, 3
+// one for another host name. Empty when the variable is not set.
+std::string TlsPeerUrl(int offset, const char *path);
+// "127.0.0.1:<RAVLIX_TLS_PORT + 4>", the CONNECT proxy.
+std::string TlsProxy();
+
 // The whole of docroot/<name>, the file the peers serve under /<name>.
 bool ReadPeerFile(const char *name, std::string *contents);

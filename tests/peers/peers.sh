@@ -5,6 +5,9 @@
 # DIR (inside the build tree) holds everything: docroot/ with the files
 # f<SIZE>.bin, nginx's config, pid, log and temp folders, Python's pid and
 # log. A start first stops what an aborted run may have left in DIR.
+# With RAVLIX_TLS_PORT=P set, nginx also serves https with certificates from
+# DIR/tls (tls-certs.sh): P a valid one, P+1 a self-signed one, P+2 an
+# expired one, P+3 one for another host name; P+4 is a CONNECT proxy.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 command=$1
@@ -29,6 +32,7 @@ stop_pidfile() {
 stop() {
   stop_pidfile "$dir/nginx.pid" nginx
   stop_pidfile "$dir/python.pid" http.server
+  stop_pidfile "$dir/proxy.pid" connect-proxy
 }
 
 wait_for_port() {
@@ -43,8 +47,30 @@ wait_for_port() {
   return 1
 }
 
+# server blocks for https, one port per certificate.
+tls_servers() {
+  local base=$1 http_port=$2 offset=0 name
+  for name in valid self-signed expired wrong-host; do
+    cat <<CONF
+  server {
+    listen 127.0.0.1:$((base + offset)) ssl;
+    ssl_certificate $dir/tls/$name.crt;
+    ssl_certificate_key $dir/tls/$name.key;
+    root $dir/docroot;
+    location ~ ^/moved/(.*)\$ { return 301 /\$1; }
+    location ~ ^/to-http/(.*)\$ { return 302 http://127.0.0.1:$http_port/\$1; }
+  }
+CONF
+    offset=$((offset + 1))
+  done
+}
+
 write_nginx_config() {
-  local port=$1 user_line=""
+  local port=$1 user_line="" tls="" to_https=""
+  if [ -n "${RAVLIX_TLS_PORT:-}" ]; then
+    tls=$(tls_servers "$RAVLIX_TLS_PORT" "$port")
+    to_https="location ~ ^/to-https/(.*)\$ { return 302 https://localhost:$RAVLIX_TLS_PORT/\$1; }"
+  fi
   # A master running as root would hand the workers to "nobody".
   [ "$(id -u)" -eq 0 ] && user_line="user root;"
   mkdir -p "$dir/tmp"
@@ -73,7 +99,9 @@ http {
     location ~ ^/moved/(.*)\$ { return 301 /\$1; }
     location ~ ^/twice/(.*)\$ { return 302 /moved/\$1; }
     location = /loop { return 302 /loop; }
+    $to_https
   }
+$tls
 }
 CONF
 }
@@ -86,6 +114,11 @@ start() {
   mkdir -p "$dir/docroot"
   # shellcheck disable=SC2086
   python3 "$here/make-files.py" "$dir/docroot" $sizes
+  if [ -n "${RAVLIX_TLS_PORT:-}" ]; then
+    bash "$here/tls-certs.sh" servers "$dir/tls"
+    setsid python3 "$here/connect-proxy.py" "$((RAVLIX_TLS_PORT + 4))" </dev/null >"$dir/proxy.log" 2>&1 &
+    echo $! >"$dir/proxy.pid"
+  fi
   write_nginx_config "$nginx_port"
   nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log"
   # Its own session and no inherited output, so that CTest does not wait for it.

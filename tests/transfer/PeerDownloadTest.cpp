@@ -44,11 +44,17 @@ protected:
     // download leaves behind.
     void Fetch(const char *peer, unsigned size, int connections)
     {
+        FetchUrl(Url(peer, "/", size), size, connections);
+    }
+
+    void FetchUrl(const std::string &url, unsigned size, int connections)
+    {
+        const char *peer = url.c_str();
         SCOPED_TRACE(std::string(peer) + " size " + std::to_string(size) + " connections " +
                      std::to_string(connections));
         TaskHost host;
         std::string name = "got" + std::to_string(size) + ".bin";
-        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(peer, "/", size), name.c_str(), connections));
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(url, name.c_str(), connections));
         int section = TaskSection(*gSlotTable.slots[0].task);
         ASSERT_TRUE(TaskHost::WaitFinalized(0));
         EXPECT_EQ(1, TaskHost::completions);
@@ -69,6 +75,13 @@ TEST_F(PeerDownloadTest, NginxEverySizeAndConnectionCount)
     for (unsigned size : {1u, 4999u, 5000u, 5001u, 10007u, 1048576u})
         for (int connections = 1; connections <= 5; ++connections)
             Fetch(kNginx, size, connections);
+}
+
+// https with the test authority's certificate, segmented by the engine.
+TEST_F(PeerDownloadTest, NginxOverHttps)
+{
+    FetchUrl(TlsPeerUrl(0, "/f1048576.bin"), 1048576u, 5);
+    FetchUrl(TlsPeerUrl(0, "/f67108864.bin"), 67108864u, 5);
 }
 
 TEST_F(PeerDownloadTest, NginxLargeFile)

@@ -1,0 +1,180 @@
+// The component over https against nginx with certificates of a test
+// authority that the test run installs into the trust store, and with ones
+// that must be refused. Every body is compared with its file.
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <memory>
+#include <string>
+
+#include "netquill/TestRequest.h"
+#include "peers/PeerFiles.h"
+
+namespace {
+
+const int kTrusted = 0;
+const int kSelfSigned = 1;
+const int kExpired = 2;
+const int kWrongHost = 3;
+
+std::string File(const char *name)
+{
+    std::string contents;
+    EXPECT_TRUE(ReadPeerFile(name, &contents)) << name;
+    return contents;
+}
+
+std::string Range(size_t first, size_t last, size_t total)
+{
+    char text[96];
+    sprintf(text, "Range:bytes=%d-%d/%d\r\n", static_cast<int>(first), static_cast<int>(last), static_cast<int>(total));
+    return text;
+}
+
+void ExpectSegmented(const std::string &url, const std::string &file, int parts, const char *proxy = "")
+{
+    size_t segment = file.size() / parts;
+    std::unique_ptr<TestRequest> requests[5];
+    for (int i = 0; i < parts; ++i) {
+        size_t first = i * segment;
+        size_t last = i == parts - 1 ? file.size() - 1 : (i + 1) * segment - 1;
+        requests[i].reset(new TestRequest);
+        ASSERT_TRUE(requests[i]->Open(url, Range(first, last, file.size()).c_str(), true, proxy)) << url;
+        EXPECT_EQ(0u, requests[i]->Header().find("HTTP/1.1 206"));
+    }
+    std::string assembled;
+    for (int i = 0; i < parts; ++i) {
+        size_t length = i == parts - 1 ? file.size() - i * segment : segment;
+        EXPECT_TRUE(requests[i]->WaitForBytes(length, 120000)) << i;
+        assembled += requests[i]->Received();
+        EXPECT_FALSE(requests[i]->DeliveryRulesBroken());
+    }
+    EXPECT_TRUE(assembled == file) << url;
+}
+
+void ExpectRefused(int offset)
+{
+    TestRequest request;
+    EXPECT_FALSE(request.Open(TlsPeerUrl(offset, "/f1048576.bin"))) << offset;
+    EXPECT_EQ(WebRequestTlsFailed, request.LastError()) << offset;
+    EXPECT_EQ("", request.Header());
+    char byte;
+    EXPECT_EQ(0u, request.Read(&byte, 1));
+}
+
+TEST(Https, WholeFilesThroughRead)
+{
+    for (const char *name : {"f1.bin", "f5001.bin", "f1048576.bin", "f67108864.bin"}) {
+        TestRequest request;
+        ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, (std::string("/") + name).c_str()))) << request.LastError();
+        EXPECT_EQ(0u, request.Header().find("HTTP/1.1 200 OK\r\n"));
+        EXPECT_TRUE(request.ReadAll(1024 * 1024) == File(name)) << name;
+        EXPECT_EQ(WebRequestOk, request.LastError());
+    }
+}
+
+TEST(Https, SmallReadsOfLargeRecords)
+{
+    TestRequest request;
+    ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, "/f1048576.bin")));
+    EXPECT_TRUE(request.ReadAll(5000) == File("f1048576.bin"));
+}
+
+TEST(Https, RangeThroughRead)
+{
+    std::string file = File("f1048576.bin");
+    TestRequest request;
+    ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, "/f1048576.bin"), Range(1000, 300000, file.size()).c_str()));
+    EXPECT_EQ(0u, request.Header().find("HTTP/1.1 206"));
+    EXPECT_TRUE(request.ReadAll(65536) == file.substr(1000, 299001));
+}
+
+TEST(Https, SegmentsInCallbackMode)
+{
+    ExpectSegmented(TlsPeerUrl(kTrusted, "/f1048576.bin"), File("f1048576.bin"), 5);
+    ExpectSegmented(TlsPeerUrl(kTrusted, "/f67108864.bin"), File("f67108864.bin"), 5);
+}
+
+TEST(Https, UntrustedServersRefused)
+{
+    ExpectRefused(kSelfSigned);
+    ExpectRefused(kExpired);
+    ExpectRefused(kWrongHost);
+}
+
+TEST(Https, RedirectFromHttpToHttps)
+{
+    TestRequest request;
+    ASSERT_TRUE(request.Open(PeerUrl("RAVLIX_NGINX_PORT", "/to-https/f10007.bin")));
+    EXPECT_EQ(0u, request.Header().find("HTTP/1.1 200 OK\r\n"));
+    EXPECT_TRUE(request.ReadAll(5000) == File("f10007.bin"));
+}
+
+TEST(Https, RedirectFromHttpsToHttpWithRange)
+{
+    std::string file = File("f10007.bin");
+    TestRequest request;
+    ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, "/to-http/f10007.bin"), Range(7, 9000, file.size()).c_str(), true));
+    EXPECT_TRUE(request.WaitForBytes(8994, 30000));
+    EXPECT_TRUE(request.Received() == file.substr(7, 8994));
+}
+
+TEST(Https, RedirectWithinHttps)
+{
+    TestRequest request;
+    ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, "/moved/f5001.bin")));
+    EXPECT_TRUE(request.ReadAll(5000) == File("f5001.bin"));
+}
+
+TEST(Https, ThroughConnectProxy)
+{
+    std::string proxy = TlsProxy();
+    TestRequest request;
+    ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, "/f1048576.bin"), nullptr, false, proxy.c_str()))
+        << request.LastError();
+    EXPECT_TRUE(request.ReadAll(65536) == File("f1048576.bin"));
+    ExpectSegmented(TlsPeerUrl(kTrusted, "/f1048576.bin"), File("f1048576.bin"), 3, proxy.c_str());
+}
+
+TEST(Https, UntrustedServerRefusedThroughProxy)
+{
+    TestRequest request;
+    EXPECT_FALSE(request.Open(TlsPeerUrl(kWrongHost, "/f1.bin"), nullptr, false, TlsProxy().c_str()));
+    EXPECT_EQ(WebRequestTlsFailed, request.LastError());
+}
+
+// A cancel ends a running https download: Read hands out at most what was
+// already decrypted, then 0, long before the end of the file, and every
+// byte handed out is the file's.
+TEST(Https, CancelDuringDownload)
+{
+    std::string file = File("f67108864.bin");
+    TestRequest request;
+    ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, "/f67108864.bin")));
+    std::string start(65536, '\0');
+    ASSERT_EQ(65536u, request.Read(&start[0], 65536));
+    request.Cancel();
+    std::string rest = request.ReadAll(65536);
+    EXPECT_LT(start.size() + rest.size(), file.size());
+    EXPECT_TRUE(start + rest == file.substr(0, start.size() + rest.size()));
+    EXPECT_EQ(WebRequestCancelled, request.LastError());
+}
+
+// Close during a running callback download: once it returns, no delivery
+// follows, and what arrived is the start of the range.
+TEST(Https, CloseDuringCallbackDownload)
+{
+    std::string file = File("f67108864.bin");
+    TestRequest request;
+    ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, "/f67108864.bin"), Range(0, file.size() - 1, file.size()).c_str(),
+                             true));
+    ASSERT_TRUE(request.WaitForBytes(1, 30000));
+    request.Close();
+    int deliveries = request.Deliveries();
+    std::string received = request.Received();
+    Sleep(200);
+    EXPECT_EQ(deliveries, request.Deliveries());
+    EXPECT_TRUE(received == file.substr(0, received.size()));
+}
+
+}  // namespace
