@@ -1,12 +1,95 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, and runs the host with the
-# plug-in under Wine. Usage: scripts/run.sh [URL]
+# The main job: installs what is missing, builds, and runs the plug-in in its
+# host under Wine (on the user's display, else on a virtual one).
+#   scripts/run.sh        the demo: a local nginx serves a generated sample
+#                         file, the host fetches it over 5 connections and
+#                         the copy's SHA-256 is checked against the source's
+#   scripts/run.sh URL    the host fetches URL instead
+# Either way a screenshot of the floating window is taken while the download
+# runs, and a summary says where the file and the picture are.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 build=${RAVLIX_BUILD_DIR:-$root/build}
+demo=$build/demo
+downloads=$demo/downloads
+screenshot=$demo/floating-window.png
+log=$demo/host.log
+sample_size=$((256 * 1024 * 1024))
+mkdir -p "$downloads"
+rm -f "$screenshot" "${screenshot%.png}-zoomed.png"
+
 export RAVLIX_WINEPREFIX="$build/wineprefix"
 . "$root/scripts/session.sh"
 start_session
-url=${1:-http://127.0.0.1:8080/sample.bin}
-wine "$build/bin/RavlixHost.exe" "$url"
+cleanup() {
+  [ -z "${host_pid:-}" ] || kill "$host_pid" 2>/dev/null || true
+  [ -z "${url_given:-}" ] && bash "$root/tests/peers/peers.sh" stop "$demo/peers"
+  stop_session
+}
+trap cleanup EXIT
+
+url_given=${1:-}
+if [ -n "$url_given" ]; then
+  url=$url_given
+  name=$(basename "${url%%[?#]*}")
+  [ -n "$name" ] || name=index.html
+  source_file=""
+else
+  # Two free ports on 127.0.0.1, picked by the system.
+  read -r nginx_port python_port < <(python3 -c '
+import socket
+s = [socket.socket() for _ in range(2)]
+for x in s: x.bind(("127.0.0.1", 0))
+print(*[x.getsockname()[1] for x in s])')
+  echo "Generating a $((sample_size / 1048576)) MiB sample file and starting nginx on 127.0.0.1:$nginx_port"
+  bash "$root/tests/peers/peers.sh" start "$demo/peers" "$nginx_port" "$python_port" 1 "$sample_size"
+  source_file=$demo/peers/docroot/f$sample_size.bin
+  url="http://127.0.0.1:$nginx_port/f$sample_size.bin"
+  name=sample.bin
+fi
+file=$downloads/$name
+# An existing file would make the plug-in ask whether to overwrite it.
+rm -f "$file" "$file.hhh"
+
+echo "Downloading $url with RavlixHost over 5 connections (display $DISPLAY)"
+wine "$build/bin/RavlixHost.exe" --exit-when-done --connections 5 --folder "Z:$downloads" \
+  --name "$name" "$url" </dev/null >"$log" 2>&1 &
+host_pid=$!
+
+# The picture is taken once the transfer has begun, while the window shows it.
+while kill -0 "$host_pid" 2>/dev/null && [ ! -e "$file.hhh" ] && [ ! -e "$file" ]; do sleep 0.05; done
+sleep 0.5
+import -window root "$screenshot" 2>/dev/null || echo "import could not take a screenshot"
+# On a bare virtual display the window is all there is: trim the background away.
+[ ! -s "$screenshot" ] || convert "$screenshot" -trim +repage -scale 300% "${screenshot%.png}-zoomed.png" 2>/dev/null || true
+status=0
+wait "$host_pid" || status=$?
+host_pid=""
+sed 's/^/  host: /' "$log"
+[ "$status" -eq 0 ] || { echo "The host ended with status $status"; exit 1; }
+
+read -r size seconds < <(awk '$1 == "file" {print $3, $5}' "$log" | tail -1)
+echo
+echo "Summary"
+echo "  file:        $file"
+echo "  size:        $size bytes ($(awk -v s="$size" 'BEGIN {printf "%.1f", s / 1048576}') MiB)"
+echo "  time:        $seconds s"
+echo "  throughput:  $(awk -v s="$size" -v t="$seconds" 'BEGIN {printf "%.1f", (t > 0 ? s / 1048576 / t : 0)}') MiB/s"
+sha=$(sha256sum "$file" | cut -d' ' -f1)
+if [ -n "$source_file" ]; then
+  expected=$(sha256sum "$source_file" | cut -d' ' -f1)
+  if [ "$sha" = "$expected" ]; then
+    echo "  SHA-256:     $sha (matches the source)"
+  else
+    echo "  SHA-256:     $sha, but the source's is $expected"
+    exit 1
+  fi
+else
+  echo "  SHA-256:     $sha"
+fi
+if [ -s "$screenshot" ]; then
+  echo "  screenshot:  $screenshot (the window alone, enlarged: ${screenshot%.png}-zoomed.png)"
+else
+  echo "  screenshot:  none taken"
+fi

@@ -1,0 +1,133 @@
+// The host program end to end, as its users run it: RavlixHost.exe started as
+// a process against nginx and Python's http.server, killed and started again,
+// and paused and resumed through the floating window's commands. Every
+// download is compared with its source byte for byte.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "HostRun.h"
+#include "peers/PeerFiles.h"
+#include "tests/support/IniText.h"
+#include "tests/support/TaskHost.h"
+
+using namespace testing_support;
+
+namespace {
+
+const WPARAM kStartAll = 40001;
+const WPARAM kPauseAll = 40002;
+
+class HostAcceptanceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DeleteFileA(SettingsFilePath().c_str());
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        folder = std::string(temp) + "ravlix-host-acceptance";
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
+
+    void TearDown() override { DeleteFileA(SettingsFilePath().c_str()); }
+
+    std::string PathOf(const std::string &name) const { return folder + "\\" + name; }
+
+    // The host's arguments for a run into this test's folder; removes what
+    // an earlier run left under that name.
+    std::string Arguments(const std::string &options, const std::string &name) const
+    {
+        DeleteFileA(PathOf(name).c_str());
+        DeleteFileA((PathOf(name) + ".hhh").c_str());
+        return "--folder \"" + folder + "\" " + options;
+    }
+
+    void ExpectSameBytes(const char *peerName, const std::string &name)
+    {
+        std::string expected;
+        ASSERT_TRUE(ReadPeerFile(peerName, &expected));
+        EXPECT_EQ("", Difference(PathOf(name), expected));
+    }
+
+    std::string folder;
+};
+
+// Bytes the resume record of section FILE<n> says are in.
+long RecordedBytes(int section)
+{
+    std::string name = "FILE" + std::to_string(section);
+    long sum = 0;
+    for (int i = 0; i < 5; ++i)
+        sum += GetPrivateProfileIntA(name.c_str(), ("OFFSET" + std::to_string(i)).c_str(), 0, "KELMORA.ini");
+    return sum;
+}
+
+TEST_F(HostAcceptanceTest, DownloadsFromNginxAndPythonAtOnce)
+{
+    std::string nginx = PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin");
+    std::string python = PeerUrl("RAVLIX_PYTHON_PORT", "/f1048576.bin");
+    Arguments("", "f1048576.bin");
+    HostRun host(Arguments("--exit-when-done --connections 5 " + nginx + " " + python, "f67108864.bin"));
+    ASSERT_TRUE(host.started());
+    EXPECT_EQ(0u, host.Wait()) << host.Output();
+    std::string output = host.Output();
+    EXPECT_NE(std::string::npos, output.find("admitted " + nginx)) << output;
+    EXPECT_NE(std::string::npos, output.find("admitted " + python)) << output;
+    EXPECT_NE(std::string::npos, output.find("released: 2 of 2 downloads finished")) << output;
+    ExpectSameBytes("f67108864.bin", "f67108864.bin");
+    ExpectSameBytes("f1048576.bin", "f1048576.bin");
+}
+
+TEST_F(HostAcceptanceTest, AKilledHostResumesWhenStartedAgain)
+{
+    std::string url = PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin");
+    std::string arguments = Arguments("--connections 4 --name killed.bin " + url, "killed.bin");
+    long recorded = 0;
+    {
+        HostRun first(arguments);
+        ASSERT_TRUE(first.started());
+        // The window's timer keeps the record of a running download fresh.
+        ASSERT_TRUE(TaskHost::PumpUntil([] { return RecordedBytes(1) > 4000000; }, 120000)) << first.Output();
+        first.Kill();
+        recorded = RecordedBytes(1);
+    }
+    EXPECT_TRUE(FileExists(PathOf("killed.bin.hhh")));
+    EXPECT_FALSE(FileExists(PathOf("killed.bin")));
+
+    // The next start restores the saved download, which then already fetches the URL.
+    HostRun second("--exit-when-done --connections 4 --name killed.bin " + url);
+    ASSERT_TRUE(second.started());
+    EXPECT_EQ(0u, second.Wait()) << second.Output();
+    EXPECT_NE(std::string::npos, second.Output().find("code 2")) << second.Output();
+    EXPECT_GT(recorded, 4000000);
+    ExpectSameBytes("f67108864.bin", "killed.bin");
+}
+
+TEST_F(HostAcceptanceTest, PausesAndResumesThroughTheWindowsCommands)
+{
+    std::string url = PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin");
+    HostRun host(Arguments("--exit-when-done --connections 5 --name paused.bin " + url, "paused.bin"));
+    ASSERT_TRUE(host.started());
+    HWND window = nullptr;
+    ASSERT_TRUE(TaskHost::PumpUntil([&window, this] {
+        window = FindWindowA("VexaDownLoad", nullptr);
+        return window && FileExists(PathOf("paused.bin.hhh"));
+    }, 60000)) << host.Output();
+
+    PostMessageA(window, WM_COMMAND, kPauseAll, 0);
+    // A paused download's record, refreshed every few seconds while it runs,
+    // stops moving, and its file never completes.
+    TaskHost::PumpUntil([] { return false; }, 3000);
+    long paused = RecordedBytes(1);
+    TaskHost::PumpUntil([] { return false; }, 3000);
+    EXPECT_EQ(paused, RecordedBytes(1));
+    EXPECT_TRUE(host.Running());
+    EXPECT_FALSE(FileExists(PathOf("paused.bin")));
+
+    PostMessageA(window, WM_COMMAND, kStartAll, 0);
+    EXPECT_EQ(0u, host.Wait()) << host.Output();
+    ExpectSameBytes("f67108864.bin", "paused.bin");
+}
+
+}  // namespace

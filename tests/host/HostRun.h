@@ -1,0 +1,32 @@
+// RavlixHost.exe started as a separate process, the way a user or a script
+// starts it, with its output collected in a file.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class HostRun {
+public:
+    // Starts RavlixHost.exe (beside the test program) with arguments.
+    explicit HostRun(const std::string &arguments);
+    ~HostRun();
+    HostRun(const HostRun &) = delete;
+    HostRun &operator=(const HostRun &) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    bool Running() const;
+    // Waits for the host to end by itself; its exit code.
+    DWORD Wait();
+    // Ends the host at once, as a crash or the task manager would.
+    void Kill();
+    // Everything the host has printed so far.
+    std::string Output() const;
+
+private:
+    HANDLE process_ = nullptr;
+    std::string outputPath_;
+};
+
+// The folder of the running test program, with a trailing backslash.
+std::string TestProgramFolder();
