@@ -44,15 +44,7 @@ slow=67108864
 RAVLIX_TLS_PORT=$tls_port bash "$root/tests/peers/peers.sh" start "$work/peers" "$nginx_port" "$python_port" 1 $big $slow
 trap 'bash "$root/tests/peers/peers.sh" stop "$work/peers"; stop_session' EXIT
 
-# CPU seconds the wineserver of this prefix has used: under Wine every socket
-# call is a request to it, so it belongs to the component's cost.
-wineserver_pid=$(for p in $(pgrep wineserver); do
-  if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then echo "$p"; fi
-done | head -1)
-server_cpu() {
-  [ -n "$wineserver_pid" ] || { echo 0; return; }
-  awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$wineserver_pid/stat"
-}
+. "$root/bench/wineserver-cpu.sh"
 
 printf '%-34s %8s %8s %8s %10s %12s  %s\n' case wall_s user_s sys_s peak_MiB wineserver_s sha256
 run() {

@@ -27,15 +27,7 @@ slow=67108864
 bash "$root/tests/peers/peers.sh" start "$work/peers" "$nginx_port" "$python_port" 1 $big $slow
 trap 'bash "$root/tests/peers/peers.sh" stop "$work/peers"; stop_session' EXIT
 
-# Under Wine every socket and file call is partly served by the wineserver,
-# so its CPU time during a host run belongs to the host's cost.
-wineserver_pid=$(for p in $(pgrep wineserver); do
-  if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then echo "$p"; fi
-done | head -1)
-server_cpu() {
-  [ -n "$wineserver_pid" ] || { echo 0; return; }
-  awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$wineserver_pid/stat"
-}
+. "$root/bench/wineserver-cpu.sh"
 
 out=$work/out/copy.bin
 rows=()
