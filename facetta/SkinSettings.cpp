@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include "util/ProfileUpdate.h"
+
 SkinChoice LoadSkinChoice(const char *file, const char *section)
 {
     SkinChoice choice = {"", 0};
@@ -14,6 +16,7 @@ void SaveSkinChoice(const char *file, const char *section, const SkinChoice &cho
 {
     char face[16];
     snprintf(face, sizeof(face), "%d", choice.face);
-    WritePrivateProfileStringA(section, "SKIN", choice.folder, file);
-    WritePrivateProfileStringA(section, "FACE", face, file);
+    ProfileUpdate update(file);
+    update.Write(section, "SKIN", choice.folder);
+    update.Write(section, "FACE", face);
 }

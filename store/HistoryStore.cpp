@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "util/PathText.h"
+#include "util/ProfileUpdate.h"
 #include "util/SizeText.h"
 
 namespace {
@@ -60,16 +61,17 @@ int WriteHistoryRecord(const char *name, const char *time, unsigned size, int st
         return 1;
     char section[16];
     SectionName(index, section);
+    ProfileUpdate update(file);
     if (!found) {
         char sizeText[16];
         SizeText(size, sizeText);
-        WritePrivateProfileStringA(section, "NAME", name, file);
-        WritePrivateProfileStringA(section, "TIME", time, file);
-        WritePrivateProfileStringA(section, "SIZE", sizeText, file);
+        update.Write(section, "NAME", name);
+        update.Write(section, "TIME", time);
+        update.Write(section, "SIZE", sizeText);
     }
     char statusText[16];
     snprintf(statusText, sizeof(statusText), "%d", status);
-    WritePrivateProfileStringA(section, "STATUS", statusText, file);
+    update.Write(section, "STATUS", statusText);
     return 1;
 }
 

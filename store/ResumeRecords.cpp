@@ -8,6 +8,7 @@
 #include "store/SettingsFile.h"
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskSlotTable.h"
+#include "util/ProfileUpdate.h"
 #include "util/TimeStamp.h"
 
 namespace {
@@ -17,16 +18,11 @@ void SectionName(int section, char *name)
     snprintf(name, 16, "FILE%d", section);
 }
 
-void WriteKey(const char *section, const char *key, const char *value)
-{
-    WritePrivateProfileStringA(section, key, value, kSettingsFile);
-}
-
-void WriteText(const char *section, const char *key, const char *text)
+void WriteText(ProfileUpdate &update, const char *section, const char *key, const char *text)
 {
     char buffer[kTextSize] = {};
     memcpy(buffer, text, strnlen(text, kTextSize - 1));
-    WriteKey(section, key, buffer);
+    update.Write(section, key, buffer);
 }
 
 bool ReadText(const char *section, const char *key, char *buffer)
@@ -98,20 +94,21 @@ void SaveResumeRecord(const DownloadTask &task, int section)
         return;
     char name[16];
     SectionName(section, name);
+    ProfileUpdate update(kSettingsFile);
     int connections = UsedSegmentCount(task);
     for (int i = 0; i < connections; ++i) {
         char key[16], value[16];
         snprintf(key, sizeof(key), "OFFSET%i", i);
         snprintf(value, sizeof(value), "%lu", static_cast<unsigned long>(LoadWord(task.segments[i].received)));
-        WriteKey(name, key, value);
+        update.Write(name, key, value);
     }
     char count[16];
     snprintf(count, sizeof(count), "%ld", static_cast<long>(task.connectionCount));
-    WriteKey(name, "MULTHREAD", count);
-    WriteText(name, "URLNAME", task.url);
-    WriteText(name, "DESTNAME", task.tempPath);
-    WriteText(name, "PROXY", task.proxy);
-    WriteText(name, "VALIDATOR", task.validator);
+    update.Write(name, "MULTHREAD", count);
+    WriteText(update, name, "URLNAME", task.url);
+    WriteText(update, name, "DESTNAME", task.tempPath);
+    WriteText(update, name, "PROXY", task.proxy);
+    WriteText(update, name, "VALIDATOR", task.validator);
 }
 
 void ClearResumeRecord(int section)
@@ -120,17 +117,18 @@ void ClearResumeRecord(int section)
         return;
     char name[16];
     SectionName(section, name);
-    WriteKey(name, "SINGLEOFFSET", "0");
+    ProfileUpdate update(kSettingsFile);
+    update.Write(name, "SINGLEOFFSET", "0");
     for (int i = 0; i < kMaxSegments; ++i) {
         char key[16];
         snprintf(key, sizeof(key), "OFFSET%i", i);
-        WriteKey(name, key, "0");
+        update.Write(name, key, "0");
     }
-    WriteKey(name, "MULTHREAD", "0");
-    WriteKey(name, "URLNAME", "");
-    WriteKey(name, "DESTNAME", "");
-    WriteKey(name, "PROXY", "");
-    WriteKey(name, "VALIDATOR", "");
+    update.Write(name, "MULTHREAD", "0");
+    update.Write(name, "URLNAME", "");
+    update.Write(name, "DESTNAME", "");
+    update.Write(name, "PROXY", "");
+    update.Write(name, "VALIDATOR", "");
 }
 
 int LoadResumeRecords()

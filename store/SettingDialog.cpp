@@ -8,17 +8,18 @@
 #include "store/SettingsFile.h"
 #include "ui/ResourceText.h"
 #include "util/PathText.h"
+#include "util/ProfileUpdate.h"
 
 namespace {
 
 const int kPathSize = 260;
 const int kDockStyleCount = 5;
 
-void WriteNumber(const char *key, int value)
+void WriteNumber(ProfileUpdate &update, const char *key, int value)
 {
     char number[16];
     snprintf(number, sizeof(number), "%d", value);
-    WritePrivateProfileStringA(kDownloadSection, key, number, kSettingsFile);
+    update.Write(kDownloadSection, key, number);
 }
 
 void OnInitDialog(HWND dialog)
@@ -78,12 +79,14 @@ void OnOk(HWND dialog)
         return;
     }
     GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathSize);
-    WritePrivateProfileStringA(kDownloadSection, "DESTNPATH", path, kSettingsFile);
-    WriteNumber("DOCKSTYLE", static_cast<int>(SendDlgItemMessageA(dialog, IDC_DOCK_COMBO, CB_GETCURSEL, 0, 0)));
+    ProfileUpdate update(kSettingsFile);
+    update.Write(kDownloadSection, "DESTNPATH", path);
+    WriteNumber(update, "DOCKSTYLE", static_cast<int>(SendDlgItemMessageA(dialog, IDC_DOCK_COMBO, CB_GETCURSEL, 0, 0)));
     RECT rect = {0, 0, 0, 0};
     GetWindowRect(GetParent(dialog), &rect);
-    WriteNumber("DOCKLEFT", rect.left);
-    WriteNumber("DOCKTOP", rect.top);
+    WriteNumber(update, "DOCKLEFT", rect.left);
+    WriteNumber(update, "DOCKTOP", rect.top);
+    update.Commit();
     EndDialog(dialog, 1);
 }
 

@@ -12,6 +12,7 @@
 #include "transfer/TaskControl.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskWindow.h"
+#include "util/ProfileUpdate.h"
 #include "ui/ConfirmDialog.h"
 #include "ui/ProgressDisplay.h"
 
@@ -60,11 +61,12 @@ void SaveWindowPosition(HWND window)
 {
     RECT rect;
     GetWindowRect(window, &rect);
+    ProfileUpdate update(kSettingsFile);
     char number[16];
     snprintf(number, sizeof(number), "%d", static_cast<int>(rect.left));
-    WritePrivateProfileStringA(kDownloadSection, "DOCKLEFT", number, kSettingsFile);
+    update.Write(kDownloadSection, "DOCKLEFT", number);
     snprintf(number, sizeof(number), "%d", static_cast<int>(rect.top));
-    WritePrivateProfileStringA(kDownloadSection, "DOCKTOP", number, kSettingsFile);
+    update.Write(kDownloadSection, "DOCKTOP", number);
 }
 
 }  // namespace

@@ -81,10 +81,7 @@ TEST(HostProcess, AKilledHostResumesFromItsLastRecord)
     EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "FILE1", "MULTHREAD"));
 }
 
-// Disabled: in fresh clones it fails now and then (our file missing after
-// its slot emptied, or the other host's file claim gone) and the cause is not
-// found yet. Run it with --gtest_also_run_disabled_tests while investigating.
-TEST(HostProcess, DISABLED_AnotherHostNeverFinalizesOurTaskNorWeTheirs)
+TEST(HostProcess, AnotherHostNeverFinalizesOurTaskNorWeTheirs)
 {
     std::string small;
     ASSERT_TRUE(ReadPeerFile("f10007.bin", &small));

@@ -1,0 +1,42 @@
+// Changes to a private-profile file (the settings file, the history file)
+// that other processes see whole or not at all.
+//
+// Writing a key through the private-profile functions rewrites the whole
+// file in place, so a process reading it at that moment finds it empty or cut
+// short, and a host killed in the middle leaves it so for good. An update
+// instead collects its keys, writes them into a scratch copy beside the file
+// and puts the copy in place with one rename. A named mutex, shared by every
+// module of every process that updates these files, keeps two updates from
+// starting from the same old file and losing one another's keys.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class ProfileUpdate {
+public:
+    explicit ProfileUpdate(const char *file);
+    ~ProfileUpdate() { Commit(); }
+    ProfileUpdate(const ProfileUpdate &) = delete;
+    ProfileUpdate &operator=(const ProfileUpdate &) = delete;
+
+    // A null value deletes the key.
+    void Write(const char *section, const char *key, const char *value);
+    // Writes every key collected so far; true when all of them reached the
+    // file. Later writes start a new update.
+    bool Commit();
+
+private:
+    struct Entry {
+        std::string section, key, value;
+        bool remove;
+    };
+    bool WriteAll(const char *file) const;
+    bool CommitThroughScratch() const;
+
+    std::string file_;
+    std::vector<Entry> entries_;
+};
+
+// One key as an update of its own.
+bool WriteProfileKey(const char *file, const char *section, const char *key, const char *value);
