@@ -83,7 +83,7 @@ public:
     HANDLE mappingHandle;
     HANDLE threadHandle;
     ProgressCallback progressCallback;
-    CRITICAL_SECTION lock;  // serialises writes into the view with the advance of a segment's counters
+    CRITICAL_SECTION lock;  // serialises the advance of a segment's write position and counters
 
     DWORD mappedSize;           // bytes the view maps
     LONG stopRequested;         // set by a stopping side: the worker starts no further transfer

@@ -1,7 +1,6 @@
 // Runs on the HTTP component's threads, one delivery at a time per segment,
 // segments of one task in parallel. Never blocks: its only waits are
 // zero-time tests of the segment's stop event.
-#include <string.h>
 
 #include "transfer/DownloadTask.h"
 #include "transfer/Transfer.h"
@@ -13,16 +12,26 @@ bool Signalled(HANDLE event)
     return WaitForSingleObject(event, 0) != WAIT_TIMEOUT;  // a failed wait counts as signalled
 }
 
-// Copies count bytes at the segment's write position and advances it; the
-// flush makes them durable before received counts them.
-void WriteInto(DownloadTask *task, TaskSegment &segment, const void *bytes, DWORD count)
+// Writes count bytes at the segment's write position through the file handle
+// and advances it; false when the file took them not all. The view shows the
+// same bytes (one file, one cache), but a fresh view would take a page fault
+// per page on first touch, each zero-filling the page before the copy
+// overwrites it, and that cost more than the network. The flush makes the
+// bytes durable before received counts them. Segments write disjoint ranges,
+// so only the advance of the counters needs the lock.
+bool WriteInto(DownloadTask *task, TaskSegment &segment, const void *bytes, DWORD count)
 {
-    EnterCriticalSection(&task->lock);
-    memcpy(segment.writePos, bytes, count);
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(segment.writePos - task->viewBase);
+    DWORD written = 0;
+    if (!WriteFile(task->fileHandle, bytes, count, &written, &at) || written != count)
+        return false;
     FlushViewOfFile(segment.writePos, count);
+    EnterCriticalSection(&task->lock);
     segment.writePos += count;
     StoreWord(segment.received, segment.received + count);
     LeaveCriticalSection(&task->lock);
+    return true;
 }
 
 }  // namespace
@@ -53,8 +62,14 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
     DWORD length = segment->length;
     if (received < length) {
         DWORD take = count < length - received ? count : length - received;  // bytes past the end are dropped
-        if (take > 0)
-            WriteInto(task, *segment, bytes, take);
+        if (take > 0 && !WriteInto(task, *segment, bytes, take)) {
+            // A full disk, say: the segment stops where its file ends being
+            // right, and a later start goes on from there.
+            SetEvent(segment->stopEvent);
+            StoreWord(segment->state, SegmentStopped);
+            ResetEvent(segment->busyEvent);
+            return;
+        }
         if (received + take >= length)
             StoreWord(segment->finished, 1);
     } else {

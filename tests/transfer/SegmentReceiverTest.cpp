@@ -21,8 +21,9 @@ void __cdecl CountAnnouncement(int a, int b, int c)
     InterlockedIncrement(&gAnnouncements);
 }
 
-// A segmented task over a buffer standing in for the mapped view. Requests
-// are real, unopened component objects: only their presence counts here.
+// A segmented task over its own mapped temporary file, filled with 0xEE so
+// that stray writes show. Requests are real, unopened component objects:
+// only their presence counts here.
 class ReceiverTest : public ::testing::Test {
 public:
     void SetUp() override
@@ -35,15 +36,20 @@ public:
         task.serverMinorVersion = 1;
         task.totalSize = 10007;
         task.progressCallback = CountAnnouncement;
-        view.assign(task.totalSize + 64, 0xEE);
-        task.viewBase = view.data();
+        char folder[MAX_PATH];
+        GetTempPathA(sizeof(folder), folder);
+        snprintf(task.tempPath, sizeof(task.tempPath), "%sravlix-receiver-%lu.hhh", folder, GetCurrentProcessId());
+        bool offsetsValid;
+        ASSERT_EQ(1, PrepareFile(&task, &offsetsValid));
+        memset(task.viewBase, 0xEE, task.totalSize);
+        view = task.viewBase;
         task.segmentSize = 3335;
         for (int i = 0; i < 3; ++i) {
             TaskSegment &segment = task.segments[i];
             segment.owner = &task;
             segment.index = i;
             segment.length = i == 2 ? 3337 : 3335;
-            segment.writePos = view.data() + i * 3335;
+            segment.writePos = view + i * 3335;
             segment.state = SegmentRunning;
             segment.stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
             segment.busyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -57,7 +63,8 @@ public:
     void TearDown() override
     {
         StopRequests(&task);
-        task.viewBase = nullptr;
+        ReleaseFile(&task);
+        DeleteFileA(task.tempPath);
     }
 
     void Deliver(int i, DWORD from, DWORD count)
@@ -68,7 +75,8 @@ public:
     bool BusyClear(int i) const { return WaitForSingleObject(task.segments[i].busyEvent, 0) == WAIT_TIMEOUT; }
 
     DownloadTask task;
-    std::vector<BYTE> view, source;
+    BYTE *view = nullptr;
+    std::vector<BYTE> source;
 };
 
 TEST_F(ReceiverTest, ADeliveryCrossingTheEndWritesOnlyUpToTheEnd)
@@ -78,8 +86,8 @@ TEST_F(ReceiverTest, ADeliveryCrossingTheEndWritesOnlyUpToTheEnd)
     EXPECT_EQ(3335u, segment.received);
     EXPECT_EQ(1, segment.finished);
     EXPECT_EQ(SegmentIdle, segment.state);
-    EXPECT_EQ(view.data() + 3335, segment.writePos);
-    EXPECT_EQ(0, memcmp(view.data(), source.data(), 3335));
+    EXPECT_EQ(view + 3335, segment.writePos);
+    EXPECT_EQ(0, memcmp(view, source.data(), 3335));
     EXPECT_EQ(0xEE, view[3335]);  // the next segment's first byte was not touched
     EXPECT_TRUE(BusyClear(0));
 }
@@ -123,9 +131,37 @@ TEST_F(ReceiverTest, AnnouncesOnceWhenTheLastSegmentCompletesInAnyOrder)
         // A late delivery to a finished segment announces nothing more.
         Deliver(order[0], 0, 10);
         EXPECT_EQ(1, gAnnouncements);
-        EXPECT_EQ(0, memcmp(view.data(), source.data(), source.size()));
+        EXPECT_EQ(0, memcmp(view, source.data(), source.size()));
         TearDown();
     }
+}
+
+// The file refuses a write (a full disk, say): the segment stops with its
+// counters at the last byte the file took, and takes nothing more.
+TEST_F(ReceiverTest, AWriteTheFileRefusesStopsTheSegmentWhereItWas)
+{
+    Deliver(1, 0, 1000);
+    HANDLE writable = task.fileHandle;
+    task.fileHandle = CreateFileA(task.tempPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, task.fileHandle);
+    Deliver(1, 1000, 2335);
+    TaskSegment &segment = task.segments[1];
+    EXPECT_EQ(1000u, segment.received);
+    EXPECT_EQ(view + 3335 + 1000, segment.writePos);
+    EXPECT_EQ(SegmentStopped, segment.state);
+    EXPECT_EQ(0, segment.finished);
+    EXPECT_TRUE(BusyClear(1));
+    CloseHandle(task.fileHandle);
+    task.fileHandle = writable;
+
+    // Even with the file writable again, the stopped segment takes nothing.
+    Deliver(1, 1000, 2335);
+    EXPECT_EQ(1000u, segment.received);
+    EXPECT_EQ(0xEE, view[3335 + 1000]);
+    Deliver(0, 0, 3335);
+    Deliver(2, 0, 3337);
+    EXPECT_EQ(0, gAnnouncements);
 }
 
 TEST_F(ReceiverTest, ASegmentWithoutRequestDoesNotCountTowardsCompletion)
@@ -174,7 +210,7 @@ TEST_F(ReceiverTest, RacingSegmentsAnnounceExactlyOnce)
             CloseHandle(thread);
         CloseHandle(start);
         ASSERT_EQ(1, gAnnouncements) << "round " << round;
-        ASSERT_EQ(0, memcmp(view.data(), source.data(), source.size()));
+        ASSERT_EQ(0, memcmp(view, source.data(), source.size()));
         TearDown();
     }
 }
