@@ -6,6 +6,7 @@
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
 session_pids=()
+session_own_display=0
 
 stop_session() {
   wineserver -k >/dev/null 2>&1 || true
@@ -22,6 +23,7 @@ start_display() {
   done
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   session_pids+=($!)
+  session_own_display=1
   export DISPLAY=":$n"
   for _ in $(seq 50); do
     xdpyinfo >/dev/null 2>&1 && return
@@ -39,4 +41,13 @@ start_session() {
   # The first Windows process starts Wine's background services, which keep
   # the standard handles they inherit: let them inherit nothing a test reads.
   wineboot >/dev/null 2>&1 </dev/null || true
+  # Wine hands its windows to the window manager and, on hiding one, waits
+  # up to two seconds for the manager to confirm. Our own display runs no
+  # manager, so there Wine places the windows itself.
+  local key='HKCU\Software\Wine\X11 Driver'
+  if [ "$session_own_display" = 1 ]; then
+    wine reg add "$key" /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+  else
+    wine reg delete "$key" /v Managed /f >/dev/null 2>&1 </dev/null || true
+  fi
 }
