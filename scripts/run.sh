@@ -57,9 +57,13 @@ wine "$build/bin/RavlixHost.exe" --exit-when-done --connections 5 --folder "Z:$d
   --name "$name" "$url" </dev/null >"$log" 2>&1 &
 host_pid=$!
 
-# The picture is taken once the transfer has begun, while the window shows it.
-while kill -0 "$host_pid" 2>/dev/null && [ ! -e "$file.hhh" ] && [ ! -e "$file" ]; do sleep 0.05; done
-sleep 0.5
+# The picture is taken once the first bytes are in the temporary file, after
+# the window has repainted (every 100 ms) to show them.
+while kill -0 "$host_pid" 2>/dev/null && [ ! -e "$file" ]; do
+  [ -e "$file.hhh" ] && [ "$(du -B1 "$file.hhh" 2>/dev/null | cut -f1)" -gt 0 ] && break
+  sleep 0.02
+done
+sleep 0.25
 import -window root "$screenshot" 2>/dev/null || echo "import could not take a screenshot"
 # On a bare virtual display the window is all there is: trim the background away.
 [ ! -s "$screenshot" ] || convert "$screenshot" -trim +repage -scale 300% "${screenshot%.png}-zoomed.png" 2>/dev/null || true
