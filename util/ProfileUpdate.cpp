@@ -107,10 +107,3 @@ bool ProfileUpdate::Commit()
     entries_.clear();
     return written;
 }
-
-bool WriteProfileKey(const char *file, const char *section, const char *key, const char *value)
-{
-    ProfileUpdate update(file);
-    update.Write(section, key, value);
-    return update.Commit();
-}

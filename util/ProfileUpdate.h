@@ -37,6 +37,3 @@ private:
     std::string file_;
     std::vector<Entry> entries_;
 };
-
-// One key as an update of its own.
-bool WriteProfileKey(const char *file, const char *section, const char *key, const char *value);

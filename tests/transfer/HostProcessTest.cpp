@@ -9,6 +9,7 @@
 #include "peers/PeerFiles.h"
 #include "store/ResumeRecords.h"
 #include "transfer/TaskClaims.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TaskHost.h"
 
 using namespace testing_support;
@@ -28,40 +29,18 @@ DWORD RecordedBytes(int section)
     return sum;
 }
 
-class OtherHost {
-public:
-    explicit OtherHost(std::string arguments)
-    {
-        std::string command = "KillableHost.exe " + arguments;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
-    }
-    ~OtherHost() { Kill(); }
-    OtherHost(const OtherHost &) = delete;
-    OtherHost &operator=(const OtherHost &) = delete;
-
-    void Kill()
-    {
-        if (!started)
-            return;
-        TerminateProcess(child.hProcess, 9);
-        WaitForSingleObject(child.hProcess, 10000);
-        CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
-        started = false;
-    }
-
-    bool started = false;
-    PROCESS_INFORMATION child = {};
-};
+// A second host process: KillableHost.exe with the given arguments.
+ChildProcess OtherHost(const std::string &arguments)
+{
+    return ChildProcess("KillableHost.exe " + arguments);
+}
 
 TEST(HostProcess, AKilledHostResumesFromItsLastRecord)
 {
     std::string source;
     ASSERT_TRUE(ReadPeerFile("f67108864.bin", &source));
     TaskHost host;
-    OtherHost other(PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin") + " killed.bin 4");
+    ChildProcess other = OtherHost(PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin") + " killed.bin 4");
     ASSERT_TRUE(other.started);
     // The child's task takes the first free section.
     bool progressed = TaskHost::PumpUntil([] { return RecordedBytes(1) > 4000000; }, 60000);
@@ -86,7 +65,7 @@ TEST(HostProcess, AnotherHostNeverFinalizesOurTaskNorWeTheirs)
     std::string small;
     ASSERT_TRUE(ReadPeerFile("f10007.bin", &small));
     TaskHost host;
-    OtherHost other(PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin") + " theirs.bin 2");
+    ChildProcess other = OtherHost(PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin") + " theirs.bin 2");
     ASSERT_TRUE(other.started);
     // Until the other host's task holds its temporary file.
     std::string theirs = host.PathOf("theirs.bin.hhh");
@@ -105,9 +84,7 @@ TEST(HostProcess, AnotherHostNeverFinalizesOurTaskNorWeTheirs)
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
     EXPECT_EQ("", Difference(host.PathOf("ours.bin"), small));
     Sleep(500);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(other.child.hProcess, &exitCode);
-    EXPECT_EQ(STILL_ACTIVE, exitCode) << "the other host ended";
+    EXPECT_TRUE(other.Running()) << "the other host ended";
     EXPECT_FALSE(FileExists(host.PathOf("theirs.bin")));
     EXPECT_TRUE(FileExists(host.PathOf("theirs.bin.hhh")));
     // The same file cannot be admitted twice, across processes either.
@@ -123,7 +100,7 @@ TEST(HostProcess, ARecordRestoredByOneHostIsNotRestoredByAnother)
     WritePrivateProfileStringA("FILE2", "URLNAME", PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin").c_str(),
                                "KELMORA.ini");
     WritePrivateProfileStringA("FILE2", "DESTNAME", host.PathOf("shared.bin.hhh").c_str(), "KELMORA.ini");
-    OtherHost other("--restore");
+    ChildProcess other = OtherHost("--restore");
     ASSERT_TRUE(other.started);
     ASSERT_TRUE(TaskHost::PumpUntil([] { return RecordedBytes(2) > 0; }, 30000));
     EXPECT_EQ(0, RestoreTasks(host.controller.progressCallback));

@@ -9,47 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ChildProcess.h"
 #include "util/ProfileUpdate.h"
+
+using testing_support::ChildProcess;
 
 namespace {
 
-class Writer {
-public:
-    Writer(const std::string &file, const char *section, int count)
-    {
-        std::string command = "ProfileWriter.exe \"" + file + "\" " + section + " " + std::to_string(count);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &process) != FALSE;
-    }
-    ~Writer()
-    {
-        if (!started)
-            return;
-        Kill();
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    Writer(const Writer &) = delete;
-    Writer &operator=(const Writer &) = delete;
-
-    void Kill()
-    {
-        TerminateProcess(process.hProcess, 9);
-        WaitForSingleObject(process.hProcess, 10000);
-    }
-    DWORD Finish()
-    {
-        DWORD code = 99;
-        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        return code;
-    }
-
-    bool started = false;
-    PROCESS_INFORMATION process = {};
-};
+// ProfileWriter.exe updating a section of file count times (0: until killed).
+ChildProcess Writer(const std::string &file, const char *section, int count)
+{
+    return ChildProcess("ProfileWriter.exe \"" + file + "\" " + section + " " + std::to_string(count));
+}
 
 class ProfileUpdateTest : public ::testing::Test {
 protected:
@@ -65,6 +36,13 @@ protected:
         SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(file.c_str());
         DeleteFileA((file + ".new").c_str());
+    }
+
+    bool WriteOne(const char *section, const char *key, const char *value) const
+    {
+        ProfileUpdate update(file.c_str());
+        update.Write(section, key, value);
+        return update.Commit();
     }
 
     std::string Read(const char *section, const char *key) const
@@ -111,8 +89,8 @@ TEST_F(ProfileUpdateTest, WritesReplacesAndDeletesKeys)
 
 TEST_F(ProfileUpdateTest, ReadersBesideAWriterNeverSeeAPartialFile)
 {
-    ASSERT_TRUE(WriteProfileKey(file.c_str(), "DOWNLOAD", "DESTNPATH", "C:\\downloads\\"));
-    Writer writer(file, "FILE1", 0);
+    ASSERT_TRUE(WriteOne("DOWNLOAD", "DESTNPATH", "C:\\downloads\\"));
+    ChildProcess writer = Writer(file, "FILE1", 0);
     ASSERT_TRUE(writer.started);
     for (DWORD until = GetTickCount() + 10000; Read("FILE1", "KEY8").empty() && GetTickCount() < until;)
         Sleep(1);
@@ -136,9 +114,9 @@ TEST_F(ProfileUpdateTest, ReadersBesideAWriterNeverSeeAPartialFile)
 
 TEST_F(ProfileUpdateTest, AWriterKilledAtAnyMomentLeavesTheFileWhole)
 {
-    ASSERT_TRUE(WriteProfileKey(file.c_str(), "DOWNLOAD", "DESTNPATH", "C:\\downloads\\"));
+    ASSERT_TRUE(WriteOne("DOWNLOAD", "DESTNPATH", "C:\\downloads\\"));
     for (int round = 0; round < 20; ++round) {
-        Writer writer(file, "FILE1", 0);
+        ChildProcess writer = Writer(file, "FILE1", 0);
         ASSERT_TRUE(writer.started);
         Sleep(100 + round * 7);
         writer.Kill();
@@ -152,8 +130,8 @@ TEST_F(ProfileUpdateTest, AWriterKilledAtAnyMomentLeavesTheFileWhole)
 
 TEST_F(ProfileUpdateTest, WritersAtOnceLoseNoUpdate)
 {
-    Writer one(file, "FILE1", 150);
-    Writer two(file, "FILE2", 150);
+    ChildProcess one = Writer(file, "FILE1", 150);
+    ChildProcess two = Writer(file, "FILE2", 150);
     ASSERT_TRUE(one.started && two.started);
     EXPECT_EQ(0u, one.Finish());
     EXPECT_EQ(0u, two.Finish());
