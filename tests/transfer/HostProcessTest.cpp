@@ -65,15 +65,20 @@ TEST(HostProcess, AnotherHostNeverFinalizesOurTaskNorWeTheirs)
     std::string small;
     ASSERT_TRUE(ReadPeerFile("f10007.bin", &small));
     TaskHost host;
+    std::string theirs = host.PathOf("theirs.bin.hhh");
+    DeleteFileA(theirs.c_str());
     ChildProcess other = OtherHost(PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin") + " theirs.bin 2");
     ASSERT_TRUE(other.started);
-    // Until the other host's task holds its temporary file.
-    std::string theirs = host.PathOf("theirs.bin.hhh");
+    // Until the other host's task holds its temporary file. Its worker creates
+    // the file after admission has claimed it; a probe of the claim before
+    // then could take it away from that admission.
     ASSERT_TRUE(TaskHost::PumpUntil(
         [&theirs] {
+            if (!FileExists(theirs))
+                return false;
             HANDLE claim = ClaimTempPath(theirs.c_str());
             ReleaseClaim(claim);
-            return claim == nullptr && FileExists(theirs);
+            return claim == nullptr;
         },
         30000))
         << "the other host never held its file";
