@@ -13,7 +13,7 @@ bool Signalled(HANDLE event)
 }
 
 // Writes count bytes at the segment's write position through the file handle
-// and advances it; false when the file took them not all. The view shows the
+// and advances it; false when the file did not take them all. The view shows the
 // same bytes (one file, one cache), but a fresh view would take a page fault
 // per page on first touch, each zero-filling the page before the copy
 // overwrites it, and that cost more than the network. The flush makes the
