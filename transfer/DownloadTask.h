@@ -92,6 +92,8 @@ public:
     HANDLE sectionClaim;        // this task's resume section, held while it lives
     HANDLE pathClaim;           // its temporary file, held while it lives
     char validator[kTextSize];  // ETag or Last-Modified of the file the stored offsets describe
+    DWORD bytesAtRecovery;      // segment bytes in when the task last recovered from a stall
+    LONG fruitlessRecoveries;   // recoveries in a row that brought no byte
 };
 
 // The settings section that holds the task's resume record.

@@ -5,6 +5,7 @@
 
 #include "components/SkinEngine.h"
 #include "plugin/ProcessState.h"
+#include "transfer/StallRecovery.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskSlotTable.h"
 
@@ -15,9 +16,12 @@ const UINT kRepaintPeriodMs = 100;
 const UINT kRotationPeriodMs = 3000;
 const UINT kResumeRefreshPeriodMs = 2500;
 
-void CALLBACK RefreshResumeRecordsTick(HWND, UINT, UINT_PTR, DWORD)
+// Keeps the records of running tasks fresh for a host that is killed, and
+// gets downloads that stalled moving again.
+void CALLBACK TaskUpkeepTick(HWND, UINT, UINT_PTR, DWORD)
 {
     RefreshResumeRecords();
+    RecoverStalledTasks();
 }
 
 // The size font: the GUI font's description with SimHei (named in GB2312) at
@@ -68,7 +72,7 @@ void StartDisplay(HWND window)
 {
     SetTimer(window, kRepaintTimer, kRepaintPeriodMs, nullptr);
     SetTimer(window, kRotationTimer, kRotationPeriodMs, RotateDisplayedTask);
-    SetTimer(window, kResumeRefreshTimer, kResumeRefreshPeriodMs, RefreshResumeRecordsTick);
+    SetTimer(window, kResumeRefreshTimer, kResumeRefreshPeriodMs, TaskUpkeepTick);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "Ravlix.h"
@@ -79,6 +80,23 @@ protected:
     }
 
     static HWND PluginWindow() { return FindWindowA("VexaDownLoad", nullptr); }
+
+    // What a download that did not end left behind: which of its files are
+    // there at what size, and the resume records that the window keeps fresh.
+    std::string DescribeDownloads(std::initializer_list<const char *> names) const
+    {
+        std::string text = "completions " + std::to_string(gCompletions) + "\n";
+        for (const char *name : names) {
+            for (const std::string &path : {PathOf(name), PathOf(name) + ".hhh"}) {
+                WIN32_FILE_ATTRIBUTE_DATA data;
+                text += path + ": ";
+                text += GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)
+                            ? std::to_string(data.nFileSizeLow) + " bytes\n"
+                            : "absent\n";
+            }
+        }
+        return text + "KELMORA.ini:\n" + ReadWholeFile(SettingsFilePath());
+    }
 
     static void Picture(const char *name)
     {
@@ -184,7 +202,7 @@ TEST_F(WindowLifecycleTest, ThreeDownloadsFromNginxEndToEnd)
     ASSERT_TRUE(TaskHost::PumpUntil([this] {
         return gCompletions == 3 && FileExists(PathOf("big.bin")) && FileExists(PathOf("mid.bin")) &&
                FileExists(PathOf("small.bin"));
-    }));
+    })) << DescribeDownloads({"big.bin", "mid.bin", "small.bin"});
     TaskHost::PumpUntil([] { return false; }, 300);
     Picture("plugin-window-idle");
     EXPECT_EQ(0, gWrongArguments);

@@ -1,8 +1,14 @@
 // A helper program that a test runs beside itself: started with a command
 // line, killed at once when the test says so or when it goes out of scope.
+// Its output goes to a file of its own ("child-output.txt" in the temporary
+// folder), never to the test's: under Wine a killed process may linger a
+// while at the Unix level, and one holding the test's output pipe would keep
+// CTest waiting after the test has ended.
 #pragma once
 
 #include <windows.h>
+
+#include <stdio.h>
 
 #include <string>
 
@@ -12,10 +18,20 @@ class ChildProcess {
 public:
     explicit ChildProcess(std::string commandLine)
     {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+        HANDLE output = CreateFileA((std::string(temp) + "child-output.txt").c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_ALWAYS, 0, nullptr);
         STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
-        started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+        started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                                  &process_) != FALSE;
+        if (output != INVALID_HANDLE_VALUE)
+            CloseHandle(output);
     }
     ~ChildProcess()
     {
@@ -34,7 +50,8 @@ public:
         if (!started)
             return;
         TerminateProcess(process_.hProcess, 9);
-        WaitForSingleObject(process_.hProcess, 10000);
+        if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0)
+            fprintf(stderr, "a killed helper process did not end within 10 s\n");
     }
     bool Running() const { return started && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
     // Waits for it to end by itself; its exit code, or 99 when it does not end.

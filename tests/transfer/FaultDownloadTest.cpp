@@ -8,6 +8,7 @@
 #include <string>
 
 #include "store/ResumeRecords.h"
+#include "transfer/StallRecovery.h"
 #include "tests/support/TaskHost.h"
 
 using namespace testing_support;
@@ -27,6 +28,8 @@ struct Resource {
     DWORD pauseMs = 0;
     bool sendLength = true;
     std::string lengthText;   // overrides the Content-Length value
+    int refuseFrom = 0;       // connections refuseFrom .. refuseFrom + refuseCount - 1
+    int refuseCount = 0;      // are answered 503 Service Unavailable
 
     std::string Body()
     {
@@ -51,7 +54,13 @@ void Serve(ScriptedConnection &connection, Resource &resource)
     copy.pauseMs = resource.pauseMs;
     copy.sendLength = resource.sendLength;
     copy.lengthText = resource.lengthText;
+    bool refused = connection.Index() >= resource.refuseFrom &&
+                   connection.Index() < resource.refuseFrom + resource.refuseCount;
     hold.unlock();
+    if (refused) {
+        connection.Send("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        return;
+    }
 
     unsigned long long first = 0, last = body.size() - 1;
     bool ranged = copy.honourRanges && !copy.http10 && connection.AskedRange(&first, &last) && first < body.size();
@@ -104,6 +113,81 @@ TEST_F(FaultDownloadTest, ConnectionsThatDropAreResumedByRange)
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
     EXPECT_EQ("", Difference(host.PathOf("dropped.bin"), resource.Body()));
     EXPECT_GT(server.Connections(), 5);
+}
+
+// Runs the window's messages and, twice a second, the stall recovery that
+// the floating window's timer runs, until the slot's task is finalized.
+bool FinalizedWithRecovery(int slot)
+{
+    DWORD lastRecovery = GetTickCount();
+    return TaskHost::PumpUntil([slot, &lastRecovery] {
+        if (GetTickCount() - lastRecovery >= 500) {
+            RecoverStalledTasks();
+            lastRecovery = GetTickCount();
+        }
+        return TaskHost::SlotEmpty(slot);
+    });
+}
+
+TEST_F(FaultDownloadTest, ASegmentWhoseRangeWasRefusedIsFetchedLater)
+{
+    resource.body = Pattern(2000000);
+    // The probe and segment 0 are answered; segment 1's range is refused.
+    resource.refuseFrom = 2;
+    resource.refuseCount = 1;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "refused.bin", 3));
+    ASSERT_TRUE(TaskHost::PumpUntil([] { return TaskStalled(gSlotTable.slots[0].task); }))
+        << "the refused segment was not seen as stalled";
+    ASSERT_TRUE(FinalizedWithRecovery(0));
+    EXPECT_EQ(1, TaskHost::completions);
+    EXPECT_EQ("", Difference(host.PathOf("refused.bin"), resource.Body()));
+}
+
+TEST_F(FaultDownloadTest, SegmentsWhoseReconnectsAllFailedAreFetchedLater)
+{
+    resource.body = Pattern(1500000);
+    resource.dropAfter = 400000;
+    // The probe and both segments are answered; each segment's four
+    // reconnects after its first drop are refused, and the component gives
+    // both up.
+    resource.refuseFrom = 3;
+    resource.refuseCount = 8;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "given-up.bin", 2));
+    ASSERT_TRUE(TaskHost::PumpUntil([] { return TaskStalled(gSlotTable.slots[0].task); }))
+        << "the given-up segments were not seen as stalled";
+    EXPECT_EQ(TaskDownloading, gSlotTable.slots[0].task->state);
+    ASSERT_TRUE(FinalizedWithRecovery(0));
+    EXPECT_EQ(1, TaskHost::completions);
+    EXPECT_EQ("", Difference(host.PathOf("given-up.bin"), resource.Body()));
+}
+
+TEST_F(FaultDownloadTest, ATaskThatStaysStalledIsLeftStoppedAfterAFewRecoveries)
+{
+    resource.body = Pattern(1000000);
+    resource.refuseFrom = 2;
+    resource.refuseCount = 1000;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "refused.bin", 2));
+    ASSERT_TRUE(TaskHost::PumpUntil([] { return TaskStalled(gSlotTable.slots[0].task); }));
+    DownloadTask *task = gSlotTable.slots[0].task;
+    ASSERT_TRUE(TaskHost::PumpUntil([task] {
+        RecoverStalledTasks();
+        return LoadWord(task->state) != TaskDownloading &&
+               (!task->threadHandle || WaitForSingleObject(task->threadHandle, 0) == WAIT_OBJECT_0);
+    }, 60000));
+    // Stopped for good: more ticks of the timer ask the server nothing more.
+    int connections = server.Connections();
+    for (int tick = 0; tick < 5; ++tick) {
+        RecoverStalledTasks();
+        TaskHost::PumpUntil([] { return false; }, 100);
+    }
+    EXPECT_EQ(connections, server.Connections());
+    EXPECT_NE(TaskDownloading, task->state);
+    EXPECT_TRUE(FileExists(host.PathOf("refused.bin.hhh")));
+    EXPECT_FALSE(FileExists(host.PathOf("refused.bin")));
+    EXPECT_EQ(0, TaskHost::completions);
 }
 
 TEST_F(FaultDownloadTest, AServerThatIgnoresRangesStillYieldsTheFile)
