@@ -115,6 +115,11 @@ TEST_F(ProfileUpdateTest, ReadersBesideAWriterNeverSeeAPartialFile)
 TEST_F(ProfileUpdateTest, AWriterKilledAtAnyMomentLeavesTheFileWhole)
 {
     ASSERT_TRUE(WriteOne("DOWNLOAD", "DESTNPATH", "C:\\downloads\\"));
+    // A writer killed before its first update (a slow start) leaves these.
+    ProfileUpdate seed(file.c_str());
+    for (int k = 0; k < 9; ++k)
+        seed.Write("FILE1", ("KEY" + std::to_string(k)).c_str(), "0");
+    ASSERT_TRUE(seed.Commit());
     for (int round = 0; round < 20; ++round) {
         ChildProcess writer = Writer(file, "FILE1", 0);
         ASSERT_TRUE(writer.started);
