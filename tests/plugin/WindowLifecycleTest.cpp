@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Ravlix.h"
+#include "netquill/ScriptedServer.h"
 #include "peers/PeerFiles.h"
 #include "res/ResourceIds.h"
 #include "tests/facetta/ScreenShot.h"
@@ -217,6 +218,42 @@ TEST_F(WindowLifecycleTest, ThreeDownloadsFromNginxEndToEnd)
     EXPECT_NE(std::string::npos, names.find("small.bin;"));
     release(controller);
     EXPECT_EQ(nullptr, PluginWindow());
+}
+
+// A server that refuses one segment's range once: the window's own timer
+// gets the task going again, and the file arrives whole.
+TEST_F(WindowLifecycleTest, TheWindowRecoversADownloadWhoseRangeWasRefused)
+{
+    const std::string body = Pattern(3000000);
+    ScriptedServer server([&body](ScriptedConnection &connection) {
+        if (!connection.ReadRequest())
+            return;
+        unsigned long long first = 0, last = body.size() - 1;
+        // The probe and segment 0 come first; segment 1's request is refused.
+        if (connection.Index() == 2 || !connection.AskedRange(&first, &last)) {
+            const char *status = connection.Index() == 2 ? "503 Service Unavailable" : "200 OK";
+            std::string length = connection.Index() == 2 ? "0" : std::to_string(body.size());
+            if (connection.Send(std::string("HTTP/1.1 ") + status + "\r\nContent-Length: " + length +
+                                "\r\nConnection: close\r\n\r\n") &&
+                connection.Index() != 2)
+                connection.Send(body);
+            return;
+        }
+        connection.Send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(first) + "-" +
+                        std::to_string(last) + "/" + std::to_string(body.size()) +
+                        "\r\nContent-Length: " + std::to_string(last - first + 1) +
+                        "\r\nConnection: close\r\n\r\n");
+        connection.Send(body.substr(first, last - first + 1));
+    });
+    DownloadController *controller = create();
+    ASSERT_EQ(1, init(controller, CountCompletion, 0));
+    ASSERT_EQ(1, Start(controller, server.Url("/refused.bin"), "refused.bin", 3));
+    ASSERT_TRUE(TaskHost::PumpUntil([this] { return gCompletions == 1 && FileExists(PathOf("refused.bin")); },
+                                    30000))
+        << DescribeDownloads({"refused.bin"});
+    EXPECT_TRUE(FileContents(PathOf("refused.bin")) == body);
+    EXPECT_GE(server.Connections(), 5) << "segment 1 was asked for again";
+    release(controller);
 }
 
 }  // namespace
