@@ -100,6 +100,28 @@ protected:
 
     std::string Url(const char *path = "/file.bin") { return server.Url(path); }
 
+    // The download stalls while it reads as downloading; the recovery that
+    // the floating window's timer runs (here twice a second) gets it going
+    // again, and the whole file arrives.
+    void ExpectStalledThenRecovered(const char *name, int connections)
+    {
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), name, connections));
+        ASSERT_TRUE(TaskHost::PumpUntil([] { return TaskStalled(gSlotTable.slots[0].task); }))
+            << "the download was not seen as stalled";
+        EXPECT_EQ(TaskDownloading, gSlotTable.slots[0].task->state);
+        DWORD lastRecovery = GetTickCount();
+        ASSERT_TRUE(TaskHost::PumpUntil([&lastRecovery] {
+            if (GetTickCount() - lastRecovery >= 500) {
+                RecoverStalledTasks();
+                lastRecovery = GetTickCount();
+            }
+            return TaskHost::SlotEmpty(0);
+        }));
+        EXPECT_EQ(1, TaskHost::completions);
+        EXPECT_EQ("", Difference(host.PathOf(name), resource.Body()));
+    }
+
     Resource resource;
     ScriptedServer server;
 };
@@ -115,33 +137,13 @@ TEST_F(FaultDownloadTest, ConnectionsThatDropAreResumedByRange)
     EXPECT_GT(server.Connections(), 5);
 }
 
-// Runs the window's messages and, twice a second, the stall recovery that
-// the floating window's timer runs, until the slot's task is finalized.
-bool FinalizedWithRecovery(int slot)
-{
-    DWORD lastRecovery = GetTickCount();
-    return TaskHost::PumpUntil([slot, &lastRecovery] {
-        if (GetTickCount() - lastRecovery >= 500) {
-            RecoverStalledTasks();
-            lastRecovery = GetTickCount();
-        }
-        return TaskHost::SlotEmpty(slot);
-    });
-}
-
 TEST_F(FaultDownloadTest, ASegmentWhoseRangeWasRefusedIsFetchedLater)
 {
     resource.body = Pattern(2000000);
     // The probe and segment 0 are answered; segment 1's range is refused.
     resource.refuseFrom = 2;
     resource.refuseCount = 1;
-    TaskHost host;
-    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "refused.bin", 3));
-    ASSERT_TRUE(TaskHost::PumpUntil([] { return TaskStalled(gSlotTable.slots[0].task); }))
-        << "the refused segment was not seen as stalled";
-    ASSERT_TRUE(FinalizedWithRecovery(0));
-    EXPECT_EQ(1, TaskHost::completions);
-    EXPECT_EQ("", Difference(host.PathOf("refused.bin"), resource.Body()));
+    ExpectStalledThenRecovered("refused.bin", 3);
 }
 
 TEST_F(FaultDownloadTest, SegmentsWhoseReconnectsAllFailedAreFetchedLater)
@@ -153,14 +155,7 @@ TEST_F(FaultDownloadTest, SegmentsWhoseReconnectsAllFailedAreFetchedLater)
     // both up.
     resource.refuseFrom = 3;
     resource.refuseCount = 8;
-    TaskHost host;
-    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "given-up.bin", 2));
-    ASSERT_TRUE(TaskHost::PumpUntil([] { return TaskStalled(gSlotTable.slots[0].task); }))
-        << "the given-up segments were not seen as stalled";
-    EXPECT_EQ(TaskDownloading, gSlotTable.slots[0].task->state);
-    ASSERT_TRUE(FinalizedWithRecovery(0));
-    EXPECT_EQ(1, TaskHost::completions);
-    EXPECT_EQ("", Difference(host.PathOf("given-up.bin"), resource.Body()));
+    ExpectStalledThenRecovered("given-up.bin", 2);
 }
 
 TEST_F(FaultDownloadTest, ATaskThatStaysStalledIsLeftStoppedAfterAFewRecoveries)
