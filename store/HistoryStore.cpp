@@ -55,6 +55,9 @@ int WriteHistoryRecord(const char *name, const char *time, unsigned size, int st
 {
     char file[MAX_PATH];
     HistoryFilePath(file, sizeof(file));
+    // Another host finishing a download at the same moment would otherwise
+    // find the same free section, and one record would overwrite the other.
+    ProfileUpdateLock lock;
     int index;
     bool found = FindHistoryRecord(name, &index);
     if (index >= kHistoryCapacity)

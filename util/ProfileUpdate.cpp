@@ -26,33 +26,25 @@ std::string ProfilePath(const char *file)
     return path + name;
 }
 
-class UpdateLock {
-public:
-    UpdateLock() : mutex_(CreateMutexA(nullptr, FALSE, kUpdateLock)), held_(false)
-    {
-        // An abandoned mutex is fine: its holder died, and the file it was
-        // updating is still whole, since only the rename changes it.
-        if (mutex_) {
-            DWORD result = WaitForSingleObject(mutex_, kLockWaitMs);
-            held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
-        }
-    }
-    ~UpdateLock()
-    {
-        if (held_)
-            ReleaseMutex(mutex_);
-        if (mutex_)
-            CloseHandle(mutex_);
-    }
-    UpdateLock(const UpdateLock &) = delete;
-    UpdateLock &operator=(const UpdateLock &) = delete;
-
-private:
-    HANDLE mutex_;
-    bool held_;
-};
-
 }  // namespace
+
+ProfileUpdateLock::ProfileUpdateLock() : mutex_(CreateMutexA(nullptr, FALSE, kUpdateLock)), held_(false)
+{
+    // An abandoned mutex is fine: its holder died, and the file it was
+    // updating is still whole, since only the rename changes it.
+    if (mutex_) {
+        DWORD result = WaitForSingleObject(mutex_, kLockWaitMs);
+        held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    }
+}
+
+ProfileUpdateLock::~ProfileUpdateLock()
+{
+    if (held_)
+        ReleaseMutex(mutex_);
+    if (mutex_)
+        CloseHandle(mutex_);
+}
 
 ProfileUpdate::ProfileUpdate(const char *file) : file_(ProfilePath(file)) {}
 
@@ -99,7 +91,7 @@ bool ProfileUpdate::Commit()
         return true;
     bool written;
     {
-        UpdateLock lock;
+        ProfileUpdateLock lock;
         // Where no scratch copy can be made or put in place, the keys still
         // go into the file the plain way rather than being lost.
         written = CommitThroughScratch() || WriteAll(file_.c_str());

@@ -13,6 +13,21 @@
 #include <string>
 #include <vector>
 
+// Holds the lock that every update takes, across a read of the file and the
+// update that depends on it, so that no other process updates in between.
+// An update made while it is held takes it again (it nests within a thread).
+class ProfileUpdateLock {
+public:
+    ProfileUpdateLock();
+    ~ProfileUpdateLock();
+    ProfileUpdateLock(const ProfileUpdateLock &) = delete;
+    ProfileUpdateLock &operator=(const ProfileUpdateLock &) = delete;
+
+private:
+    void *mutex_;
+    bool held_;
+};
+
 class ProfileUpdate {
 public:
     explicit ProfileUpdate(const char *file);

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
+#include <string>
+
 #include "store/HistoryStore.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/IniText.h"
 
 using namespace testing_support;
@@ -93,6 +97,24 @@ TEST_F(HistoryStoreTest, AnEmptyNameInTheMiddleTakesTheNextRecord)
     EXPECT_EQ(1, index);
     WriteHistoryRecord("d", "t2", 1, HistoryFinished);
     EXPECT_EQ("d", Value(1, "NAME"));
+}
+
+// Two hosts beside each other, each finishing forty downloads as fast as it
+// can: every finished download keeps a record of its own.
+TEST_F(HistoryStoreTest, TwoHostsFinishingAtOnceKeepEveryRecord)
+{
+    ChildProcess one("HistoryWriter.exe one 40");
+    ChildProcess two("HistoryWriter.exe two 40");
+    ASSERT_TRUE(one.started && two.started);
+    EXPECT_EQ(0u, one.Finish());
+    EXPECT_EQ(0u, two.Finish());
+    std::set<std::string> names;
+    for (int index = 0; index < 100; ++index) {
+        std::string name = Value(index, "NAME");
+        if (name != "<absent>")
+            names.insert(name);
+    }
+    EXPECT_EQ(80u, names.size());
 }
 
 }  // namespace
