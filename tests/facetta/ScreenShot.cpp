@@ -1,46 +1,8 @@
 #include "facetta/ScreenShot.h"
 
-#include <stdio.h>
-#include <string.h>
-
 #include "facetta/EngineHarness.h"
 
 namespace {
-
-// Wine's kernel32 converts a Windows path into the Linux one.
-std::string UnixPath(const std::string &windowsPath)
-{
-    typedef char *(__cdecl * Converter)(const wchar_t *);
-    Converter convert = reinterpret_cast<Converter>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!convert)
-        return "";
-    wchar_t wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH);
-    char *converted = convert(wide);
-    if (!converted)
-        return "";
-    std::string result = converted;
-    HeapFree(GetProcessHeap(), 0, converted);
-    return result;
-}
-
-bool RunLinuxCommand(const std::string &script)
-{
-    std::string commandLine = "/bin/sh -c \"" + script + "\"";
-    std::vector<char> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    if (process.hThread)
-        CloseHandle(process.hThread);
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    return true;
-}
 
 std::string ScreenshotsFolder()
 {
@@ -49,71 +11,90 @@ std::string ScreenshotsFolder()
     return folder;
 }
 
+// A top-down 32-bit BMP file of the pixels, for people to look at.
+bool WriteBitmapFile(const std::string &path, int width, int height, const void *bits)
+{
+    DWORD imageSize = static_cast<DWORD>(width) * height * 4;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER header = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = file.bfOffBits + imageSize;
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return false;
+    const void *pieces[] = {&file, &header, bits};
+    const DWORD sizes[] = {sizeof(file), sizeof(header), imageSize};
+    bool ok = true;
+    for (int i = 0; i < 3 && ok; ++i) {
+        DWORD written = 0;
+        ok = WriteFile(out, pieces[i], sizes[i], &written, nullptr) && written == sizes[i];
+    }
+    CloseHandle(out);
+    return ok;
+}
+
 }  // namespace
 
 bool ScreenShot::Take(const RECT &area, const char *name)
 {
     // Let Wine hand the windows' latest drawing to the X server first.
     PumpMessages(120);
-    char temp[MAX_PATH], file[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    static int serial = 0;
-    snprintf(file, sizeof(file), "facetta-shot-%lu-%d", GetCurrentProcessId(), ++serial);
-    std::string folder = UnixPath(temp);
-    if (folder.empty()) {
-        failure_ = "not running under Wine: no Linux path for " + std::string(temp);
+    width_ = area.right - area.left;
+    height_ = area.bottom - area.top;
+    pixels_.clear();
+    if (width_ <= 0 || height_ <= 0) {
+        failure_ = "empty area";
         return false;
     }
-    if (folder.back() != '/')
-        folder += '/';
-    std::string bmpPath = std::string(temp) + file + ".bmp";
-    char geometry[64];
-    snprintf(geometry, sizeof(geometry), "%ldx%ld+%ld+%ld", area.right - area.left, area.bottom - area.top, area.left,
-             area.top);
-    std::string partial = folder + file + ".part";
-    std::string script = "import -window root -crop " + std::string(geometry) + " bmp3:" + partial;
-    if (name)
-        script += " && import -window root -crop " + std::string(geometry) + " png:" +
-                  UnixPath(ScreenshotsFolder()) + "/" + name + ".png";
-    script += " && mv " + partial + " " + folder + file + ".bmp";
-    if (!RunLinuxCommand(script)) {
-        failure_ = "cannot start import";
-        return false;
-    }
-    DWORD start = GetTickCount();
-    while (GetFileAttributesA(bmpPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        if (GetTickCount() - start > 20000) {
-            failure_ = "import wrote no picture within 20 s: " + script;
-            return false;
-        }
-        PumpMessages(20);
-    }
-    HBITMAP bitmap = static_cast<HBITMAP>(
-        LoadImageA(nullptr, bmpPath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    DeleteFileA(bmpPath.c_str());
-    if (!bitmap) {
-        failure_ = "the picture does not load";
-        return false;
-    }
-    BITMAP info;
-    GetObjectA(bitmap, sizeof(info), &info);
-    width_ = info.bmWidth;
-    height_ = info.bmHeight;
-    pixels_.assign(width_ * height_, 0);
     BITMAPINFO request = {};
     request.bmiHeader.biSize = sizeof(request.bmiHeader);
     request.bmiHeader.biWidth = width_;
     request.bmiHeader.biHeight = -height_;
     request.bmiHeader.biPlanes = 1;
     request.bmiHeader.biBitCount = 32;
-    HDC dc = CreateCompatibleDC(nullptr);
-    GetDIBits(dc, bitmap, 0, height_, pixels_.data(), &request, DIB_RGB_COLORS);
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-    // DIB pixels are 0x00RRGGBB; COLORREF is 0x00BBGGRR.
-    for (COLORREF &pixel : pixels_)
-        pixel = RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-    return true;
+    request.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void *bits = nullptr;
+    HBITMAP picture = CreateDIBSection(screen, &request, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool copied = false;
+    if (memory && picture) {
+        HGDIOBJ old = SelectObject(memory, picture);
+        // Only the part on the screen is copied; the rest stays black.
+        RECT desktop = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)};
+        desktop.right = desktop.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        desktop.bottom = desktop.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+        RECT shown;
+        copied = IntersectRect(&shown, &area, &desktop) &&
+                 BitBlt(memory, shown.left - area.left, shown.top - area.top, shown.right - shown.left,
+                        shown.bottom - shown.top, screen, shown.left, shown.top, SRCCOPY | CAPTUREBLT);
+        GdiFlush();
+        SelectObject(memory, old);
+    }
+    if (copied) {
+        const DWORD *source = static_cast<const DWORD *>(bits);
+        pixels_.resize(static_cast<size_t>(width_) * height_);
+        // DIB pixels are 0x00RRGGBB; COLORREF is 0x00BBGGRR.
+        for (size_t i = 0; i < pixels_.size(); ++i)
+            pixels_[i] = RGB((source[i] >> 16) & 0xFF, (source[i] >> 8) & 0xFF, source[i] & 0xFF);
+        if (name)
+            WriteBitmapFile(ScreenshotsFolder() + name + ".bmp", width_, height_, bits);
+    } else {
+        failure_ = "the screen could not be copied";
+    }
+    if (picture)
+        DeleteObject(picture);
+    if (memory)
+        DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return copied;
 }
 
 COLORREF ScreenShot::At(int x, int y) const

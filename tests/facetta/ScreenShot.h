@@ -1,8 +1,7 @@
-// Pictures of the X screen the tests' windows are shown on, taken with
-// ImageMagick's import. Wine starts the Linux program but gives no handle to
-// wait on, so the picture is written under a temporary name and renamed when
-// complete, and the test waits for the final name (dispatching its messages
-// meanwhile, so that its windows stay drawn).
+// Pictures of the screen the tests' windows are shown on, copied from the
+// screen's device context inside the test's own process. (Starting a Linux
+// screenshot program from a Windows process instead forks that process under
+// Wine, and in some runs its windows got no timer or posted message after.)
 #pragma once
 
 #include <windows.h>
@@ -12,9 +11,9 @@
 
 class ScreenShot {
 public:
-    // Takes the screen rectangle area; with a name, also keeps a PNG copy as
-    // build/screenshots/<name>.png for people to look at. False (with a
-    // message in failure()) when the picture does not arrive.
+    // Takes the screen rectangle area; with a name, also keeps a copy as
+    // build/screenshots/<name>.bmp for people to look at. False (with a
+    // message in failure()) when the screen cannot be copied.
     bool Take(const RECT &area, const char *name = nullptr);
 
     // Pixel at (x, y) relative to the area's top-left corner, as RGB().
