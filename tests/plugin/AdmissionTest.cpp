@@ -204,12 +204,18 @@ TEST_F(ExistingFileTest, NoThenANewNameUsesIt)
     DialogDriver question([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDNO); });
     DialogDriver saveAs(
         [&chosen](const SeenDialog &dialog) {
-            // The file name box of the Save-As dialog.
-            HWND name = GetDlgItem(dialog.window, 0x47C);  // cmb13
-            if (!name)
-                name = GetDlgItem(dialog.window, 0x480);  // edt1
-            SetWindowTextA(name, chosen.c_str());
-            DialogDriver::Press(dialog, IDOK);
+            // A dialog still settling may empty its file name box again after
+            // the name went in, and then Save does nothing: the name goes in
+            // before every press.
+            for (int attempt = 0; attempt < 20 && IsWindow(dialog.window); ++attempt) {
+                HWND name = GetDlgItem(dialog.window, 0x47C);  // cmb13
+                if (!name)
+                    name = GetDlgItem(dialog.window, 0x480);  // edt1
+                SetWindowTextA(name, chosen.c_str());
+                PostMessageA(dialog.window, WM_COMMAND, IDOK, 0);
+                for (int i = 0; i < 10 && IsWindow(dialog.window); ++i)
+                    Sleep(50);
+            }
         },
         "Tip");
     EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/exists.bin"));
