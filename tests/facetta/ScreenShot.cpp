@@ -11,21 +11,14 @@ std::string ScreenshotsFolder()
     return folder;
 }
 
-// A top-down 32-bit BMP file of the pixels, for people to look at.
-bool WriteBitmapFile(const std::string &path, int width, int height, const void *bits)
+// A BMP file of a DIB's pixels, for people to look at.
+bool WriteBitmapFile(const std::string &path, const BITMAPINFOHEADER &header, const void *bits)
 {
-    DWORD imageSize = static_cast<DWORD>(width) * height * 4;
+    DWORD imageSize = static_cast<DWORD>(header.biWidth) * -header.biHeight * 4;
     BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER header = {};
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof(file) + sizeof(header);
     file.bfSize = file.bfOffBits + imageSize;
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = -height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
     HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (out == INVALID_HANDLE_VALUE)
         return false;
@@ -46,11 +39,12 @@ bool ScreenShot::Take(const RECT &area, const char *name)
 {
     // Let Wine hand the windows' latest drawing to the X server first.
     PumpMessages(120);
+    pixels_.clear();
     width_ = area.right - area.left;
     height_ = area.bottom - area.top;
-    pixels_.clear();
     if (width_ <= 0 || height_ <= 0) {
         failure_ = "empty area";
+        width_ = height_ = 0;
         return false;
     }
     BITMAPINFO request = {};
@@ -68,9 +62,9 @@ bool ScreenShot::Take(const RECT &area, const char *name)
     if (memory && picture) {
         HGDIOBJ old = SelectObject(memory, picture);
         // Only the part on the screen is copied; the rest stays black.
-        RECT desktop = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)};
-        desktop.right = desktop.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-        desktop.bottom = desktop.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+        int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        RECT desktop = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                        top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
         RECT shown;
         copied = IntersectRect(&shown, &area, &desktop) &&
                  BitBlt(memory, shown.left - area.left, shown.top - area.top, shown.right - shown.left,
@@ -85,9 +79,10 @@ bool ScreenShot::Take(const RECT &area, const char *name)
         for (size_t i = 0; i < pixels_.size(); ++i)
             pixels_[i] = RGB((source[i] >> 16) & 0xFF, (source[i] >> 8) & 0xFF, source[i] & 0xFF);
         if (name)
-            WriteBitmapFile(ScreenshotsFolder() + name + ".bmp", width_, height_, bits);
+            WriteBitmapFile(ScreenshotsFolder() + name + ".bmp", request.bmiHeader, bits);
     } else {
         failure_ = "the screen could not be copied";
+        width_ = height_ = 0;  // no pixel to read
     }
     if (picture)
         DeleteObject(picture);

@@ -207,15 +207,12 @@ TEST_F(ExistingFileTest, NoThenANewNameUsesIt)
             // A dialog still settling may empty its file name box again after
             // the name went in, and then Save does nothing: the name goes in
             // before every press.
-            for (int attempt = 0; attempt < 20 && IsWindow(dialog.window); ++attempt) {
+            DialogDriver::Press(dialog, IDOK, [&dialog, &chosen] {
                 HWND name = GetDlgItem(dialog.window, 0x47C);  // cmb13
                 if (!name)
                     name = GetDlgItem(dialog.window, 0x480);  // edt1
                 SetWindowTextA(name, chosen.c_str());
-                PostMessageA(dialog.window, WM_COMMAND, IDOK, 0);
-                for (int i = 0; i < 10 && IsWindow(dialog.window); ++i)
-                    Sleep(50);
-            }
+            });
         },
         "Tip");
     EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/exists.bin"));

@@ -40,10 +40,12 @@ public:
 
     // Presses a button of the dialog by its command id, again while the
     // dialog stays: on a loaded machine a dialog still settling may lose the
-    // first press.
-    static void Press(const SeenDialog &dialog, int id)
+    // first press. prepare, when given, runs before every press.
+    static void Press(const SeenDialog &dialog, int id, const std::function<void()> &prepare = nullptr)
     {
         for (int attempt = 0; attempt < 20 && IsWindow(dialog.window); ++attempt) {
+            if (prepare)
+                prepare();
             PostMessageA(dialog.window, WM_COMMAND, id, 0);
             for (int i = 0; i < 10 && IsWindow(dialog.window); ++i)
                 Sleep(50);
