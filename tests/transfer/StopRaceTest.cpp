@@ -7,7 +7,6 @@
 #include "transfer/DownloadTask.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/TaskControl.h"
-#include "transfer/TaskStop.h"
 
 namespace {
 
@@ -83,21 +82,29 @@ struct StreamRace {
 };
 
 // The worker of a stream that ended short: publishes the stream's request,
-// then takes it back under the task's lock as StopShortTask does, and keeps
-// it marked as given back for a moment. A request the stopping side took in
-// between is the stopping side's to close.
+// then takes it back under the task's lock as StopShortTask does, marking it
+// as given back at the very moment it leaves the segment, and keeps it so
+// for a moment. A request the stopping side took first is the stopping
+// side's to close.
 DWORD WINAPI PublishAndTakeBack(void *argument)
 {
     StreamRace *race = static_cast<StreamRace *>(argument);
+    DownloadTask *task = race->task;
     WebRequest *spare = nullptr;
     for (int round = 0; round < race->rounds; ++round) {
         WebRequest *request = spare ? spare : CheckedRequest();
         spare = nullptr;
-        EnterCriticalSection(&race->task->lock);
-        race->task->segments[0].request = request;
-        LeaveCriticalSection(&race->task->lock);
-        if (WebRequest *taken = TakeSegmentRequest(race->task, 0)) {
-            gGivenBack = taken;
+        EnterCriticalSection(&task->lock);
+        task->segments[0].request = request;
+        LeaveCriticalSection(&task->lock);
+        for (volatile int spin = 0; spin < round % 200; ++spin) {
+        }
+        EnterCriticalSection(&task->lock);
+        WebRequest *taken = task->segments[0].request;
+        task->segments[0].request = nullptr;
+        gGivenBack = taken;
+        LeaveCriticalSection(&task->lock);
+        if (taken) {
             for (volatile int spin = 0; spin < 2000; ++spin) {
             }
             gGivenBack = nullptr;
@@ -121,15 +128,27 @@ TEST(StopRace, StoppingAStreamNeverUsesARequestTheWorkerTookBack)
     // The loop has ended: a stop that owns the request closes it at once.
     task.segments[0].streamDoneEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     gForeignUses = 0;
-    StreamRace race = {&task, 20000, 0};
-    HANDLE worker = CreateThread(nullptr, 0, PublishAndTakeBack, &race, 0, nullptr);
+    StreamRace race = {&task, 300000, 0};
+    HANDLE worker = CreateThread(nullptr, 0, PublishAndTakeBack, &race, CREATE_SUSPENDED, nullptr);
     ASSERT_NE(nullptr, worker);
+    // On two processors of their own where there are two: a race needs both
+    // sides to run at once.
+    DWORD_PTR processMask = 0, systemMask = 0;
+    GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask);
+    DWORD_PTR first = processMask & (~processMask + 1);
+    DWORD_PTR second = (processMask & ~first) & (~(processMask & ~first) + 1);
+    DWORD_PTR previous = second ? SetThreadAffinityMask(GetCurrentThread(), first) : 0;
+    if (second)
+        SetThreadAffinityMask(worker, second);
+    ResumeThread(worker);
     int stops = 0;
     DWORD start = GetTickCount();
     while (!race.done && GetTickCount() - start < 60000) {
         StopRequests(&task);
         ++stops;
     }
+    if (previous)
+        SetThreadAffinityMask(GetCurrentThread(), previous);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker, 60000));
     CloseHandle(worker);
     StopRequests(&task);
