@@ -2,9 +2,9 @@
 #include "transfer/TaskWindow.h"
 #include "transfer/Transfer.h"
 
-DWORD CompletedBytes(const DownloadTask &task)
+ULONGLONG CompletedBytes(const DownloadTask &task)
 {
-    DWORD sum = 0;
+    ULONGLONG sum = 0;
     int count = UsedSegmentCount(task);
     for (int i = 0; i < count; ++i) {
         const TaskSegment &segment = task.segments[i];
@@ -16,7 +16,7 @@ DWORD CompletedBytes(const DownloadTask &task)
 
 bool AllBytesIn(const ResumeRecord &record)
 {
-    DWORD totalSize = LoadWord(record.totalSize);
+    ULONGLONG totalSize = LoadWord(record.totalSize);
     if (totalSize == 0)
         return false;
     if (LoadWord(record.segments[0].received) == totalSize)
@@ -25,9 +25,9 @@ bool AllBytesIn(const ResumeRecord &record)
     if (count == 0)
         return false;
     // The ranges as IssueSegments cuts them; the last takes the remainder.
-    DWORD size = totalSize / count;
+    ULONGLONG size = totalSize / count;
     for (int i = 0; i < count; ++i) {
-        DWORD length = i == count - 1 ? totalSize - (count - 1) * size : size;
+        ULONGLONG length = i == count - 1 ? totalSize - (count - 1) * size : size;
         if (LoadWord(record.segments[i].received) != length)
             return false;
     }

@@ -4,7 +4,7 @@
 
 DownloadTask::DownloadTask()
     : fileHandle(nullptr), viewBase(nullptr), mappingHandle(nullptr), threadHandle(nullptr),
-      progressCallback(nullptr), mappedSize(0), stopRequested(0), announced(0), pendingRequest(nullptr),
+      progressCallback(nullptr), preparedSize(0), stopRequested(0), announced(0), pendingRequest(nullptr),
       sectionClaim(nullptr), pathClaim(nullptr), validator{}, bytesAtRecovery(0),
       fruitlessRecoveries(0)
 {

@@ -1,6 +1,7 @@
 // A download in memory: the task with its five byte ranges (segments).
 #pragma once
 
+#include <stddef.h>
 #include <windows.h>
 
 #include "Ravlix.h"
@@ -35,9 +36,9 @@ enum AggregateStatusCode {
 // finished, keepRunning) are whole aligned words; read and write them with
 // LoadWord and StoreWord.
 struct TaskSegment {
-    BYTE *writePos;         // next write position inside the task's view
-    DWORD received;         // bytes of this segment written so far
-    DWORD length;           // bytes in this segment
+    ULONGLONG writePos;     // file offset of the segment's next byte
+    ULONGLONG received;     // bytes of this segment written so far
+    ULONGLONG length;       // bytes in this segment
     LONG state;             // SegmentState
     WebRequest *request;
     DownloadTask *owner;    // the receive callback finds its task through it
@@ -56,9 +57,9 @@ struct ResumeRecord {
     char proxy[kTextSize];
     LONG connectionCount;      // 1..5
     LONG serverMinorVersion;   // 1 for HTTP/1.1; 0 for HTTP/1.0 or unknown
-    DWORD totalSize;           // Content-Length of the probe; 0 until probed
+    ULONGLONG totalSize;       // Content-Length of the probe; 0 until probed
     LONG resumeFlag;           // 1: segments continue from their received counts
-    DWORD segmentSize;         // totalSize / connectionCount
+    ULONGLONG segmentSize;     // totalSize / connectionCount
     LONG slotIndex;            // 0..2
     LONG resumeSection;        // n of the settings section FILE<n> restored from; 0 if admitted
     LONG state;                // TaskState
@@ -78,21 +79,21 @@ public:
     // Zeroes the data part (url through segments).
     void ClearData();
 
-    HANDLE fileHandle;
-    BYTE *viewBase;
+    HANDLE fileHandle;          // the temporary file; non-null once it is prepared
+    BYTE *viewBase;             // small files only, see PrepareFile
     HANDLE mappingHandle;
     HANDLE threadHandle;
     ProgressCallback progressCallback;
     CRITICAL_SECTION lock;  // serialises the advance of a segment's write position and counters
 
-    DWORD mappedSize;           // bytes the view maps
+    ULONGLONG preparedSize;     // length the temporary file was prepared at
     LONG stopRequested;         // set by a stopping side: the worker starts no further transfer
     LONG announced;             // completion is announced once per task
     WebRequest *pendingRequest; // the request the worker is opening, under lock, so a stop can cancel it
     HANDLE sectionClaim;        // this task's resume section, held while it lives
     HANDLE pathClaim;           // its temporary file, held while it lives
     char validator[kTextSize];  // ETag or Last-Modified of the file the stored offsets describe
-    DWORD bytesAtRecovery;      // segment bytes in when the task last recovered from a stall
+    ULONGLONG bytesAtRecovery;  // segment bytes in when the task last recovered from a stall
     LONG fruitlessRecoveries;   // recoveries in a row that brought no byte
 };
 
@@ -113,6 +114,13 @@ inline DWORD LoadWord(const DWORD &word)
     return __atomic_load_n(&word, __ATOMIC_ACQUIRE);
 }
 
+// 64-bit fields are 8-byte aligned (see the checks below), which makes these
+// single loads and stores on i686 too, never two halves.
+inline ULONGLONG LoadWord(const ULONGLONG &word)
+{
+    return __atomic_load_n(&word, __ATOMIC_ACQUIRE);
+}
+
 inline void StoreWord(LONG &word, LONG value)
 {
     __atomic_store_n(&word, value, __ATOMIC_RELEASE);
@@ -122,6 +130,15 @@ inline void StoreWord(DWORD &word, DWORD value)
 {
     __atomic_store_n(&word, value, __ATOMIC_RELEASE);
 }
+
+inline void StoreWord(ULONGLONG &word, ULONGLONG value)
+{
+    __atomic_store_n(&word, value, __ATOMIC_RELEASE);
+}
+
+static_assert(alignof(ULONGLONG) == 8 && offsetof(TaskSegment, received) % 8 == 0 &&
+                  offsetof(ResumeRecord, totalSize) % 8 == 0 && sizeof(TaskSegment) % 8 == 0,
+              "shared 64-bit counters must not straddle an 8-byte boundary");
 
 // The segments a task uses: connectionCount, kept within 0..5.
 int UsedSegmentCount(const ResumeRecord &record);

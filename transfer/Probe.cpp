@@ -21,7 +21,7 @@ WebRequest *Probe(DownloadTask *task, char *validator)
         return nullptr;
     }
     const char *header = request->operations->GetResponseHeader(request);
-    DWORD totalSize = header ? ParseContentLength(header) : 0;
+    ULONGLONG totalSize = header ? ParseContentLength(header) : 0;
     if (totalSize == 0 || StopRequested(*task)) {
         CloseAndGiveBack(request);
         return nullptr;

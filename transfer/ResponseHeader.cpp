@@ -1,5 +1,6 @@
 #include "transfer/ResponseHeader.h"
 
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -8,8 +9,8 @@
 
 namespace {
 
-// Reads a decimal number as atoi does (blanks, sign, digits), saturating
-// instead of overflowing.
+// Reads a decimal number as atoi does (blanks, sign, digits), saturating at
+// LLONG_MAX (either sign) instead of overflowing.
 long long ReadNumber(const char *text)
 {
     while (*text == ' ' || *text == '\t')
@@ -19,8 +20,8 @@ long long ReadNumber(const char *text)
         ++text;
     long long value = 0;
     for (; *text >= '0' && *text <= '9'; ++text) {
-        if (value < (1ll << 40))
-            value = value * 10 + (*text - '0');
+        int digit = *text - '0';
+        value = value > (LLONG_MAX - digit) / 10 ? LLONG_MAX : value * 10 + digit;
     }
     return negative ? -value : value;
 }
@@ -51,15 +52,15 @@ bool HeaderValue(const char *header, const char *key, char *out, int outSize)
 
 }  // namespace
 
-DWORD ParseContentLength(const char *header)
+ULONGLONG ParseContentLength(const char *header)
 {
     const char *key = FindNoCase(header, "Content-Length:");
     if (!key)
         return 0;
     long long value = ReadNumber(key + 15);
-    if (value <= 0 || value > 0x7FFFFFFFll)
+    if (value <= 0 || value == LLONG_MAX)
         return 0;
-    return static_cast<DWORD>(value);
+    return static_cast<ULONGLONG>(value);
 }
 
 int ParseMinorVersion(const char *header)

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-// The Content-Length; 0 when missing, not a number, negative or 2^31 or more
-// (sizes are 32-bit signed on the wire of the range header).
-DWORD ParseContentLength(const char *header);
+// The Content-Length; 0 when missing, not a number, negative, or 2^63 - 1 or
+// more (a saturated number cannot be told from a larger one).
+ULONGLONG ParseContentLength(const char *header);
 
 // The digit after "HTTP/1.": 1 for HTTP/1.1; 0 for HTTP/1.0 or when absent.
 int ParseMinorVersion(const char *header);

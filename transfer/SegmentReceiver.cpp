@@ -13,20 +13,19 @@ bool Signalled(HANDLE event)
 }
 
 // Writes count bytes at the segment's write position through the file handle
-// and advances it; false when the file did not take them all. The view shows the
-// same bytes (one file, one cache), but a fresh view would take a page fault
-// per page on first touch, each zero-filling the page before the copy
-// overwrites it, and that cost more than the network. The flush makes the
-// bytes durable before received counts them. Segments write disjoint ranges,
-// so only the advance of the counters needs the lock.
+// and advances it; false when the file did not take them all. A view of the
+// whole file would take address space in proportion to its size. Bytes the
+// file took are in the system's cache and outlive this process, so received
+// may count them at once. Segments write disjoint ranges, so only the advance
+// of the counters needs the lock.
 bool WriteInto(DownloadTask *task, TaskSegment &segment, const void *bytes, DWORD count)
 {
     OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(segment.writePos - task->viewBase);
+    at.Offset = static_cast<DWORD>(segment.writePos);
+    at.OffsetHigh = static_cast<DWORD>(segment.writePos >> 32);
     DWORD written = 0;
     if (!WriteFile(task->fileHandle, bytes, count, &written, &at) || written != count)
         return false;
-    FlushViewOfFile(segment.writePos, count);
     EnterCriticalSection(&task->lock);
     segment.writePos += count;
     StoreWord(segment.received, segment.received + count);
@@ -58,10 +57,11 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
         ResetEvent(segment->busyEvent);
         return;
     }
-    DWORD received = segment->received;
-    DWORD length = segment->length;
+    ULONGLONG received = segment->received;
+    ULONGLONG length = segment->length;
     if (received < length) {
-        DWORD take = count < length - received ? count : length - received;  // bytes past the end are dropped
+        // bytes past the end are dropped
+        DWORD take = count < length - received ? count : static_cast<DWORD>(length - received);
         if (take > 0 && !WriteInto(task, *segment, bytes, take)) {
             // A full disk, say: the segment stops where its file ends being
             // right, and a later start goes on from there.

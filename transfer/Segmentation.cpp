@@ -61,7 +61,7 @@ TransferOutcome StreamOverNewProbe(DownloadTask *task)
     // This run is a single stream, whatever the server's version: the stop
     // logic tells the two modes apart by it.
     task->serverMinorVersion = 0;
-    if (task->viewBase && task->mappedSize != task->totalSize)
+    if (task->fileHandle && task->preparedSize != task->totalSize)
         ReleaseFile(task);
     bool offsetsValid;
     if (!PrepareFile(task, &offsetsValid)) {
@@ -131,19 +131,19 @@ int IssueSegments(DownloadTask *task)
     int count = UsedSegmentCount(*task);
     if (count == 0)
         return 0;
-    DWORD totalSize = task->totalSize;
+    ULONGLONG totalSize = task->totalSize;
     task->segmentSize = totalSize / count;
     int live = 0;
     for (int i = 0; i < count; ++i) {
         TaskSegment &segment = task->segments[i];
-        DWORD offset = i * task->segmentSize;
+        ULONGLONG offset = i * task->segmentSize;
         segment.owner = task;
         segment.index = i;
         segment.length = (i == count - 1) ? totalSize - (count - 1) * task->segmentSize : task->segmentSize;
         StoreWord(segment.state, SegmentIdle);
         if (!task->resumeFlag || segment.received > segment.length)
             StoreWord(segment.received, 0);
-        segment.writePos = task->viewBase + offset + segment.received;
+        segment.writePos = offset + segment.received;
         live += OpenSegment(task, i);
     }
     if (live == 0) {
@@ -179,10 +179,9 @@ int OpenSegment(DownloadTask *task, int i)
     }
 
     char header[kTextSize];
-    long start = static_cast<long>(i * task->segmentSize + (task->resumeFlag ? segment.received : 0));
-    long end = static_cast<long>(i == UsedSegmentCount(*task) - 1 ? task->totalSize - 1
-                                                                   : (i + 1) * task->segmentSize - 1);
-    snprintf(header, sizeof(header), "Range:bytes=%ld-%ld/%ld\r\n", start, end, static_cast<long>(task->totalSize));
+    ULONGLONG start = i * task->segmentSize + (task->resumeFlag ? segment.received : 0);
+    ULONGLONG end = i == UsedSegmentCount(*task) - 1 ? task->totalSize - 1 : (i + 1) * task->segmentSize - 1;
+    snprintf(header, sizeof(header), "Range:bytes=%llu-%llu/%llu\r\n", start, end, task->totalSize);
 
     WebRequest *request = NewRequest();
     if (!request) {

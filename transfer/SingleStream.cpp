@@ -27,10 +27,11 @@ void SendCompletion(DownloadTask *task, HANDLE streamDone)
 // returns how many the file took. Never through the view: a page of a mapped
 // file that the disk cannot hold faults inside the copy, which ends the host
 // process, where WriteFile merely fails.
-DWORD WriteAt(DownloadTask *task, DWORD offset, const BYTE *bytes, DWORD count)
+DWORD WriteAt(DownloadTask *task, ULONGLONG offset, const BYTE *bytes, DWORD count)
 {
     OVERLAPPED at = {};
-    at.Offset = offset;
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD written = 0;
     if (!WriteFile(task->fileHandle, bytes, count, &written, &at))
         return 0;
@@ -49,7 +50,7 @@ TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request)
         return TransferStopped;
     }
     BYTE body[kSegmentedMinimum];
-    DWORD want = task->totalSize < sizeof(body) ? task->totalSize : sizeof(body);
+    DWORD want = task->totalSize < sizeof(body) ? static_cast<DWORD>(task->totalSize) : sizeof(body);
     unsigned count = request->operations->Read(request, body, want);
     EndOpening(task);
     CloseAndGiveBack(request);
@@ -93,10 +94,10 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
     }
 
     BYTE chunk[kStreamChunk];
-    DWORD totalSize = task->totalSize;
-    DWORD total = 0;
+    ULONGLONG totalSize = task->totalSize;
+    ULONGLONG total = 0;
     while (LoadWord(stream.keepRunning) && LoadWord(stream.state) == SegmentRunning) {
-        DWORD want = totalSize - total < kStreamChunk ? totalSize - total : kStreamChunk;
+        DWORD want = totalSize - total < kStreamChunk ? static_cast<DWORD>(totalSize - total) : kStreamChunk;
         unsigned count = request->operations->Read(request, chunk, want);
         if (count == 0)
             break;

@@ -11,9 +11,9 @@ namespace {
 
 const LONG kMaxFruitlessRecoveries = 5;
 
-DWORD SegmentBytes(const DownloadTask &task)
+ULONGLONG SegmentBytes(const DownloadTask &task)
 {
-    DWORD sum = 0;
+    ULONGLONG sum = 0;
     int count = UsedSegmentCount(task);
     for (int i = 0; i < count; ++i)
         sum += LoadWord(task.segments[i].received);
@@ -36,7 +36,7 @@ bool SegmentStalled(const TaskSegment &segment)
 bool TaskStalled(DownloadTask *task)
 {
     if (!task || LoadWord(task->state) != TaskDownloading || task->serverMinorVersion <= 0 ||
-        task->totalSize < kSegmentedMinimum || !task->viewBase || LoadWord(task->announced) || StopRequested(*task))
+        task->totalSize < kSegmentedMinimum || !task->fileHandle || LoadWord(task->announced) || StopRequested(*task))
         return false;
     // While the worker runs it is still opening segments.
     if (task->threadHandle && WaitForSingleObject(task->threadHandle, 0) == WAIT_TIMEOUT)
@@ -55,7 +55,7 @@ void RecoverStalledTasks()
         DownloadTask *task = gSlotTable.slots[slot].task;
         if (!TaskStalled(task))
             continue;
-        DWORD bytes = SegmentBytes(*task);
+        ULONGLONG bytes = SegmentBytes(*task);
         if (bytes != task->bytesAtRecovery) {
             task->bytesAtRecovery = bytes;
             task->fruitlessRecoveries = 0;

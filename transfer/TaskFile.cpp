@@ -13,8 +13,8 @@ int PrepareFile(DownloadTask *task, bool *offsetsValid)
     CreateDirectoryA(folder, nullptr);
 
     if (task->fileHandle) {
-        *offsetsValid = task->mappedSize == task->totalSize;
-        return task->mappedSize == task->totalSize;
+        *offsetsValid = task->preparedSize == task->totalSize;
+        return task->preparedSize == task->totalSize;
     }
 
     HANDLE file = CreateFileA(task->tempPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -48,7 +48,7 @@ int PrepareFile(DownloadTask *task, bool *offsetsValid)
     task->fileHandle = file;
     task->mappingHandle = mapping;
     task->viewBase = view;
-    task->mappedSize = task->totalSize;
+    task->preparedSize = task->totalSize;
     return 1;
 }
 
@@ -66,5 +66,5 @@ void ReleaseFile(DownloadTask *task)
         CloseHandle(task->fileHandle);
         task->fileHandle = nullptr;
     }
-    task->mappedSize = 0;
+    task->preparedSize = 0;
 }

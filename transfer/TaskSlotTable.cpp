@@ -22,19 +22,19 @@ static const DownloadTask *SlotTask(int slot)
     return gSlotTable.slots[slot].task;
 }
 
-DWORD ReceivedBytes(int slot)
+ULONGLONG ReceivedBytes(int slot)
 {
     const DownloadTask *task = SlotTask(slot);
     if (!task)
         return 0;
-    DWORD sum = 0;
+    ULONGLONG sum = 0;
     int count = UsedSegmentCount(*task);
     for (int i = 0; i < count; ++i)
         sum += LoadWord(task->segments[i].received);
     return sum;
 }
 
-DWORD TotalBytes(int slot)
+ULONGLONG TotalBytes(int slot)
 {
     const DownloadTask *task = SlotTask(slot);
     return task ? LoadWord(task->totalSize) : 0;

@@ -31,8 +31,8 @@ extern TaskSlotTable gSlotTable;
 // Claims a load left behind are released.
 void ClearSlotTable();
 
-// Bytes received by the slot's task (32-bit wrap-around); 0 for a free slot.
-DWORD ReceivedBytes(int slot);
+// Bytes received by the slot's task; 0 for a free slot.
+ULONGLONG ReceivedBytes(int slot);
 
 // The slot's task's totalSize; 0 for a free slot.
-DWORD TotalBytes(int slot);
+ULONGLONG TotalBytes(int slot);

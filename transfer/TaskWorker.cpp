@@ -7,10 +7,10 @@
 namespace {
 
 // A paused task goes on where it stopped: segments from their counts over
-// the still mapped file, a single stream from byte 0 over a new probe.
+// the still open file, a single stream from byte 0 over a new probe.
 TransferOutcome ResumePaused(DownloadTask *task)
 {
-    if (!task->viewBase)
+    if (!task->fileHandle)
         return FreshStart(task);
     if (task->serverMinorVersion <= 0)
         return StreamOverNewProbe(task);

@@ -36,7 +36,7 @@ int IssueSegments(DownloadTask *task);
 int OpenSegment(DownloadTask *task, int i);
 
 namespace transfer {
-// Copies a delivered piece into the view (the context is the segment). A
+// Writes a delivered piece into the file (the context is the segment). A
 // function of the ReceiveCallback type of the same name.
 void __stdcall ReceiveCallback(void *context, const void *bytes, unsigned count);
 }  // namespace transfer
@@ -55,7 +55,7 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request);
 TransferOutcome StreamOverNewProbe(DownloadTask *task);
 
 // Bytes of segments that hold a request or are finished.
-DWORD CompletedBytes(const DownloadTask &task);
+ULONGLONG CompletedBytes(const DownloadTask &task);
 
 // Whether the received counts cover the whole file: segment 0 holds all of it
 // (a single stream), or every segment holds exactly its range.

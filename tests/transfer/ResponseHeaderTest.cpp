@@ -17,10 +17,21 @@ TEST(ParseContentLength, MissingZeroNegativeOrTooLargeIsZero)
     EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nServer: x\r\n"));
     EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n"));
     EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n"));
-    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 2147483648\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n"));
     EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n"));
     EXPECT_EQ(2147483647u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 2147483647\r\n"));
     EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Len"));
+}
+
+TEST(ParseContentLength, SizesPastThirtyTwoBitsUpToTwoToTheSixtyThree)
+{
+    EXPECT_EQ(2147483648ull, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 2147483648\r\n"));
+    EXPECT_EQ(4294979641ull, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 4294979641\r\n"));
+    EXPECT_EQ(1ull << 40, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n"));
+    EXPECT_EQ(9223372036854775806ull,
+              ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775806\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 18446744073709551617\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: -4294979641\r\n"));
 }
 
 TEST(ParseMinorVersion, TheDigitAfterHttp1)

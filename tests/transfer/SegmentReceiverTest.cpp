@@ -49,7 +49,7 @@ public:
             segment.owner = &task;
             segment.index = i;
             segment.length = i == 2 ? 3337 : 3335;
-            segment.writePos = view + i * 3335;
+            segment.writePos = i * 3335;
             segment.state = SegmentRunning;
             segment.stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
             segment.busyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -86,7 +86,7 @@ TEST_F(ReceiverTest, ADeliveryCrossingTheEndWritesOnlyUpToTheEnd)
     EXPECT_EQ(3335u, segment.received);
     EXPECT_EQ(1, segment.finished);
     EXPECT_EQ(SegmentIdle, segment.state);
-    EXPECT_EQ(view + 3335, segment.writePos);
+    EXPECT_EQ(3335u, segment.writePos);
     EXPECT_EQ(0, memcmp(view, source.data(), 3335));
     EXPECT_EQ(0xEE, view[3335]);  // the next segment's first byte was not touched
     EXPECT_TRUE(BusyClear(0));
@@ -148,7 +148,7 @@ TEST_F(ReceiverTest, AWriteTheFileRefusesStopsTheSegmentWhereItWas)
     Deliver(1, 1000, 2335);
     TaskSegment &segment = task.segments[1];
     EXPECT_EQ(1000u, segment.received);
-    EXPECT_EQ(view + 3335 + 1000, segment.writePos);
+    EXPECT_EQ(3335u + 1000, segment.writePos);
     EXPECT_EQ(SegmentStopped, segment.state);
     EXPECT_EQ(0, segment.finished);
     EXPECT_TRUE(BusyClear(1));
@@ -253,7 +253,7 @@ TEST(ReceiverStopHandshake, NoWriteReachesAnUnmappedView)
             TaskSegment &segment = task.segments[i];
             segment.owner = &task;
             segment.length = task.segmentSize;
-            segment.writePos = task.viewBase + i * task.segmentSize;
+            segment.writePos = i * task.segmentSize;
             segment.state = SegmentRunning;
             segment.stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
             segment.busyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -268,7 +268,7 @@ TEST(ReceiverStopHandshake, NoWriteReachesAnUnmappedView)
         }
         Sleep(20 + round);
         StopRequests(&task);
-        DWORD stoppedAt[5];
+        ULONGLONG stoppedAt[5];
         for (int i = 0; i < 5; ++i)
             stoppedAt[i] = task.segments[i].received;
         ReleaseFile(&task);  // any later write would fault here

@@ -57,13 +57,15 @@ TEST_F(SlotTableTest, ReceivedBytesCountsOnlyTheUsedSegments)
     EXPECT_EQ(1500u, ReceivedBytes(1));
 }
 
-TEST_F(SlotTableTest, ReceivedBytesWrapsAround)
+TEST_F(SlotTableTest, ReceivedBytesAndTotalGoPastFourGigabytes)
 {
     DownloadTask *task = Place(2);
     task->connectionCount = 2;
+    task->totalSize = 5368709127ull;
     task->segments[0].received = 0xFFFFFFF0u;
-    task->segments[1].received = 0x20;
-    EXPECT_EQ(0x10u, ReceivedBytes(2));
+    task->segments[1].received = 0x100000020ull;
+    EXPECT_EQ(0x200000010ull, ReceivedBytes(2));
+    EXPECT_EQ(5368709127ull, TotalBytes(2));
 }
 
 TEST_F(SlotTableTest, ClearingTheTableLeavesTasksAlone)
@@ -146,16 +148,23 @@ TEST(ResumeRecord, FieldsInOrderWithTheirWidths)
     EXPECT_EQ(520u, offsetof(ResumeRecord, proxy));
     EXPECT_EQ(780u, offsetof(ResumeRecord, connectionCount));
     EXPECT_EQ(784u, offsetof(ResumeRecord, serverMinorVersion));
-    EXPECT_EQ(788u, offsetof(ResumeRecord, totalSize));
-    EXPECT_EQ(792u, offsetof(ResumeRecord, resumeFlag));
-    EXPECT_EQ(796u, offsetof(ResumeRecord, segmentSize));
-    EXPECT_EQ(800u, offsetof(ResumeRecord, slotIndex));
-    EXPECT_EQ(804u, offsetof(ResumeRecord, resumeSection));
-    EXPECT_EQ(808u, offsetof(ResumeRecord, state));
-    EXPECT_EQ(812u, offsetof(ResumeRecord, startTime));
-    EXPECT_EQ(1072u, offsetof(ResumeRecord, segments));
-    EXPECT_EQ(48u, sizeof(TaskSegment));
-    EXPECT_EQ(1072u + 5 * 48u, sizeof(ResumeRecord));
+    // Sizes and counts are 64-bit, each on an 8-byte boundary.
+    EXPECT_EQ(792u, offsetof(ResumeRecord, totalSize));
+    EXPECT_EQ(8u, sizeof(ResumeRecord::totalSize));
+    EXPECT_EQ(800u, offsetof(ResumeRecord, resumeFlag));
+    EXPECT_EQ(808u, offsetof(ResumeRecord, segmentSize));
+    EXPECT_EQ(8u, sizeof(ResumeRecord::segmentSize));
+    EXPECT_EQ(816u, offsetof(ResumeRecord, slotIndex));
+    EXPECT_EQ(820u, offsetof(ResumeRecord, resumeSection));
+    EXPECT_EQ(824u, offsetof(ResumeRecord, state));
+    EXPECT_EQ(828u, offsetof(ResumeRecord, startTime));
+    EXPECT_EQ(1088u, offsetof(ResumeRecord, segments));
+    EXPECT_EQ(0u, offsetof(TaskSegment, writePos));
+    EXPECT_EQ(8u, offsetof(TaskSegment, received));
+    EXPECT_EQ(16u, offsetof(TaskSegment, length));
+    EXPECT_EQ(24u, offsetof(TaskSegment, state));
+    EXPECT_EQ(64u, sizeof(TaskSegment));
+    EXPECT_EQ(1088u + 5 * 64u, sizeof(ResumeRecord));
 }
 
 TEST(StartWorker, RunsTheWorkerOnItsOwnThread)
