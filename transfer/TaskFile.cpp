@@ -5,6 +5,15 @@
 #include "transfer/DownloadTask.h"
 #include "util/PathText.h"
 
+namespace {
+
+// Only a single stream still reads into a view, and only files up to this
+// size get one: a view of a large file would take address space in
+// proportion to its size, and a 32-bit process has 2 GB of it.
+const ULONGLONG kWholeViewLimit = 64ull << 20;
+
+}  // namespace
+
 int PrepareFile(DownloadTask *task, bool *offsetsValid)
 {
     char folder[kTextSize];
@@ -24,26 +33,34 @@ int PrepareFile(DownloadTask *task, bool *offsetsValid)
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     LARGE_INTEGER length = {};
     GetFileSizeEx(file, &length);
-    *offsetsValid = existed && length.QuadPart == task->totalSize;
+    *offsetsValid = existed && static_cast<ULONGLONG>(length.QuadPart) == task->totalSize;
 
     // A file of another length describes some other download: it starts over
     // at exactly the new length, so that no stale tail survives the rename.
-    if (length.QuadPart != task->totalSize) {
+    if (static_cast<ULONGLONG>(length.QuadPart) != task->totalSize) {
         LARGE_INTEGER end;
         end.QuadPart = task->totalSize;
-        SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
-        SetEndOfFile(file);
+        if (!SetFilePointerEx(file, end, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
+            CloseHandle(file);
+            if (!existed)
+                DeleteFileA(task->tempPath);
+            return 0;
+        }
     }
 
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, task->totalSize, nullptr);
-    BYTE *view = mapping ? static_cast<BYTE *>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
-    if (!view) {
-        if (mapping)
-            CloseHandle(mapping);
-        CloseHandle(file);
-        if (!existed)
-            DeleteFileA(task->tempPath);
-        return 0;
+    HANDLE mapping = nullptr;
+    BYTE *view = nullptr;
+    if (task->totalSize <= kWholeViewLimit) {
+        mapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(task->totalSize), nullptr);
+        view = mapping ? static_cast<BYTE *>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+        if (!view) {
+            if (mapping)
+                CloseHandle(mapping);
+            CloseHandle(file);
+            if (!existed)
+                DeleteFileA(task->tempPath);
+            return 0;
+        }
     }
     task->fileHandle = file;
     task->mappingHandle = mapping;

@@ -1,13 +1,15 @@
 // The temporary file behind a task: created or reopened at the download's
-// length and mapped whole, so that received bytes are copied straight into place.
+// length. Segments write through its handle at their offsets; a small file is
+// also mapped whole for the single stream.
 #pragma once
 
 class DownloadTask;
 
-// Opens tempPath at totalSize bytes and maps it; creates the last folder
-// level first. offsetsValid tells whether the file existed with exactly that
-// length, so that stored offsets may still describe it. A file this call
-// created is removed again when the mapping fails. Returns 1 on success.
+// Opens tempPath at totalSize bytes, and maps it when it is small; creates
+// the last folder level first. offsetsValid tells whether the file existed
+// with exactly that length, so that stored offsets may still describe it. A
+// file this call created is removed again when it cannot be sized or mapped.
+// Returns 1 on success.
 int PrepareFile(DownloadTask *task, bool *offsetsValid);
 
 // Unmaps the view and closes the mapping and the file, each if present.
