@@ -32,6 +32,29 @@ bool ReadText(const char *section, const char *key, char *buffer)
     return buffer[0] != '\0';
 }
 
+// An OFFSET value: unsigned decimal digits, blanks around them allowed.
+// Anything else, or a number past 64 bits, reads as 0 and so restarts its
+// segment, as a count beyond the segment's length does.
+ULONGLONG ReadOffset(const char *section, const char *key)
+{
+    char text[kTextSize];
+    ReadText(section, key, text);
+    const char *p = text;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    const char *digits = p;
+    ULONGLONG value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        unsigned digit = *p - '0';
+        if (value > (~0ull - digit) / 10)
+            return 0;
+        value = value * 10 + digit;
+    }
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    return p != digits && *p == '\0' ? value : 0;
+}
+
 bool HoldsRecord(int section)
 {
     char name[16], url[kTextSize];
@@ -54,7 +77,7 @@ bool LoadSection(int section, TaskSlot &slot)
     for (int i = 0; i < connections; ++i) {
         char key[16];
         snprintf(key, sizeof(key), "OFFSET%i", i);
-        image.segments[i].received = GetPrivateProfileIntA(name, key, 0, kSettingsFile);
+        image.segments[i].received = ReadOffset(name, key);
     }
     if (!ReadText(name, "URLNAME", image.url) || !ReadText(name, "DESTNAME", image.tempPath))
         return false;
@@ -97,9 +120,9 @@ void SaveResumeRecord(const DownloadTask &task, int section)
     ProfileUpdate update(kSettingsFile);
     int connections = UsedSegmentCount(task);
     for (int i = 0; i < connections; ++i) {
-        char key[16], value[16];
+        char key[16], value[24];
         snprintf(key, sizeof(key), "OFFSET%i", i);
-        snprintf(value, sizeof(value), "%lu", static_cast<unsigned long>(LoadWord(task.segments[i].received)));
+        snprintf(value, sizeof(value), "%llu", LoadWord(task.segments[i].received));
         update.Write(name, key, value);
     }
     char count[16];

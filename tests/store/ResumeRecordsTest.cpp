@@ -118,6 +118,37 @@ TEST_F(ResumeRecordsTest, LoadFillsConsecutiveFreeSlotsInSectionOrder)
     EXPECT_EQ(0, gSlotTable.slots[2].loaded.present);
 }
 
+TEST_F(ResumeRecordsTest, OffsetsPastThirtyTwoBitsKeepTheirDigitsAndBadOnesLoadAsZero)
+{
+    DownloadTask task;
+    task.ClearData();
+    strcpy(task.url, "http://host/film.bin");
+    strcpy(task.tempPath, "film.bin.hhh");
+    task.connectionCount = 5;
+    const ULONGLONG counts[5] = {2147483647u, 2147483648u, 4294967296ull, 4294979641ull, 1ull << 40};
+    for (int i = 0; i < 5; ++i)
+        task.segments[i].received = counts[i];
+    SaveResumeRecord(task, 1);
+    EXPECT_EQ("2147483647", Value(1, "OFFSET0"));
+    EXPECT_EQ("2147483648", Value(1, "OFFSET1"));
+    EXPECT_EQ("4294967296", Value(1, "OFFSET2"));
+    EXPECT_EQ("4294979641", Value(1, "OFFSET3"));
+    EXPECT_EQ("1099511627776", Value(1, "OFFSET4"));
+
+    WriteRecord(2, "5", "http://host/bad.bin", "bad.hhh");
+    const char *bad[5] = {"12abc", "-5", "18446744073709551616", "", " 42 "};
+    for (int i = 0; i < 5; ++i)
+        Write(2, ("OFFSET" + std::to_string(i)).c_str(), bad[i]);
+
+    EXPECT_EQ(2, LoadResumeRecords());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(counts[i], gSlotTable.slots[0].image.segments[i].received) << i;
+    const ResumeRecord &second = gSlotTable.slots[1].image;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(0u, second.segments[i].received) << bad[i];
+    EXPECT_EQ(42u, second.segments[4].received);
+}
+
 TEST_F(ResumeRecordsTest, ConnectionCountsOutsideOneToFiveAreNoRecord)
 {
     WriteRecord(1, "7", "http://host/seven", "seven.hhh");
