@@ -51,7 +51,7 @@ bool FindHistoryRecord(const char *name, int *index)
     return false;
 }
 
-int WriteHistoryRecord(const char *name, const char *time, unsigned size, int status)
+int WriteHistoryRecord(const char *name, const char *time, unsigned long long size, int status)
 {
     char file[MAX_PATH];
     HistoryFilePath(file, sizeof(file));

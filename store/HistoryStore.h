@@ -26,7 +26,7 @@ bool FindHistoryRecord(const char *name, int *index);
 
 // Creates the record for name (NAME, TIME, SIZE, STATUS in that order) or
 // updates its STATUS only. A full store takes no new record. Returns 1.
-int WriteHistoryRecord(const char *name, const char *time, unsigned size, int status);
+int WriteHistoryRecord(const char *name, const char *time, unsigned long long size, int status);
 
 // Reads FILE<index>; false when the record is not listable (missing fields,
 // or deleted).

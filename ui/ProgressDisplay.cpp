@@ -59,13 +59,13 @@ void DrawBothTexts(HDC dc, RECT *received, const char *receivedText, RECT *total
 
 }  // namespace
 
-void WindowSizeText(DWORD bytes, char *out, int outSize)
+void WindowSizeText(ULONGLONG bytes, char *out, int outSize)
 {
     memset(out, 0, outSize);
     if (bytes <= 1000)
         snprintf(out, outSize, "%db", static_cast<int>(bytes));
     else
-        snprintf(out, outSize, "%dKb", static_cast<int>(bytes / 1000));
+        snprintf(out, outSize, "%lluKb", bytes / 1000);
 }
 
 void StartDisplay(HWND window)
@@ -99,8 +99,8 @@ int DrawSizes(HWND window)
     DownloadTask *task = slot >= 0 && slot < kSlotCount ? gSlotTable.slots[slot].task : nullptr;
     LONG state = task ? LoadWord(task->state) : TaskIdle;
     if (task && (state == TaskDownloading || state == TaskPaused)) {
-        DWORD receivedBytes = ReceivedBytes(slot);
-        DWORD totalBytes = TotalBytes(slot);
+        ULONGLONG receivedBytes = ReceivedBytes(slot);
+        ULONGLONG totalBytes = TotalBytes(slot);
         if (receivedBytes && totalBytes) {
             char receivedText[kTextSize], totalText[kTextSize];
             WindowSizeText(receivedBytes, receivedText, sizeof(receivedText));

@@ -29,4 +29,4 @@ void CALLBACK RotateDisplayedTask(HWND window, UINT message, UINT_PTR timerId, D
 void RefreshElementStates();
 
 // "%db" up to 1000 bytes, else "%dKb" (thousands, rounded down).
-void WindowSizeText(DWORD bytes, char *out, int outSize);
+void WindowSizeText(ULONGLONG bytes, char *out, int outSize);

@@ -2,12 +2,12 @@
 
 #include <stdio.h>
 
-void SizeText(unsigned bytes, char *out)
+void SizeText(unsigned long long bytes, char *out)
 {
     if (bytes > 1000000)
-        snprintf(out, 16, "%uMb", bytes / 1000000);
+        snprintf(out, 16, "%lluMb", bytes / 1000000);
     else if (bytes > 1000)
-        snprintf(out, 16, "%uKb", bytes / 1000);
+        snprintf(out, 16, "%lluKb", bytes / 1000);
     else
-        snprintf(out, 16, "%ub", bytes);
+        snprintf(out, 16, "%llub", bytes);
 }

@@ -60,9 +60,9 @@ TEST_F(HistoryStoreTest, ALaterWriteForTheSameNameChangesOnlyTheStatus)
 
 TEST_F(HistoryStoreTest, SizeTexts)
 {
-    const unsigned sizes[] = {0, 1000, 1001, 1000000, 1000001};
-    const char *texts[] = {"0b", "1000b", "1Kb", "1000Kb", "1Mb"};
-    for (int i = 0; i < 5; ++i) {
+    const unsigned long long sizes[] = {0, 1000, 1001, 1000000, 1000001, 5368709127ull, 1ull << 40};
+    const char *texts[] = {"0b", "1000b", "1Kb", "1000Kb", "1Mb", "5368Mb", "1099511Mb"};
+    for (int i = 0; i < 7; ++i) {
         WriteHistoryRecord(("f" + std::to_string(i)).c_str(), "t", sizes[i], HistoryFinished);
         EXPECT_EQ(texts[i], Value(i, "SIZE"));
     }

@@ -36,6 +36,13 @@ TEST_F(DisplayTest, WindowSizeTextsHaveNoMegabytes)
     EXPECT_STREQ("2500Kb", text);
     WindowSizeText(0, text, sizeof(text));
     EXPECT_STREQ("0b", text);
+    // Thousands past 32 bits stay thousands: 2^32 + 12345, 5 GiB + 7, 2^40.
+    WindowSizeText(4294979641ull, text, sizeof(text));
+    EXPECT_STREQ("4294979Kb", text);
+    WindowSizeText(5368709127ull, text, sizeof(text));
+    EXPECT_STREQ("5368709Kb", text);
+    WindowSizeText(1ull << 40, text, sizeof(text));
+    EXPECT_STREQ("1099511627Kb", text);
 }
 
 TEST_F(DisplayTest, RotationWithThreeTasksSwingsBackAndForth)

@@ -164,11 +164,12 @@ TEST(TextSearch, AKeyCutOffAtTheEndIsNotFound)
 TEST(SizeText, UnitBoundaries)
 {
     struct Case {
-        unsigned bytes;
+        unsigned long long bytes;
         const char *text;
     } cases[] = {{0, "0b"},           {900, "900b"},          {1000, "1000b"},     {1001, "1Kb"},
                  {1999, "1Kb"},       {999999, "999Kb"},      {1000000, "1000Kb"}, {1000001, "1Mb"},
-                 {2500000, "2Mb"},    {4294967295u, "4294Mb"}};
+                 {2500000, "2Mb"},    {4294967295u, "4294Mb"}, {4294967296ull, "4294Mb"},
+                 {5368709127ull, "5368Mb"}, {1ull << 40, "1099511Mb"}, {9223372036854775807ull, "9223372036854Mb"}};
     for (const Case &c : cases) {
         char out[16];
         SizeText(c.bytes, out);
