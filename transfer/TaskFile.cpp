@@ -12,6 +12,23 @@ namespace {
 // proportion to its size, and a 32-bit process has 2 GB of it.
 const ULONGLONG kWholeViewLimit = 64ull << 20;
 
+// Whether the disk of folder has room for path to grow to totalSize bytes.
+// Checked before the file is made: a file set to its full length on a disk
+// too small would fill it, and the download would then fail at the end.
+bool FitsOnDisk(const char *folder, const char *path, ULONGLONG totalSize)
+{
+    ULONGLONG present = 0;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        present = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (present >= totalSize)
+        return true;
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(folder[0] ? folder : nullptr, &available, nullptr, nullptr))
+        return true;  // a disk that does not tell: a failed write stops the segment
+    return available.QuadPart >= totalSize - present;
+}
+
 }  // namespace
 
 int PrepareFile(DownloadTask *task, bool *offsetsValid)
@@ -26,6 +43,8 @@ int PrepareFile(DownloadTask *task, bool *offsetsValid)
         return task->preparedSize == task->totalSize;
     }
 
+    if (!FitsOnDisk(folder, task->tempPath, task->totalSize))
+        return 0;
     HANDLE file = CreateFileA(task->tempPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
