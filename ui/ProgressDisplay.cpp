@@ -59,10 +59,12 @@ void DrawBothTexts(HDC dc, RECT *received, const char *receivedText, RECT *total
 
 }  // namespace
 
-void WindowSizeText(ULONGLONG bytes, char *out, int outSize)
+void WindowSizeText(ULONGLONG bytes, ULONGLONG totalBytes, char *out, int outSize)
 {
     memset(out, 0, outSize);
-    if (bytes <= 1000)
+    if (totalBytes >= kMegabyteTotal)
+        snprintf(out, outSize, "%lluMb", bytes / 1000000);
+    else if (bytes <= 1000)
         snprintf(out, outSize, "%db", static_cast<int>(bytes));
     else
         snprintf(out, outSize, "%lluKb", bytes / 1000);
@@ -103,8 +105,8 @@ int DrawSizes(HWND window)
         ULONGLONG totalBytes = TotalBytes(slot);
         if (receivedBytes && totalBytes) {
             char receivedText[kTextSize], totalText[kTextSize];
-            WindowSizeText(receivedBytes, receivedText, sizeof(receivedText));
-            WindowSizeText(totalBytes, totalText, sizeof(totalText));
+            WindowSizeText(receivedBytes, totalBytes, receivedText, sizeof(receivedText));
+            WindowSizeText(totalBytes, totalBytes, totalText, sizeof(totalText));
             DrawBothTexts(dc, &received, receivedText, &total, totalText);
         } else {
             DrawBothTexts(dc, &received, "", &total, "");

@@ -28,5 +28,12 @@ void CALLBACK RotateDisplayedTask(HWND window, UINT message, UINT_PTR timerId, D
 // Sets the skin's task number and state elements for DisplayedTask.
 void RefreshElementStates();
 
-// "%db" up to 1000 bytes, else "%dKb" (thousands, rounded down).
-void WindowSizeText(ULONGLONG bytes, char *out, int outSize);
+// Downloads of this size or more show both their sizes in "%dMb": in
+// thousands, their sizes would need more digits than the skins' text boxes
+// hold (the built-in one fits eight characters).
+const ULONGLONG kMegabyteTotal = 1ull << 31;
+
+// bytes of a download of totalBytes: "%db" up to 1000 bytes, else "%dKb"
+// (thousands, rounded down); "%dMb" (millions, rounded down) for any bytes
+// when totalBytes is kMegabyteTotal or more.
+void WindowSizeText(ULONGLONG bytes, ULONGLONG totalBytes, char *out, int outSize);

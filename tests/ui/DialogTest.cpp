@@ -293,6 +293,34 @@ TEST_F(HistoryDialogTest, ListsRecordsAndLiveTasksSortsAndClears)
     EXPECT_NE(nullptr, gSlotTable.slots[1].task) << "Clear all leaves the tasks alone";
 }
 
+TEST_F(HistoryDialogTest, SizesOfManyGigabytesAreListedAndSortedInMegabytes)
+{
+    WriteHistoryRecord("film.bin", "2024-01-01 00:00", 5368709127ull, 0);
+    WriteHistoryRecord("small.bin", "2024-01-01 00:01", 4294967295u, 0);
+    WriteHistoryRecord("huge.bin", "2024-01-01 00:02", 1ull << 40, 0);
+    PutTask(0, TaskDownloading, 5, SegmentRunning, "C:\\d\\live.bin.hhh", 4294979641ull);
+    std::vector<std::string> rows, bySize;
+    {
+        DialogDriver driver([&](const SeenDialog &dialog) {
+            rows = Rows(GetDlgItem(dialog.window, IDC_HISTORY_LIST));
+            bySize = SortedBy(dialog.window, 1);
+            DialogDriver::Press(dialog, IDCANCEL);
+        });
+        SendMessageA(window, WM_COMMAND, IDM_HISTORY, 0);
+        ASSERT_TRUE(driver.found());
+    }
+    EXPECT_EQ((std::vector<std::string>{
+                  "film.bin|5368Mb|Finished|2024-01-01 00:00",
+                  "small.bin|4294Mb|Finished|2024-01-01 00:01",
+                  "huge.bin|1099511Mb|Finished|2024-01-01 00:02",
+                  "live.bin.hhh|4294Mb|Downloading|2024-05-06 07:08",
+              }),
+              rows);
+    ASSERT_EQ(4u, bySize.size());
+    EXPECT_EQ("film.bin", bySize[2]);
+    EXPECT_EQ("huge.bin", bySize[3]);
+}
+
 TEST_F(HistoryDialogTest, PausedLiveTaskAndNoHistoryFile)
 {
     PutTask(0, TaskPaused, 1, SegmentStopped, "C:\\d\\p.bin.hhh", 1000);

@@ -11,6 +11,67 @@ using namespace testing_support;
 
 namespace {
 
+// The pixels of rect in dc, as 32-bit words.
+std::vector<DWORD> Pixels(HDC dc, const RECT &rect)
+{
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC memory = CreateCompatibleDC(dc);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, dc, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<DWORD *>(bits), static_cast<DWORD *>(bits) + width * height);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return pixels;
+}
+
+// What the window shows in rect when text is drawn there over background, as
+// the display draws it: the 12-pixel SimHei size font, right-aligned, centred.
+std::vector<DWORD> Rendered(HDC dc, const RECT &rect, const std::vector<DWORD> &background, const char *text)
+{
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC memory = CreateCompatibleDC(dc);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    memcpy(bits, background.data(), background.size() * sizeof(DWORD));
+    HGDIOBJ previousBitmap = SelectObject(memory, bitmap);
+    LOGFONTA description;
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof(description), &description);
+    description.lfHeight = 12;
+    description.lfWeight = FW_NORMAL;
+    description.lfItalic = description.lfUnderline = description.lfStrikeOut = FALSE;
+    description.lfEscapement = description.lfOrientation = 0;
+    memcpy(description.lfFaceName, "\xBA\xDA\xCC\xE5", 5);
+    HFONT font = CreateFontIndirectA(&description);
+    HGDIOBJ previousFont = SelectObject(memory, font);
+    SetBkMode(memory, TRANSPARENT);
+    RECT box = {0, 0, width, height};
+    DrawTextA(memory, text, lstrlenA(text), &box, DT_RIGHT | DT_VCENTER);
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<DWORD *>(bits), static_cast<DWORD *>(bits) + width * height);
+    SelectObject(memory, previousFont);
+    DeleteObject(font);
+    SelectObject(memory, previousBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return pixels;
+}
+
 class DisplayTest : public FloatingWindowTest {
 protected:
     // DisplayedTask after each of count rotation steps.
@@ -25,24 +86,59 @@ protected:
     }
 };
 
-TEST_F(DisplayTest, WindowSizeTextsHaveNoMegabytes)
+TEST_F(DisplayTest, WindowSizeTextsHaveNoMegabytesBelowTwoGigabytes)
+{
+    const ULONGLONG below = 2147483647u;
+    char text[260];
+    WindowSizeText(1000, below, text, sizeof(text));
+    EXPECT_STREQ("1000b", text);
+    WindowSizeText(1001, below, text, sizeof(text));
+    EXPECT_STREQ("1Kb", text);
+    WindowSizeText(2500000, 2500000, text, sizeof(text));
+    EXPECT_STREQ("2500Kb", text);
+    WindowSizeText(0, below, text, sizeof(text));
+    EXPECT_STREQ("0b", text);
+    WindowSizeText(below, below, text, sizeof(text));
+    EXPECT_STREQ("2147483Kb", text);
+}
+
+TEST_F(DisplayTest, DownloadsOfTwoGigabytesOrMoreShowBothSizesInMegabytes)
 {
     char text[260];
-    WindowSizeText(1000, text, sizeof(text));
-    EXPECT_STREQ("1000b", text);
-    WindowSizeText(1001, text, sizeof(text));
-    EXPECT_STREQ("1Kb", text);
-    WindowSizeText(2500000, text, sizeof(text));
-    EXPECT_STREQ("2500Kb", text);
-    WindowSizeText(0, text, sizeof(text));
-    EXPECT_STREQ("0b", text);
-    // Thousands past 32 bits stay thousands: 2^32 + 12345, 5 GiB + 7, 2^40.
-    WindowSizeText(4294979641ull, text, sizeof(text));
-    EXPECT_STREQ("4294979Kb", text);
-    WindowSizeText(5368709127ull, text, sizeof(text));
-    EXPECT_STREQ("5368709Kb", text);
-    WindowSizeText(1ull << 40, text, sizeof(text));
-    EXPECT_STREQ("1099511627Kb", text);
+    WindowSizeText(2147483648ull, 2147483648ull, text, sizeof(text));
+    EXPECT_STREQ("2147Mb", text);
+    WindowSizeText(500, 5368709127ull, text, sizeof(text));
+    EXPECT_STREQ("0Mb", text);
+    WindowSizeText(4294979641ull, 5368709127ull, text, sizeof(text));
+    EXPECT_STREQ("4294Mb", text);
+    WindowSizeText(5368709127ull, 5368709127ull, text, sizeof(text));
+    EXPECT_STREQ("5368Mb", text);
+    WindowSizeText(1ull << 40, 1ull << 40, text, sizeof(text));
+    EXPECT_STREQ("1099511Mb", text);
+}
+
+// The texts are read back from the window: its pixels against the same
+// texts drawn over the same background.
+TEST_F(DisplayTest, AFiveGigabyteDownloadIsDrawnInMegabytes)
+{
+    RECT received, total;
+    engine.operations->GetElementRect(&engine, ElementReceivedText, &received);
+    engine.operations->GetElementRect(&engine, ElementTotalText, &total);
+    HDC dc = GetDC(window);
+    // A white ground under the black texts; the recording engine paints none.
+    FillRect(dc, &received, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    FillRect(dc, &total, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    std::vector<DWORD> receivedBackground = Pixels(dc, received), totalBackground = Pixels(dc, total);
+
+    PutTask(0, TaskDownloading, 5, SegmentRunning, "film.bin.hhh", 5368709127ull, 4294979641ull);
+    DrawSizes(window);
+    std::vector<DWORD> receivedShown = Pixels(dc, received), totalShown = Pixels(dc, total);
+    EXPECT_TRUE(receivedShown == Rendered(dc, received, receivedBackground, "4294Mb"));
+    EXPECT_TRUE(totalShown == Rendered(dc, total, totalBackground, "5368Mb"));
+    // The comparison tells texts apart: neither wrapped nor thousands.
+    EXPECT_FALSE(totalShown == Rendered(dc, total, totalBackground, "5368709Kb"));
+    EXPECT_FALSE(receivedShown == Rendered(dc, received, receivedBackground, "12Mb"));
+    ReleaseDC(window, dc);
 }
 
 TEST_F(DisplayTest, RotationWithThreeTasksSwingsBackAndForth)

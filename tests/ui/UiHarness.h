@@ -88,7 +88,7 @@ private:
 // A task object in slot, without file, thread or requests: enough for the
 // display, the menu and the dialogs, which only read it.
 inline DownloadTask *PutTask(int slot, LONG state, int segments, LONG segmentState, const char *tempPath,
-                             DWORD totalSize = 0, DWORD received = 0)
+                             ULONGLONG totalSize = 0, ULONGLONG received = 0)
 {
     DownloadTask *task = new DownloadTask();
     task->slotIndex = slot;
