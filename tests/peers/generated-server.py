@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""An HTTP/1.1 server of files that exist nowhere: generated-server.py PORT.
+
+GET or HEAD /gen/<size>.bin serves <size> bytes whose every byte follows from
+its offset (see generated_bytes), with an ETag, Accept-Ranges and single byte
+ranges answered with 206; /slow/gen/<size>.bin does the same at 2 MB/s per
+connection. No file of gigabytes is ever written, and a test compares a copy
+with the same generator.
+
+    generated-server.py PORT            serves on 127.0.0.1:PORT
+    generated-server.py --sha256 SIZE   prints the SHA-256 of a whole file
+"""
+import hashlib
+import http.server
+import re
+import sys
+import time
+
+BLOCK = 1 << 20
+STEP = 7919  # odd: every 1 MiB block of a file below 2^40 bytes has its own rotation
+
+
+def base_block():
+    """1 MiB from a 64-bit xorshift generator seeded with a fixed number."""
+    state = 0x9E3779B97F4A7C15
+    words = []
+    mask = (1 << 64) - 1
+    for _ in range(BLOCK // 8):
+        state ^= (state << 13) & mask
+        state ^= state >> 7
+        state ^= (state << 17) & mask
+        words.append(state)
+    return b"".join(w.to_bytes(8, "little") for w in words)
+
+
+BASE = base_block()
+TWICE = memoryview(BASE + BASE)
+
+
+def generated_bytes(first, end):
+    """The bytes at offsets first..end-1, as pieces of at most 1 MiB: block
+    n = offset // 1 MiB is the base block rotated left by n * 7919 bytes."""
+    offset = first
+    while offset < end:
+        block, within = divmod(offset, BLOCK)
+        take = min(BLOCK - within, end - offset)
+        start = (within + block * STEP) % BLOCK
+        yield TWICE[start:start + take]
+        offset += take
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_HEAD(self):
+        self.answer(send_body=False)
+
+    def do_GET(self):
+        self.answer(send_body=True)
+
+    def answer(self, send_body):
+        match = re.fullmatch(r"(/slow)?/gen/(\d+)\.bin", self.path)
+        if not match:
+            self.send_error(404)
+            return
+        slow, size = match.group(1) is not None, int(match.group(2))
+        first, end = 0, size
+        status = 200
+        asked = self.headers.get("Range")
+        if asked:
+            ranged = re.fullmatch(r"\s*bytes\s*=\s*(\d+)-(\d*)\s*", asked)
+            if not ranged or int(ranged.group(1)) >= size:
+                self.send_response(416)
+                self.send_header("Content-Range", "bytes */%d" % size)
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
+            first = int(ranged.group(1))
+            if ranged.group(2):
+                end = min(size, int(ranged.group(2)) + 1)
+            status = 206
+        self.send_response(status)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(end - first))
+        self.send_header("Accept-Ranges", "bytes")
+        self.send_header("ETag", '"gen-%d"' % size)
+        if status == 206:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (first, end - 1, size))
+        self.end_headers()
+        if not send_body:
+            return
+        try:
+            for piece in generated_bytes(first, end):
+                if slow:
+                    for at in range(0, len(piece), 65536):
+                        self.wfile.write(piece[at:at + 65536])
+                        time.sleep(65536 / 2e6)
+                else:
+                    self.wfile.write(piece)
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+
+
+def main():
+    if sys.argv[1] == "--sha256":
+        digest = hashlib.sha256()
+        for piece in generated_bytes(0, int(sys.argv[2])):
+            digest.update(piece)
+        print(digest.hexdigest())
+        return
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), Handler)
+    server.daemon_threads = True
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
