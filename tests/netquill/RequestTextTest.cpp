@@ -84,6 +84,21 @@ std::string Build(const char *urlText, bool proxy, const ByteRange *range, const
     return std::string(out, n);
 }
 
+// The plug-in's range line for the last of five segments of 5 GiB + 7
+// bytes goes out with every digit.
+TEST(TranslateExtraHeader, RangesPastThirtyTwoBitsKeepEveryDigit)
+{
+    ExtraHeader extra;
+    ASSERT_TRUE(TranslateExtraHeader("Range:bytes=4294967300-5368709126/5368709127\r\n", &extra));
+    EXPECT_EQ(4294967300ull, extra.range.first);
+    EXPECT_EQ(5368709126ull, extra.range.last);
+    EXPECT_EQ(5368709127ull, extra.range.total);
+    EXPECT_EQ("GET /f HTTP/1.1\r\nHost: h\r\nUser-Agent: Ravlix/1.0\r\nAccept: */*\r\n"
+              "Range: bytes=4294967300-5368709126\r\nConnection: close\r\n\r\n",
+              Build("http://h/f", false, &extra.range, ""));
+    EXPECT_FALSE(TranslateExtraHeader("Range:bytes=0-18446744073709551616/1\r\n", &extra));
+}
+
 TEST(BuildRequest, OriginFormWithStandardRange)
 {
     ByteRange range = {true, 3335, true, 6669, true, 10007};

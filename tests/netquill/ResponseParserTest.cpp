@@ -180,6 +180,22 @@ TEST(JudgeAnswer, RangeTakesOnly206WithTheFirstByteAsked)
     }
 }
 
+TEST(JudgeAnswer, RangesAndTotalsPastThirtyTwoBits)
+{
+    ByteRange last = {true, 4294967300ull, true, 5368709126ull, true, 5368709127ull};
+    Judged j = Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 4294967300-5368709126/5368709127\r\n"
+                     "Content-Length: 1073741827\r\n\r\n",
+                     last);
+    EXPECT_EQ(AnswerAccepted, j.verdict);
+    EXPECT_EQ(4294967300ull, j.window.first);
+    EXPECT_EQ(5368709127ull, j.window.end);
+    // The same numbers cut to 32 bits name another file or another range.
+    j = Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 4294967300-5368709126/1073741831\r\n\r\n", last);
+    EXPECT_EQ(AnswerRefused, j.verdict);
+    j = Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 4-1073741830/5368709127\r\n\r\n", last);
+    EXPECT_EQ(AnswerRefused, j.verdict);
+}
+
 TEST(JudgeAnswer, OpenRangeEndsAtTheTotal)
 {
     ByteRange open = {true, 100, false, 0, false, 0};
