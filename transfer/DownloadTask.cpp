@@ -3,7 +3,7 @@
 #include <string.h>
 
 DownloadTask::DownloadTask()
-    : fileHandle(nullptr), viewBase(nullptr), mappingHandle(nullptr), threadHandle(nullptr),
+    : fileHandle(nullptr), threadHandle(nullptr),
       progressCallback(nullptr), preparedSize(0), stopRequested(0), announced(0), pendingRequest(nullptr),
       sectionClaim(nullptr), pathClaim(nullptr), validator{}, bytesAtRecovery(0),
       fruitlessRecoveries(0)

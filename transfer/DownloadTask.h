@@ -80,8 +80,6 @@ public:
     void ClearData();
 
     HANDLE fileHandle;          // the temporary file; non-null once it is prepared
-    BYTE *viewBase;             // small files only, see PrepareFile
-    HANDLE mappingHandle;
     HANDLE threadHandle;
     ProgressCallback progressCallback;
     CRITICAL_SECTION lock;  // serialises the advance of a segment's write position and counters

@@ -7,11 +7,6 @@
 
 namespace {
 
-// Only a single stream still reads into a view, and only files up to this
-// size get one: a view of a large file would take address space in
-// proportion to its size, and a 32-bit process has 2 GB of it.
-const ULONGLONG kWholeViewLimit = 64ull << 20;
-
 // Whether the disk of folder has room for path to grow to totalSize bytes.
 // Checked before the file is made: a file set to its full length on a disk
 // too small would fill it, and the download would then fail at the end.
@@ -67,37 +62,13 @@ int PrepareFile(DownloadTask *task, bool *offsetsValid)
         }
     }
 
-    HANDLE mapping = nullptr;
-    BYTE *view = nullptr;
-    if (task->totalSize <= kWholeViewLimit) {
-        mapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(task->totalSize), nullptr);
-        view = mapping ? static_cast<BYTE *>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
-        if (!view) {
-            if (mapping)
-                CloseHandle(mapping);
-            CloseHandle(file);
-            if (!existed)
-                DeleteFileA(task->tempPath);
-            return 0;
-        }
-    }
     task->fileHandle = file;
-    task->mappingHandle = mapping;
-    task->viewBase = view;
     task->preparedSize = task->totalSize;
     return 1;
 }
 
 void ReleaseFile(DownloadTask *task)
 {
-    if (task->viewBase) {
-        UnmapViewOfFile(task->viewBase);
-        task->viewBase = nullptr;
-    }
-    if (task->mappingHandle) {
-        CloseHandle(task->mappingHandle);
-        task->mappingHandle = nullptr;
-    }
     if (task->fileHandle) {
         CloseHandle(task->fileHandle);
         task->fileHandle = nullptr;

@@ -199,7 +199,7 @@ TEST_F(FaultDownloadTest, AServerThatIgnoresRangesStillYieldsTheFile)
 TEST_F(FaultDownloadTest, WithoutAUsableLengthNothingStartsAndNoFileIsMade)
 {
     resource.body = Pattern(20000);
-    const char *lengths[] = {"", "2147483648", "-20000", "0"};
+    const char *lengths[] = {"", "9223372036854775808", "-20000", "0"};
     for (const char *length : lengths) {
         SCOPED_TRACE(length);
         resource.sendLength = length[0] != '\0';

@@ -118,8 +118,6 @@ TEST(DownloadTask, ConstructionLeavesHandlesNullAndSegmentsIdle)
 {
     DownloadTask task;
     EXPECT_EQ(nullptr, task.fileHandle);
-    EXPECT_EQ(nullptr, task.viewBase);
-    EXPECT_EQ(nullptr, task.mappingHandle);
     EXPECT_EQ(nullptr, task.threadHandle);
     for (const TaskSegment &segment : task.segments)
         EXPECT_EQ(SegmentIdle, segment.state);
