@@ -12,13 +12,12 @@
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ResourceText.h"
+#include "util/NameRules.h"
 #include "util/PathText.h"
 #include "util/TimeStamp.h"
 #include "util/UrlFileName.h"
 
 namespace {
-
-const char kTempSuffix[] = ".hhh";
 
 // Fits a 260-character field and carries no control character: a CR or LF
 // would inject lines into the settings file.
@@ -35,38 +34,24 @@ bool AcceptableText(const char *text)
     return true;
 }
 
-// A host-given name stays inside the download folder: relative, no "." or
-// ".." element, no empty element, no character Windows forbids.
-bool AcceptableRelativeName(const char *name)
-{
-    if (name[0] == '\0' || IsPathSeparator(name[0]) || strchr(name, ':'))
-        return false;
-    const char *element = name;
-    for (const char *p = name;; ++p) {
-        if (*p == '/' || *p == '\0') {
-            size_t length = p - element;
-            if (length == 0 || strspn(element, ".") >= length)
-                return false;
-            if (*p == '\0')
-                return true;
-            element = p + 1;
-        } else if (IsForbiddenNameCharacter(static_cast<unsigned char>(*p))) {
-            return false;
-        }
-    }
-}
-
 // The file name to append to the download folder; false to refuse.
 bool ChooseFileName(const char *url, const char *destinationName, char *name)
 {
     if (!destinationName || destinationName[0] == '\0')
         return FileNameFromUrl(url, name, kTextSize);
-    if (IsPathSeparator(destinationName[0]) || strchr(destinationName, ':'))
-        return false;  // absolute
-    strcpy(name, destinationName);
-    if (strchr(name, '\\'))
-        LastComponent(name);
-    return AcceptableRelativeName(name);
+    return HostFileName(destinationName, name, kTextSize);
+}
+
+// The task's temporary path for a destination path; false when it does not
+// fit the task's field or is no path a record may hold (the folder setting
+// and a Save-As choice are checked here as well as the name).
+bool TemporaryPathOf(const char *path, char *tempPath)
+{
+    if (strlen(path) + sizeof(kTemporarySuffix) > static_cast<size_t>(kTextSize))
+        return false;
+    strcpy(tempPath, path);
+    strcat(tempPath, kTemporarySuffix);
+    return IsSafeTemporaryPath(tempPath);
 }
 
 bool ComposeDestination(const char *url, const char *destinationName, char *path)
@@ -79,11 +64,11 @@ bool ComposeDestination(const char *url, const char *destinationName, char *path
     char name[kTextSize];
     if (!ChooseFileName(url, destinationName, name))
         return false;
-    // The temporary path, destination plus ".hhh", must fit as well.
-    if (strlen(path) + strlen(name) + sizeof(kTempSuffix) > static_cast<size_t>(kTextSize))
+    if (strlen(path) + strlen(name) >= static_cast<size_t>(kTextSize))
         return false;
     strcat(path, name);
-    return true;
+    char tempPath[kTextSize];
+    return TemporaryPathOf(path, tempPath);
 }
 
 bool UrlIsLive(const char *url)
@@ -126,8 +111,6 @@ bool ConfirmDestination(HWND owner, char *path)
     dialog.lpstrInitialDir = path;
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
     if (!GetSaveFileNameA(&dialog))
-        return false;
-    if (strlen(chosen) + sizeof(kTempSuffix) > static_cast<size_t>(kTextSize))
         return false;
     strcpy(path, chosen);
     return true;
@@ -174,15 +157,20 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
         return RAVLIX_SAVE_CANCELLED;
 
     char tempPath[kTextSize];
-    strcpy(tempPath, path);
-    strcat(tempPath, kTempSuffix);
-    // Two tasks never write one temporary file, in this process or another.
+    if (!TemporaryPathOf(path, tempPath))
+        return RAVLIX_INVALID_REQUEST;
+    // No two tasks, in this process or another, share a file: one's final
+    // or temporary file is never the other's.
     HANDLE pathClaim = ClaimTempPath(tempPath);
     if (!pathClaim)
         return RAVLIX_INVALID_REQUEST;
 
     int slot = FirstFreeSlot();
-    if (slot < 0) {
+    // A section of its own, never one a saved download or another live task
+    // uses, so that every save of this task lands.
+    int section;
+    HANDLE sectionClaim = slot >= 0 ? ClaimFreeResumeSection(&section) : nullptr;
+    if (!sectionClaim) {
         ReleaseClaim(pathClaim);
         ShowTableFull();
         return RAVLIX_TABLE_FULL;
@@ -193,6 +181,7 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     DownloadTask *task = new (std::nothrow) DownloadTask();
     if (!task) {
         ReleaseClaim(pathClaim);
+        ReleaseClaim(sectionClaim);
         return RAVLIX_TABLE_FULL;
     }
     entry.task = task;
@@ -207,9 +196,7 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     task->slotIndex = slot;
     task->progressCallback = controller->progressCallback;
     task->pathClaim = pathClaim;
-    // A section of its own, never one a saved download or another live task uses.
-    int section;
-    task->sectionClaim = ClaimFreeResumeSection(&section);
+    task->sectionClaim = sectionClaim;
     task->resumeSection = section;
     StartWorker(task);
     return RAVLIX_ADMITTED;
