@@ -6,16 +6,13 @@
 #include <new>
 #include <string.h>
 
+#include "plugin/DestinationPath.h"
 #include "plugin/DownloadController.h"
 #include "store/ResumeRecords.h"
-#include "store/SettingsFile.h"
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ResourceText.h"
-#include "util/NameRules.h"
-#include "util/PathText.h"
 #include "util/TimeStamp.h"
-#include "util/UrlFileName.h"
 
 namespace {
 
@@ -32,43 +29,6 @@ bool AcceptableText(const char *text)
             return false;
     }
     return true;
-}
-
-// The file name to append to the download folder; false to refuse.
-bool ChooseFileName(const char *url, const char *destinationName, char *name)
-{
-    if (!destinationName || destinationName[0] == '\0')
-        return FileNameFromUrl(url, name, kTextSize);
-    return HostFileName(destinationName, name, kTextSize);
-}
-
-// The task's temporary path for a destination path; false when it does not
-// fit the task's field or is no path a record may hold (the folder setting
-// and a Save-As choice are checked here as well as the name).
-bool TemporaryPathOf(const char *path, char *tempPath)
-{
-    if (strlen(path) + sizeof(kTemporarySuffix) > static_cast<size_t>(kTextSize))
-        return false;
-    strcpy(tempPath, path);
-    strcat(tempPath, kTemporarySuffix);
-    return IsSafeTemporaryPath(tempPath);
-}
-
-bool ComposeDestination(const char *url, const char *destinationName, char *path)
-{
-    ReadDownloadFolderSetting(path, kTextSize);
-    if (path[0] == '\0')
-        HostFolder(path, kTextSize);
-    if (!EnsureTrailingSlash(path, kTextSize))
-        return false;
-    char name[kTextSize];
-    if (!ChooseFileName(url, destinationName, name))
-        return false;
-    if (strlen(path) + strlen(name) >= static_cast<size_t>(kTextSize))
-        return false;
-    strcat(path, name);
-    char tempPath[kTextSize];
-    return TemporaryPathOf(path, tempPath);
 }
 
 bool UrlIsLive(const char *url)
@@ -90,9 +50,11 @@ bool Exists(const char *path)
     return true;
 }
 
-// Yes keeps the path; No opens the Save-As dialog. False when that is cancelled.
-bool ConfirmDestination(HWND owner, char *path)
+// Yes keeps the path; No opens the Save-As dialog, whose choice replaces
+// the path (chosen says so). False when that is cancelled.
+bool ConfirmDestination(HWND owner, char *path, bool *chosen)
 {
+    *chosen = false;
     char caption[kTextSize], question[kTextSize], text[2 * kTextSize];
     LoadResourceText(StringTip, caption, sizeof(caption));
     LoadResourceText(StringOverwrite, question, sizeof(question));
@@ -101,18 +63,19 @@ bool ConfirmDestination(HWND owner, char *path)
     if (MessageBoxA(owner, text, caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
         return true;
 
-    char chosen[kTextSize] = {};
+    char choice[kTextSize] = {};
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = "*.*\0*.*\0";
-    dialog.lpstrFile = chosen;
-    dialog.nMaxFile = sizeof(chosen);
+    dialog.lpstrFile = choice;
+    dialog.nMaxFile = sizeof(choice);
     dialog.lpstrInitialDir = path;
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
     if (!GetSaveFileNameA(&dialog))
         return false;
-    strcpy(path, chosen);
+    strcpy(path, choice);
+    *chosen = true;
     return true;
 }
 
@@ -148,22 +111,31 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     if (connections > kMaxSegments)
         connections = kMaxSegments;
 
-    char path[kTextSize];
-    if (!ComposeDestination(url, destinationName, path))
+    Destination destination;
+    if (!ComposeDestination(url, destinationName, &destination))
         return RAVLIX_INVALID_REQUEST;
     if (UrlIsLive(url))
         return RAVLIX_DUPLICATE_URL;
-    if (Exists(path) && !ConfirmDestination(controller->window, path))
-        return RAVLIX_SAVE_CANCELLED;
-
-    char tempPath[kTextSize];
-    if (!TemporaryPathOf(path, tempPath))
-        return RAVLIX_INVALID_REQUEST;
     // No two tasks, in this process or another, share a file: one's final
-    // or temporary file is never the other's.
-    HANDLE pathClaim = ClaimTempPath(tempPath);
+    // or temporary file is never the other's. Claimed before the overwrite
+    // question, so that the user is asked about the file actually used.
+    char path[kTextSize];
+    HANDLE pathClaim = ClaimDestination(destination, path);
     if (!pathClaim)
         return RAVLIX_INVALID_REQUEST;
+    bool chosen = false;
+    if (Exists(path) && !ConfirmDestination(controller->window, path, &chosen)) {
+        ReleaseClaim(pathClaim);
+        return RAVLIX_SAVE_CANCELLED;
+    }
+    if (chosen) {
+        ReleaseClaim(pathClaim);
+        pathClaim = ClaimPath(path);
+        if (!pathClaim)
+            return RAVLIX_INVALID_REQUEST;
+    }
+    char tempPath[kTextSize];
+    TemporaryPathOf(path, tempPath);
 
     int slot = FirstFreeSlot();
     // A section of its own, never one a saved download or another live task

@@ -147,15 +147,29 @@ TEST_F(AdmissionTest, DuplicatesAndSharedTemporaryFilesAreRefused)
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/other", "Same.bin"));
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/other", "SAME.BIN"));
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/other", "sub/../Same.bin"));
-    // One task's final file would be the other's temporary file, or the
-    // other way round.
+    // One task's final file would be the other's temporary file.
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/other", "same.bin.hhh"));
-    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/x", "late.bin.hhh"));
-    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/late.bin"));
-    EXPECT_EQ(2, TaskCount());
+    EXPECT_EQ(1, TaskCount());
     DiscardAllTasks();
-    EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/Same.bin"));
-    EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/late.bin"));
+    EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/other", "same.bin.hhh"));
+}
+
+// A name taken from the URL is no request of the host's: when another live
+// task uses its files, the download takes the next free "_<n>" name instead
+// of being refused, and never one that exists on disk.
+TEST_F(AdmissionTest, AUrlNameInUseGivesWayToAFreeOne)
+{
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/x", "late.bin.hhh"));
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/a/late.bin"));
+    EXPECT_EQ(folder + "/late_2.bin.hhh", gSlotTable.slots[1].task->tempPath);
+    std::string onDisk = folder + "/late_3.bin";
+    CloseHandle(CreateFileA(onDisk.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/b/LATE.bin"));
+    EXPECT_EQ(folder + "/LATE_4.bin.hhh", gSlotTable.slots[2].task->tempPath);
+    DeleteFileA(onDisk.c_str());
+    DiscardAllTasks();
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/a/late.bin"));
+    EXPECT_EQ(folder + "/late.bin.hhh", gSlotTable.slots[0].task->tempPath);
 }
 
 TEST_F(AdmissionTest, AFullTableSaysSoAndTheFirstFreeSlotIsTaken)
