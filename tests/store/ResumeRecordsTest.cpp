@@ -7,7 +7,9 @@
 #include "store/ResumeRecords.h"
 #include "tests/support/IniText.h"
 #include "tests/support/TaskTable.h"
+#include "util/ProfileUpdate.h"
 #include "transfer/TaskClaims.h"
+#include "transfer/TaskControl.h"
 #include "transfer/TaskSlotTable.h"
 
 using namespace testing_support;
@@ -270,6 +272,45 @@ TEST_F(ResumeRecordsTest, ANewTaskBesideTenRecordsKeepsItsProgress)
     EXPECT_EQ(5678u, image.segments[1].received);
     for (HANDLE &held : elsewhere)
         ReleaseClaim(held);
+}
+
+DWORD WINAPI HoldUpdateLock(void *taken)
+{
+    ProfileUpdateLock lock;
+    SetEvent(static_cast<HANDLE>(taken));
+    Sleep(1500);
+    return 0;
+}
+
+// The window's periodic refresh never waits for another host's update: it
+// leaves the record for the next tick, which writes it.
+TEST_F(ResumeRecordsTest, ARefreshSkipsARecordWhileAnotherUpdateHoldsTheLock)
+{
+    DownloadTask task;
+    task.ClearData();
+    strcpy(task.url, "http://host/running.bin");
+    strcpy(task.tempPath, "running.bin.hhh");
+    task.connectionCount = 1;
+    task.totalSize = 1000;
+    task.state = TaskDownloading;
+    task.resumeSection = 4;
+    task.segments[0].received = 300;
+    gSlotTable.slots[0].task = &task;
+
+    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE holder = CreateThread(nullptr, 0, HoldUpdateLock, taken, 0, nullptr);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(taken, 10000));
+    DWORD start = GetTickCount();
+    RefreshResumeRecords();
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_EQ("<absent>", Value(4, "OFFSET0"));
+    WaitForSingleObject(holder, INFINITE);
+    CloseHandle(holder);
+    CloseHandle(taken);
+
+    RefreshResumeRecords();
+    EXPECT_EQ("300", Value(4, "OFFSET0"));
+    gSlotTable.slots[0].task = nullptr;
 }
 
 TEST_F(ResumeRecordsTest, NewTasksTakeASectionNoRecordOrLiveTaskUses)
