@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
-// The Content-Length; 0 when missing, not a number, negative or 2^31 or more
-// (sizes are 32-bit signed on the wire of the range header).
+// The Content-Length field, the one the HTTP component frames the body by: a
+// line whose name is exactly Content-Length in any letter case. 0 when it is
+// missing, not a number, 0, 2^31 or more (sizes are 32-bit signed on the wire
+// of the range header), or when two such lines disagree.
 DWORD ParseContentLength(const char *header);
 
 // The digit after "HTTP/1.": 1 for HTTP/1.1; 0 for HTTP/1.0 or when absent.
