@@ -127,12 +127,21 @@ void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait)
         return;
     char name[16];
     SectionName(section, name);
-    ProfileUpdate update(kSettingsFile, wait);
+    // The offsets and the validator they belong to, as one: the worker resets
+    // them together when the server's file changed.
+    DWORD offsets[kMaxSegments];
+    char validator[kTextSize];
     int connections = UsedSegmentCount(task);
+    EnterCriticalSection(&task.lock);
+    for (int i = 0; i < connections; ++i)
+        offsets[i] = LoadWord(task.segments[i].received);
+    memcpy(validator, task.validator, sizeof(validator));
+    LeaveCriticalSection(&task.lock);
+    ProfileUpdate update(kSettingsFile, wait);
     for (int i = 0; i < connections; ++i) {
         char key[16], value[16];
         snprintf(key, sizeof(key), "OFFSET%i", i);
-        snprintf(value, sizeof(value), "%lu", static_cast<unsigned long>(LoadWord(task.segments[i].received)));
+        snprintf(value, sizeof(value), "%lu", static_cast<unsigned long>(offsets[i]));
         update.Write(name, key, value);
     }
     char count[16];
@@ -141,7 +150,7 @@ void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait)
     WriteText(update, name, "URLNAME", task.url);
     WriteText(update, name, "DESTNAME", task.tempPath);
     WriteText(update, name, "PROXY", task.proxy);
-    WriteText(update, name, "VALIDATOR", task.validator);
+    WriteText(update, name, "VALIDATOR", validator);
 }
 
 void ClearResumeRecord(int section)

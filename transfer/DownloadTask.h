@@ -83,7 +83,9 @@ public:
     HANDLE mappingHandle;
     HANDLE threadHandle;
     ProgressCallback progressCallback;
-    CRITICAL_SECTION lock;  // serialises the advance of a segment's write position and counters
+    // Serialises the advance of a segment's write position and counters, and
+    // a change of the validator with them; a record writer copies them under it.
+    mutable CRITICAL_SECTION lock;
 
     DWORD mappedSize;           // bytes the view maps
     LONG stopRequested;         // set by a stopping side: the worker starts no further transfer

@@ -6,19 +6,15 @@
 
 namespace {
 
-// A paused task goes on where it stopped: segments from their counts over
-// the still mapped file, a single stream from byte 0 over a new probe.
+// A paused task goes on over a new probe, which shows whether the server
+// still has the version of the file the offsets describe: segments go on
+// from their counts if so and start over from byte 0 if not, and a single
+// stream starts from byte 0 anyway.
 TransferOutcome ResumePaused(DownloadTask *task)
 {
-    if (!task->viewBase)
-        return FreshStart(task);
-    if (task->serverMinorVersion <= 0)
+    if (task->viewBase && task->serverMinorVersion <= 0)
         return StreamOverNewProbe(task);
-    if (!IssueSegments(task)) {
-        ReleaseFile(task);
-        return StopRequested(*task) ? TransferStopped : TransferFailed;
-    }
-    return TransferIssued;
+    return FreshStart(task);
 }
 
 // The stream ended early: not a completion. The task stops, keeps its
