@@ -30,6 +30,9 @@ struct Resource {
     std::string lengthText;   // overrides the Content-Length value
     int refuseFrom = 0;       // connections refuseFrom .. refuseFrom + refuseCount - 1
     int refuseCount = 0;      // are answered 503 Service Unavailable
+    bool honourIfRange = false; // true: an If-Range other than the ETag gets the whole body (200)
+    int wholeFrom = -1;       // from this connection on, ranges are answered 200 with the whole body
+    int shiftedFrom = -1;     // from this connection on, ranges are answered one byte later than asked
 
     std::string Body()
     {
@@ -54,6 +57,11 @@ void Serve(ScriptedConnection &connection, Resource &resource)
     copy.pauseMs = resource.pauseMs;
     copy.sendLength = resource.sendLength;
     copy.lengthText = resource.lengthText;
+    bool staleIfRange = resource.honourIfRange &&
+                        connection.Request().find("\r\nIf-Range: \"" + resource.etag + "\"\r\n") == std::string::npos &&
+                        connection.Request().find("\r\nIf-Range: ") != std::string::npos;
+    bool whole = resource.wholeFrom >= 0 && connection.Index() >= resource.wholeFrom;
+    bool shifted = resource.shiftedFrom >= 0 && connection.Index() >= resource.shiftedFrom;
     bool refused = connection.Index() >= resource.refuseFrom &&
                    connection.Index() < resource.refuseFrom + resource.refuseCount;
     hold.unlock();
@@ -63,9 +71,12 @@ void Serve(ScriptedConnection &connection, Resource &resource)
     }
 
     unsigned long long first = 0, last = body.size() - 1;
-    bool ranged = copy.honourRanges && !copy.http10 && connection.AskedRange(&first, &last) && first < body.size();
+    bool ranged = copy.honourRanges && !copy.http10 && !staleIfRange && !whole &&
+                  connection.AskedRange(&first, &last) && first < body.size();
     if (last >= body.size())
         last = body.size() - 1;
+    if (ranged && shifted && last > first)
+        ++first;
     std::string part = ranged ? body.substr(first, last - first + 1) : body;
     std::string header = copy.http10 ? "HTTP/1.0 200 OK\r\n"
                                      : (ranged ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
@@ -194,6 +205,107 @@ TEST_F(FaultDownloadTest, AServerThatIgnoresRangesStillYieldsTheFile)
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
     EXPECT_EQ(1, TaskHost::completions);
     EXPECT_EQ("", Difference(host.PathOf("noranges.bin"), resource.Body()));
+}
+
+// Another version of the same length, as a server holds once its file was replaced.
+void Replace(Resource &resource, const std::string &etag)
+{
+    std::lock_guard<std::mutex> hold(resource.lock);
+    for (char &c : resource.body)
+        c = static_cast<char>(~c);
+    resource.etag = etag;
+}
+
+// Pumps with the stall recovery the floating window's timer runs, until the slot empties.
+bool FinalizedWithRecovery(int slot, DWORD timeoutMs = 120000)
+{
+    DWORD lastRecovery = GetTickCount();
+    return TaskHost::PumpUntil(
+        [slot, &lastRecovery] {
+            if (GetTickCount() - lastRecovery >= 500) {
+                RecoverStalledTasks();
+                lastRecovery = GetTickCount();
+            }
+            return TaskHost::SlotEmpty(slot);
+        },
+        timeoutMs);
+}
+
+// Paused after 600 KB, the server's file replaced by another of the same
+// length: Start must not continue the old version's offsets with new bytes.
+TEST_F(FaultDownloadTest, APausedTaskWhoseFileChangedStartsOver)
+{
+    for (bool honourIfRange : {false, true}) {
+        SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
+        resource.body = Pattern(3000000);
+        resource.etag = "v1";
+        resource.honourIfRange = honourIfRange;
+        resource.piece = 16384;
+        resource.pauseMs = 5;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "changed.bin", 4));
+        ASSERT_TRUE(TaskHost::WaitReceived(0, 600000));
+        PauseTask(0);
+        Replace(resource, "v2");
+        resource.piece = 0;
+        StartTask(0);
+        ASSERT_TRUE(TaskHost::WaitFinalized(0));
+        EXPECT_EQ("", Difference(host.PathOf("changed.bin"), resource.Body()));
+        EXPECT_EQ(1, TaskHost::completions);
+    }
+}
+
+// The file is replaced while segments run and their connections drop: every
+// reconnect meets the new version. Not one of its bytes may join the old
+// ones; the task starts over on the new version and ends with it whole.
+TEST_F(FaultDownloadTest, AFileReplacedWhileConnectionsDropIsNeverStitched)
+{
+    for (bool honourIfRange : {false, true}) {
+        SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
+        resource.body = Pattern(3000000);
+        resource.etag = "v1";
+        resource.honourIfRange = honourIfRange;
+        resource.dropAfter = 250000;
+        resource.piece = 16384;
+        resource.pauseMs = 5;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "replaced.bin", 4));
+        ASSERT_TRUE(TaskHost::WaitReceived(0, 600000));
+        Replace(resource, "v2");
+        resource.piece = 0;
+        ASSERT_TRUE(FinalizedWithRecovery(0));
+        EXPECT_EQ("", Difference(host.PathOf("replaced.bin"), resource.Body()));
+        EXPECT_EQ(1, TaskHost::completions);
+    }
+}
+
+// Segment 0's range is answered, a later one's is not (the whole file, or a
+// range that starts elsewhere): the task goes on as one stream from byte 0
+// at once, without the stall recovery and without a wrong byte.
+TEST_F(FaultDownloadTest, ARangeRefusedAfterTheFirstFallsBackToOneStream)
+{
+    const struct {
+        const char *name;
+        int wholeFrom, shiftedFrom;
+        const char *etag;
+    } cases[] = {
+        {"whole.bin", 2, -1, ""},
+        {"whole-tagged.bin", 2, -1, "v1"},
+        {"shifted.bin", -1, 2, ""},
+        {"shifted-tagged.bin", -1, 3, "v1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        resource.body = Pattern(2000000);
+        resource.etag = c.etag;
+        resource.wholeFrom = c.wholeFrom;
+        resource.shiftedFrom = c.shiftedFrom;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), c.name, 4));
+        ASSERT_TRUE(TaskHost::WaitFinalized(0, 30000));
+        EXPECT_EQ("", Difference(host.PathOf(c.name), resource.Body()));
+        EXPECT_EQ(1, TaskHost::completions);
+    }
 }
 
 TEST_F(FaultDownloadTest, WithoutAUsableLengthNothingStartsAndNoFileIsMade)
