@@ -216,21 +216,6 @@ void Replace(Resource &resource, const std::string &etag)
     resource.etag = etag;
 }
 
-// Pumps with the stall recovery the floating window's timer runs, until the slot empties.
-bool FinalizedWithRecovery(int slot, DWORD timeoutMs = 120000)
-{
-    DWORD lastRecovery = GetTickCount();
-    return TaskHost::PumpUntil(
-        [slot, &lastRecovery] {
-            if (GetTickCount() - lastRecovery >= 500) {
-                RecoverStalledTasks();
-                lastRecovery = GetTickCount();
-            }
-            return TaskHost::SlotEmpty(slot);
-        },
-        timeoutMs);
-}
-
 // Paused after 600 KB, the server's file replaced by another of the same
 // length: Start must not continue the old version's offsets with new bytes.
 TEST_F(FaultDownloadTest, APausedTaskWhoseFileChangedStartsOver)
@@ -273,7 +258,7 @@ TEST_F(FaultDownloadTest, AFileReplacedWhileConnectionsDropIsNeverStitched)
         ASSERT_TRUE(TaskHost::WaitReceived(0, 600000));
         Replace(resource, "v2");
         resource.piece = 0;
-        ASSERT_TRUE(FinalizedWithRecovery(0));
+        ASSERT_TRUE(TaskHost::WaitFinalizedWithRecovery(0));
         EXPECT_EQ("", Difference(host.PathOf("replaced.bin"), resource.Body()));
         EXPECT_EQ(1, TaskHost::completions);
     }
