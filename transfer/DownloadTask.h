@@ -132,7 +132,10 @@ int UsedSegmentCount(const ResumeRecord &record);
 // connectionCount segments.
 int AggregateStatus(const DownloadTask &task);
 
-// Starts WorkerMain on a new thread; 1 when the thread was created.
+// Starts the task's worker on a new thread: the resume of a paused task, or
+// else WorkerMain. The task reads as Downloading from then on. 1 when the
+// thread was created.
 int StartWorker(DownloadTask *task);
 
+// The fresh start of a task.
 DWORD WINAPI WorkerMain(void *task);

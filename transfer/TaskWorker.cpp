@@ -28,18 +28,9 @@ void StopShortTask(DownloadTask *task)
     SaveResumeRecord(*task, TaskSection(*task));
 }
 
-}  // namespace
-
-int StartWorker(DownloadTask *task)
+// Carries out what the transfer's outcome asks of the task.
+void Conclude(DownloadTask *task, TransferOutcome outcome)
 {
-    task->threadHandle = CreateThread(nullptr, 0, WorkerMain, task, 0, nullptr);
-    return task->threadHandle ? 1 : 0;
-}
-
-DWORD WINAPI WorkerMain(void *argument)
-{
-    DownloadTask *task = static_cast<DownloadTask *>(argument);
-    TransferOutcome outcome = LoadWord(task->state) == TaskPaused ? ResumePaused(task) : FreshStart(task);
     switch (outcome) {
     case TransferIssued:
         if (!StopRequested(*task))
@@ -57,5 +48,34 @@ DWORD WINAPI WorkerMain(void *argument)
     case TransferStopped:    // the stopping side owns the task
         break;
     }
+}
+
+DWORD WINAPI ResumeMain(void *argument)
+{
+    DownloadTask *task = static_cast<DownloadTask *>(argument);
+    Conclude(task, ResumePaused(task));
+    return 0;
+}
+
+}  // namespace
+
+int StartWorker(DownloadTask *task)
+{
+    // Fresh start or resume is decided here, and the task reads as
+    // downloading from now on: a pause that comes while the worker still
+    // probes stops it, instead of finding a paused task and leaving the
+    // worker to go on.
+    LONG before = LoadWord(task->state);
+    StoreWord(task->state, TaskDownloading);
+    task->threadHandle = CreateThread(nullptr, 0, before == TaskPaused ? ResumeMain : WorkerMain, task, 0, nullptr);
+    if (!task->threadHandle)
+        StoreWord(task->state, before);
+    return task->threadHandle ? 1 : 0;
+}
+
+DWORD WINAPI WorkerMain(void *argument)
+{
+    DownloadTask *task = static_cast<DownloadTask *>(argument);
+    Conclude(task, FreshStart(task));
     return 0;
 }

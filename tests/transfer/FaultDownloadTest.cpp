@@ -33,6 +33,7 @@ struct Resource {
     bool honourIfRange = false; // true: an If-Range other than the ETag gets the whole body (200)
     int wholeFrom = -1;       // from this connection on, ranges are answered 200 with the whole body
     int shiftedFrom = -1;     // from this connection on, ranges are answered one byte later than asked
+    int silentFrom = -1;      // from this connection on, the server reads the request and says nothing
 
     std::string Body()
     {
@@ -62,6 +63,11 @@ void Serve(ScriptedConnection &connection, Resource &resource)
                         connection.Request().find("\r\nIf-Range: ") != std::string::npos;
     bool whole = resource.wholeFrom >= 0 && connection.Index() >= resource.wholeFrom;
     bool shifted = resource.shiftedFrom >= 0 && connection.Index() >= resource.shiftedFrom;
+    if (resource.silentFrom >= 0 && connection.Index() >= resource.silentFrom) {
+        hold.unlock();
+        connection.WaitForClientClose();
+        return;
+    }
     bool refused = connection.Index() >= resource.refuseFrom &&
                    connection.Index() < resource.refuseFrom + resource.refuseCount;
     hold.unlock();
@@ -536,6 +542,41 @@ TEST_F(FaultDownloadTest, PausingStalledSegmentsReturnsPromptly)
     ASSERT_TRUE(TaskHost::WaitReceived(0, 150000));
     EXPECT_LT(TimePause(0), 10000u);
     EXPECT_EQ(AggregateAllStopped, AggregateStatus(*gSlotTable.slots[0].task));
+}
+
+// Start after a pause probes the server again; a pause while that probe
+// waits for a silent server returns at once, and a later start still ends
+// with the right file.
+TEST_F(FaultDownloadTest, PausingWhileTheResumingProbeWaitsReturnsPromptly)
+{
+    resource.body = Pattern(1500000);
+    resource.etag = "v1";
+    resource.piece = 16384;
+    resource.pauseMs = 5;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "reprobe.bin", 3));
+    ASSERT_TRUE(TaskHost::WaitReceived(0, 300000));
+    PauseTask(0);
+    {
+        std::lock_guard<std::mutex> hold(resource.lock);
+        resource.silentFrom = server.Connections();
+        resource.piece = 0;
+    }
+    int silentFrom = resource.silentFrom;
+    StartTask(0);
+    ASSERT_TRUE(TaskHost::PumpUntil([this, silentFrom] { return server.Connections() > silentFrom; }, 10000));
+    EXPECT_LT(TimePause(0), 10000u);
+    DownloadTask *task = gSlotTable.slots[0].task;
+    EXPECT_EQ(TaskPaused, task->state);
+    EXPECT_EQ(nullptr, task->threadHandle);
+    EXPECT_EQ(0, TaskHost::completions);
+    {
+        std::lock_guard<std::mutex> hold(resource.lock);
+        resource.silentFrom = -1;
+    }
+    StartTask(0);
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_EQ("", Difference(host.PathOf("reprobe.bin"), resource.Body()));
 }
 
 TEST_F(FaultDownloadTest, PausingWhileTheProbeWaitsReturnsPromptly)
