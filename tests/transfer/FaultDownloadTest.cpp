@@ -34,6 +34,7 @@ struct Resource {
     int wholeFrom = -1;       // from this connection on, ranges are answered 200 with the whole body
     int shiftedFrom = -1;     // from this connection on, ranges are answered one byte later than asked
     int silentFrom = -1;      // from this connection on, the server reads the request and says nothing
+    std::string fieldsBefore; // header lines sent before Content-Length
 
     std::string Body()
     {
@@ -58,6 +59,7 @@ void Serve(ScriptedConnection &connection, Resource &resource)
     copy.pauseMs = resource.pauseMs;
     copy.sendLength = resource.sendLength;
     copy.lengthText = resource.lengthText;
+    copy.fieldsBefore = resource.fieldsBefore;
     bool staleIfRange = resource.honourIfRange &&
                         connection.Request().find("\r\nIf-Range: \"" + resource.etag + "\"\r\n") == std::string::npos &&
                         connection.Request().find("\r\nIf-Range: ") != std::string::npos;
@@ -89,6 +91,7 @@ void Serve(ScriptedConnection &connection, Resource &resource)
                                                      std::to_string(first) + "-" + std::to_string(last) + "/" +
                                                      std::to_string(body.size()) + "\r\n"
                                                : "HTTP/1.1 200 OK\r\n");
+    header += copy.fieldsBefore;
     if (copy.sendLength)
         header += "Content-Length: " + (copy.lengthText.empty() ? std::to_string(part.size()) : copy.lengthText) +
                   "\r\n";
@@ -295,6 +298,22 @@ TEST_F(FaultDownloadTest, ARangeRefusedAfterTheFirstFallsBackToOneStream)
         ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), c.name, 4));
         ASSERT_TRUE(TaskHost::WaitFinalized(0, 30000));
         EXPECT_EQ("", Difference(host.PathOf(c.name), resource.Body()));
+        EXPECT_EQ(1, TaskHost::completions);
+    }
+}
+
+// Fields whose name or value merely contain "Content-Length:" do not size
+// the file: the file is the length the body is framed by, whole.
+TEST_F(FaultDownloadTest, OnlyTheContentLengthFieldSizesTheFile)
+{
+    resource.body = Pattern(3000);
+    for (const char *fields : {"X-Original-Content-Length: 10\r\n", "X-Note: Content-Length: 10\r\n"}) {
+        SCOPED_TRACE(fields);
+        resource.fieldsBefore = fields;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "framed.bin", 2));
+        ASSERT_TRUE(TaskHost::WaitFinalized(0, 30000));
+        EXPECT_EQ("", Difference(host.PathOf("framed.bin"), resource.Body()));
         EXPECT_EQ(1, TaskHost::completions);
     }
 }
