@@ -25,7 +25,10 @@ enum WebRequestError {
     WebRequestConnectionLost = 9,
     WebRequestTlsFailed = 10,
     WebRequestNoResources = 11,
-    WebRequestBadHeader = 12     // the extra header text is not header lines we can send
+    WebRequestBadHeader = 12,    // the extra header text is not header lines we can send
+    WebRequestRangeRefused = 13, // a success answer to a range request that is not the range asked for
+    WebRequestFileChanged = 14   // the answer is of another version of the resource than the range continues:
+                                 // another validator or total, or the whole resource under If-Range
 };
 
 struct WebRequestTable {

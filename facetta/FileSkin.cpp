@@ -1,6 +1,9 @@
 #include "facetta/FileSkin.h"
 
+#include <errno.h>
+#include <limits.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <new>
@@ -89,13 +92,47 @@ private:
         return size;
     }
 
+    // A decimal int after optional blanks; false when there is none or it
+    // does not fit (strtoll reports that, sscanf's "%d" would not).
+    static bool ReadInt(const char *&p, long long &value)
+    {
+        char *end = nullptr;
+        errno = 0;
+        long long number = strtoll(p, &end, 10);
+        if (end == p || errno == ERANGE || number < INT_MIN || number > INT_MAX)
+            return false;
+        value = number;
+        p = end;
+        return true;
+    }
+
+    static bool SkipComma(const char *&p)
+    {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p != ',')
+            return false;
+        ++p;
+        return true;
+    }
+
     // "left,top,width,height" and, after a fourth comma, what follows it.
     static bool Placement(const char *text, const SkinFace &face, RECT &rect, const char **rest)
     {
-        int left, top, width, height;
-        if (sscanf(text, "%d , %d , %d , %d", &left, &top, &width, &height) != 4)
+        long long numbers[4];
+        const char *p = text;
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0 && !SkipComma(p))
+                return false;
+            if (!ReadInt(p, numbers[i]))
+                return false;
+        }
+        // Sums in 64 bits: "2147483647,0,1,1" is refused, not wrapped around.
+        long long right = numbers[0] + numbers[2], bottom = numbers[1] + numbers[3];
+        if (right > INT_MAX || bottom > INT_MAX || right < INT_MIN || bottom < INT_MIN)
             return false;
-        SetRect(&rect, left, top, left + width, top + height);
+        SetRect(&rect, static_cast<int>(numbers[0]), static_cast<int>(numbers[1]), static_cast<int>(right),
+                static_cast<int>(bottom));
         const char *tail = text;
         for (int commas = 0; tail && commas < 4; ++commas) {
             tail = strchr(tail, ',');

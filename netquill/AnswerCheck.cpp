@@ -11,9 +11,26 @@ bool IsRedirect(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// An If-Range value is an entity tag ("..." or W/"...") or an HTTP date, and
+// is compared with the answer's field of the same kind.
+bool MatchesIfRange(const ResponseHead &head, const FieldValue &ifRange)
+{
+    bool entityTag = ifRange.text[0] == '"' || (ifRange.length >= 2 && ifRange.text[0] == 'W' && ifRange.text[1] == '/');
+    return SameFieldValue(entityTag ? head.etag : head.lastModified, ifRange);
+}
+
+bool SameVersion(const ResponseHead &head, const ExpectedVersion &expected)
+{
+    if (expected.ifRange.text && !MatchesIfRange(head, expected.ifRange))
+        return false;
+    return !expected.sameAsFirst ||
+           (SameFieldValue(head.etag, expected.firstEtag) && SameFieldValue(head.lastModified, expected.firstLastModified));
+}
+
 }  // namespace
 
-AnswerVerdict JudgeAnswer(const ResponseHead &head, const ByteRange &asked, BodyWindow *windowOut, int *errorOut)
+AnswerVerdict JudgeAnswer(const ResponseHead &head, const ByteRange &asked, const ExpectedVersion &expected,
+                          BodyWindow *windowOut, int *errorOut)
 {
     *errorOut = WebRequestHttpStatus;
     if (IsRedirect(head.status))
@@ -29,14 +46,23 @@ AnswerVerdict JudgeAnswer(const ResponseHead &head, const ByteRange &asked, Body
         return AnswerAccepted;
     }
 
-    // A 200 to a range request would start the caller's range with byte 0 of the file.
-    if (head.status != 206 || !head.hasContentRange)
+    // A 200 to a range request would start the caller's range with byte 0 of
+    // the file. Under If-Range it is how a server says that its file changed.
+    *errorOut = WebRequestRangeRefused;
+    if (head.status != 206 || !head.hasContentRange) {
+        if (head.status != 206 && expected.ifRange.text)
+            *errorOut = WebRequestFileChanged;
         return AnswerRefused;
+    }
     const ContentRange &got = head.contentRange;
     if (got.first != asked.first)
         return AnswerRefused;
-    // Another total means the file changed on the server since the caller sized its copy.
+    // Another total or validator means the file changed on the server since
+    // the caller's first bytes of it.
+    *errorOut = WebRequestFileChanged;
     if (asked.totalKnown && got.totalKnown && asked.total != got.total)
+        return AnswerRefused;
+    if (!SameVersion(head, expected))
         return AnswerRefused;
 
     windowOut->first = got.first;

@@ -1,10 +1,12 @@
 // Whether an answer is the one asked for, and which bytes of the resource its
 // body carries. A range request takes nothing but 206 with the range asked
-// for, so that no wrong byte ever reaches the caller's file.
+// for, of the version the caller's bytes are of, so that no wrong byte ever
+// reaches the caller's file.
 #pragma once
 
+#include "netquill/HttpResponseParser.h"
+
 struct ByteRange;
-struct ResponseHead;
 
 enum AnswerVerdict {
     AnswerAccepted,
@@ -20,7 +22,18 @@ struct BodyWindow {
     unsigned long long end;
 };
 
+// What an answer to a range request must show to be of the same version of
+// the resource as the bytes the caller already has. Servers may ignore
+// If-Range, so its value is compared with the answer's own validator too.
+struct ExpectedVersion {
+    FieldValue ifRange;  // the If-Range value the request carried; text null for none
+    bool sameAsFirst;    // a reconnect: the validators of the request's first answer must recur
+    FieldValue firstEtag;
+    FieldValue firstLastModified;
+};
+
 // `asked` is the range that went out (not present for a whole-resource GET).
 // For an accepted answer *windowOut is filled; for a refused one *errorOut
 // holds the WebRequestError.
-AnswerVerdict JudgeAnswer(const ResponseHead &head, const ByteRange &asked, BodyWindow *windowOut, int *errorOut);
+AnswerVerdict JudgeAnswer(const ResponseHead &head, const ByteRange &asked, const ExpectedVersion &expected,
+                          BodyWindow *windowOut, int *errorOut);

@@ -57,9 +57,9 @@ const WebRequestTable kHttpRequestTable = {OpenOperation,  CancelOperation, Last
 
 HttpRequest::HttpRequest()
     : winsockStarted_(false), cancelled_(0), lastError_(WebRequestOk), useProxy_(false), emptyRange_(false),
-      buffer_(nullptr), headerText_(nullptr), open_(false), bodyDone_(false), resumable_(false), position_(0),
-      attemptsWithoutProgress_(0), pending_(nullptr), pendingSize_(0), callback_(nullptr), context_(nullptr),
-      threadId_(0)
+      buffer_(nullptr), headerText_(nullptr), firstEtag_(), firstLastModified_(), open_(false), bodyDone_(false),
+      resumable_(false), position_(0), attemptsWithoutProgress_(0), pending_(nullptr), pendingSize_(0),
+      callback_(nullptr), context_(nullptr), threadId_(0)
 {
     operations = &kHttpRequestTable;
     InitializeCriticalSection(&callLock_);
@@ -125,6 +125,7 @@ int HttpRequest::Begin(const char *url, const char *proxy, const char *extraHead
     int error = Establish(asked, true);
     if (error != WebRequestOk)
         return error;
+    KeepValidators(exchange_.Head());
     if (emptyRange_) {
         position_ = window_.end;
         exchange_.Close();
@@ -145,6 +146,15 @@ int HttpRequest::Begin(const char *url, const char *proxy, const char *extraHead
 int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
 {
     const Timing &timing = RequestTiming();
+    // A reconnect continues the bytes of the first answer: it must be of the same version.
+    ExpectedVersion expected = {};
+    if (extra_.ifRangeLength) {
+        expected.ifRange.text = extra_.lines + extra_.ifRangeAt;
+        expected.ifRange.length = extra_.ifRangeLength;
+    }
+    expected.sameAsFirst = !keepHeader;
+    expected.firstEtag = firstEtag_;
+    expected.firstLastModified = firstLastModified_;
     Url current = url_;
     for (int hop = 0;; ++hop) {
         // The request is built in the receive buffer: it has gone out before the answer comes in.
@@ -161,7 +171,7 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
         if (keepHeader && (error = KeepHeader()) != WebRequestOk)
             return error;
         const ResponseHead &head = exchange_.Head();
-        AnswerVerdict verdict = JudgeAnswer(head, asked, &window_, &error);
+        AnswerVerdict verdict = JudgeAnswer(head, asked, expected, &window_, &error);
         if (verdict == AnswerAccepted) {
             url_ = current;
             position_ = window_.first;
@@ -190,6 +200,17 @@ int HttpRequest::KeepHeader()
     return WebRequestOk;
 }
 
+void HttpRequest::KeepValidators(const ResponseHead &head)
+{
+    const char *received = exchange_.HeaderText();
+    firstEtag_ = head.etag;
+    if (firstEtag_.text)
+        firstEtag_.text = headerText_ + (firstEtag_.text - received);
+    firstLastModified_ = head.lastModified;
+    if (firstLastModified_.text)
+        firstLastModified_.text = headerText_ + (firstLastModified_.text - received);
+}
+
 bool HttpRequest::Reconnect(int *errorOut)
 {
     const Timing &timing = RequestTiming();
@@ -213,7 +234,9 @@ bool HttpRequest::Reconnect(int *errorOut)
         int error = Establish(rest, false);
         if (error == WebRequestOk)
             return true;
-        if (error == WebRequestCancelled) {
+        // Another version of the file, or ranges no longer served: asking
+        // again would not make the answer continue these bytes.
+        if (error == WebRequestCancelled || error == WebRequestFileChanged || error == WebRequestRangeRefused) {
             *errorOut = error;
             return false;
         }
@@ -318,6 +341,8 @@ void HttpRequest::Close()
     StopTransfer();
     delete[] headerText_;
     headerText_ = nullptr;
+    firstEtag_ = FieldValue();
+    firstLastModified_ = FieldValue();
     open_ = false;
     ResetEvent(cancelEvent_.Get());
     InterlockedExchange(&cancelled_, 0);

@@ -2,7 +2,8 @@
 // redirects and checks the answer on the caller's thread; the body then
 // either waits for Read or is pushed to the caller's callback by a thread of
 // the request's own. Breaks in a body whose end is known are mended by
-// reconnecting with a range from the next byte not yet handed out.
+// reconnecting with a range from the next byte not yet handed out, and only
+// by an answer of the same version of the resource as the first one.
 #pragma once
 
 #include "components/WebRequest.h"
@@ -40,6 +41,8 @@ private:
     // Sends the GET for `asked` and follows redirects to an accepted answer.
     int Establish(const ByteRange &asked, bool keepHeader);
     int KeepHeader();
+    // Points firstEtag_ and firstLastModified_ at the kept header text.
+    void KeepValidators(const ResponseHead &head);
     bool Reconnect(int *errorOut);
     // The next piece of the body within the caller's window, reconnecting where allowed.
     PieceResult Pull(const char **data, size_t *size);
@@ -65,6 +68,8 @@ private:
     char *buffer_;  // the receive buffer, which pieces of the body point into
     HttpExchange exchange_;
     char *headerText_;
+    FieldValue firstEtag_;  // the first answer's validators, inside headerText_
+    FieldValue firstLastModified_;
 
     bool open_;
     bool bodyDone_;

@@ -68,6 +68,13 @@ bool LastCodingIsChunked(const char *value, const char *end)
 
 }  // namespace
 
+bool SameFieldValue(const FieldValue &a, const FieldValue &b)
+{
+    if (!a.text || !b.text)
+        return !a.text && !b.text;
+    return a.length == b.length && memcmp(a.text, b.text, a.length) == 0;
+}
+
 size_t FindHeaderEnd(const char *data, size_t size, size_t *scanned)
 {
     size_t i = *scanned;
@@ -129,6 +136,12 @@ bool ParseResponseHead(const char *text, size_t length, ResponseHead *out)
             // "bytes */total" (with a 416) names no range: the answer is judged without one.
             out->hasContentRange =
                 ParseContentRange(value, static_cast<size_t>(valueEnd - value), &out->contentRange);
+        } else if (EqualsNoCase(line, colon, "etag")) {
+            out->etag.text = value;
+            out->etag.length = static_cast<size_t>(valueEnd - value);
+        } else if (EqualsNoCase(line, colon, "last-modified")) {
+            out->lastModified.text = value;
+            out->lastModified.length = static_cast<size_t>(valueEnd - value);
         } else if (EqualsNoCase(line, colon, "location")) {
             out->location = value;
             out->locationLength = static_cast<size_t>(valueEnd - value);

@@ -22,6 +22,15 @@ struct ContentRange {
     unsigned long long total;
 };
 
+// A field's value inside the header text, blanks trimmed; text is null when
+// the field is absent.
+struct FieldValue {
+    const char *text;
+    size_t length;
+};
+
+bool SameFieldValue(const FieldValue &a, const FieldValue &b);
+
 struct ResponseHead {
     int minorVersion;  // HTTP/1.minor
     int status;
@@ -31,6 +40,9 @@ struct ResponseHead {
     ContentRange contentRange;
     const char *location;  // into the header text; null when there is no Location field
     size_t locationLength;
+    // Which version of the resource the answer carries.
+    FieldValue etag;
+    FieldValue lastModified;
 };
 
 // The length of the header at the start of data, through the empty line that

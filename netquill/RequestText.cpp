@@ -94,6 +94,17 @@ bool TakeLine(const char *line, const char *end, ExtraHeader *out)
     size_t length = static_cast<size_t>(end - line);
     if (out->length + length + 2 > kMaxExtraHeaderLength)
         return false;
+    if (EqualsNoCase(line, colon, "if-range")) {
+        const char *value = colon + 1;
+        const char *valueEnd = end;
+        SkipBlanks(&value, end);
+        while (valueEnd > value && (valueEnd[-1] == ' ' || valueEnd[-1] == '\t'))
+            --valueEnd;
+        if (out->ifRangeLength || value == valueEnd)
+            return false;
+        out->ifRangeAt = out->length + static_cast<size_t>(value - line);
+        out->ifRangeLength = static_cast<size_t>(valueEnd - value);
+    }
     memcpy(out->lines + out->length, line, length);
     out->length += length;
     out->lines[out->length++] = '\r';
@@ -146,6 +157,8 @@ bool TranslateExtraHeader(const char *text, ExtraHeader *out)
     memset(&out->range, 0, sizeof(out->range));
     out->length = 0;
     out->lines[0] = '\0';
+    out->ifRangeAt = 0;
+    out->ifRangeLength = 0;
     if (!text)
         return true;
     const char *p = text;

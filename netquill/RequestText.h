@@ -29,6 +29,10 @@ struct ExtraHeader {
     ByteRange range;
     char lines[kMaxExtraHeaderLength + 1];  // the other lines, each ending in CR LF
     size_t length;
+    // The value of the If-Range line among them, blanks trimmed: ifRangeLength
+    // bytes at lines + ifRangeAt; a length of 0 when there is none.
+    size_t ifRangeAt;
+    size_t ifRangeLength;
 };
 
 // Reads the caller's extra header text (null for none). A range line, either
@@ -36,7 +40,8 @@ struct ExtraHeader {
 // "bytes=a-", becomes `range`; any other line must be "Name: value" and is
 // kept as given. Lines may end in CR LF or LF. False for a stray CR, a control
 // byte, a line that is no header field, a range we cannot ask for (several
-// ranges, a suffix range, first past last + 1), or text that is too long.
+// ranges, a suffix range, first past last + 1), a second range or If-Range
+// line, an empty If-Range, or text that is too long.
 bool TranslateExtraHeader(const char *text, ExtraHeader *out);
 
 // Writes the GET for url: origin-form, or absolute-form when it goes through

@@ -178,8 +178,6 @@ bool ResolveLocation(const Url &base, const char *location, size_t length, Url *
     const char *p = location;
     const char *end = location + length;
     TrimBlanks(&p, &end);
-    if (p == end)
-        return false;
     const char *q = p;
     while (q < end && *q != ':' && *q != '/' && *q != '?' && *q != '#')
         ++q;
@@ -202,13 +200,19 @@ bool ResolveLocation(const Url &base, const char *location, size_t length, Url *
     urlOut->ipv6Literal = base.ipv6Literal;
     urlOut->secure = base.secure;
     urlOut->port = base.port;
+    // An empty reference or a fragment alone names the base itself; the fragment is not sent.
+    if (p == end || *p == '#') {
+        strcpy(urlOut->target, base.target);
+        return true;
+    }
     if (*p == '/')
         return CopyTarget(p, end, urlOut->target, sizeof(urlOut->target));
 
-    // A relative reference replaces the last segment of the base path.
+    // A query alone replaces only the base's query; a relative path replaces
+    // the last segment of the base path.
     char joined[kMaxTargetLength + 1];
     size_t directory = strcspn(base.target, "?");
-    while (directory > 0 && base.target[directory - 1] != '/')
+    while (*p != '?' && directory > 0 && base.target[directory - 1] != '/')
         --directory;
     size_t rest = static_cast<size_t>(end - p);
     if (directory + rest >= sizeof(joined))

@@ -6,19 +6,15 @@
 #include <new>
 #include <string.h>
 
+#include "plugin/DestinationPath.h"
 #include "plugin/DownloadController.h"
 #include "store/ResumeRecords.h"
-#include "store/SettingsFile.h"
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ResourceText.h"
-#include "util/PathText.h"
 #include "util/TimeStamp.h"
-#include "util/UrlFileName.h"
 
 namespace {
-
-const char kTempSuffix[] = ".hhh";
 
 // Fits a 260-character field and carries no control character: a CR or LF
 // would inject lines into the settings file.
@@ -32,57 +28,6 @@ bool AcceptableText(const char *text)
         if (c < 0x20 || c == 0x7F)
             return false;
     }
-    return true;
-}
-
-// A host-given name stays inside the download folder: relative, no "." or
-// ".." element, no empty element, no character Windows forbids.
-bool AcceptableRelativeName(const char *name)
-{
-    if (name[0] == '\0' || IsPathSeparator(name[0]) || strchr(name, ':'))
-        return false;
-    const char *element = name;
-    for (const char *p = name;; ++p) {
-        if (*p == '/' || *p == '\0') {
-            size_t length = p - element;
-            if (length == 0 || strspn(element, ".") >= length)
-                return false;
-            if (*p == '\0')
-                return true;
-            element = p + 1;
-        } else if (IsForbiddenNameCharacter(static_cast<unsigned char>(*p))) {
-            return false;
-        }
-    }
-}
-
-// The file name to append to the download folder; false to refuse.
-bool ChooseFileName(const char *url, const char *destinationName, char *name)
-{
-    if (!destinationName || destinationName[0] == '\0')
-        return FileNameFromUrl(url, name, kTextSize);
-    if (IsPathSeparator(destinationName[0]) || strchr(destinationName, ':'))
-        return false;  // absolute
-    strcpy(name, destinationName);
-    if (strchr(name, '\\'))
-        LastComponent(name);
-    return AcceptableRelativeName(name);
-}
-
-bool ComposeDestination(const char *url, const char *destinationName, char *path)
-{
-    ReadDownloadFolderSetting(path, kTextSize);
-    if (path[0] == '\0')
-        HostFolder(path, kTextSize);
-    if (!EnsureTrailingSlash(path, kTextSize))
-        return false;
-    char name[kTextSize];
-    if (!ChooseFileName(url, destinationName, name))
-        return false;
-    // The temporary path, destination plus ".hhh", must fit as well.
-    if (strlen(path) + strlen(name) + sizeof(kTempSuffix) > static_cast<size_t>(kTextSize))
-        return false;
-    strcat(path, name);
     return true;
 }
 
@@ -105,9 +50,11 @@ bool Exists(const char *path)
     return true;
 }
 
-// Yes keeps the path; No opens the Save-As dialog. False when that is cancelled.
-bool ConfirmDestination(HWND owner, char *path)
+// Yes keeps the path; No opens the Save-As dialog, whose choice replaces
+// the path (chosen says so). False when that is cancelled.
+bool ConfirmDestination(HWND owner, char *path, bool *chosen)
 {
+    *chosen = false;
     char caption[kTextSize], question[kTextSize], text[2 * kTextSize];
     LoadResourceText(StringTip, caption, sizeof(caption));
     LoadResourceText(StringOverwrite, question, sizeof(question));
@@ -116,20 +63,19 @@ bool ConfirmDestination(HWND owner, char *path)
     if (MessageBoxA(owner, text, caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
         return true;
 
-    char chosen[kTextSize] = {};
+    char choice[kTextSize] = {};
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = "*.*\0*.*\0";
-    dialog.lpstrFile = chosen;
-    dialog.nMaxFile = sizeof(chosen);
+    dialog.lpstrFile = choice;
+    dialog.nMaxFile = sizeof(choice);
     dialog.lpstrInitialDir = path;
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
     if (!GetSaveFileNameA(&dialog))
         return false;
-    if (strlen(chosen) + sizeof(kTempSuffix) > static_cast<size_t>(kTextSize))
-        return false;
-    strcpy(path, chosen);
+    strcpy(path, choice);
+    *chosen = true;
     return true;
 }
 
@@ -165,24 +111,38 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     if (connections > kMaxSegments)
         connections = kMaxSegments;
 
-    char path[kTextSize];
-    if (!ComposeDestination(url, destinationName, path))
+    Destination destination;
+    if (!ComposeDestination(url, destinationName, &destination))
         return RAVLIX_INVALID_REQUEST;
     if (UrlIsLive(url))
         return RAVLIX_DUPLICATE_URL;
-    if (Exists(path) && !ConfirmDestination(controller->window, path))
-        return RAVLIX_SAVE_CANCELLED;
-
-    char tempPath[kTextSize];
-    strcpy(tempPath, path);
-    strcat(tempPath, kTempSuffix);
-    // Two tasks never write one temporary file, in this process or another.
-    HANDLE pathClaim = ClaimTempPath(tempPath);
+    // No two tasks, in this process or another, share a file: one's final
+    // or temporary file is never the other's. Claimed before the overwrite
+    // question, so that the user is asked about the file actually used.
+    char path[kTextSize];
+    HANDLE pathClaim = ClaimDestination(destination, path);
     if (!pathClaim)
         return RAVLIX_INVALID_REQUEST;
+    bool chosen = false;
+    if (Exists(path) && !ConfirmDestination(controller->window, path, &chosen)) {
+        ReleaseClaim(pathClaim);
+        return RAVLIX_SAVE_CANCELLED;
+    }
+    if (chosen) {
+        ReleaseClaim(pathClaim);
+        pathClaim = ClaimPath(path);
+        if (!pathClaim)
+            return RAVLIX_INVALID_REQUEST;
+    }
+    char tempPath[kTextSize];
+    TemporaryPathOf(path, tempPath);
 
     int slot = FirstFreeSlot();
-    if (slot < 0) {
+    // A section of its own, never one a saved download or another live task
+    // uses, so that every save of this task lands.
+    int section;
+    HANDLE sectionClaim = slot >= 0 ? ClaimFreeResumeSection(&section) : nullptr;
+    if (!sectionClaim) {
         ReleaseClaim(pathClaim);
         ShowTableFull();
         return RAVLIX_TABLE_FULL;
@@ -193,6 +153,7 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     DownloadTask *task = new (std::nothrow) DownloadTask();
     if (!task) {
         ReleaseClaim(pathClaim);
+        ReleaseClaim(sectionClaim);
         return RAVLIX_TABLE_FULL;
     }
     entry.task = task;
@@ -207,9 +168,7 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     task->slotIndex = slot;
     task->progressCallback = controller->progressCallback;
     task->pathClaim = pathClaim;
-    // A section of its own, never one a saved download or another live task uses.
-    int section;
-    task->sectionClaim = ClaimFreeResumeSection(&section);
+    task->sectionClaim = sectionClaim;
     task->resumeSection = section;
     StartWorker(task);
     return RAVLIX_ADMITTED;

@@ -11,6 +11,7 @@
 #include "transfer/TaskSlotTable.h"
 #include "ui/ResourceText.h"
 #include "util/PathText.h"
+#include "util/ProfileUpdate.h"
 #include "util/SizeText.h"
 
 namespace {
@@ -112,7 +113,13 @@ void OnClearAll(HWND dialog)
 {
     char path[MAX_PATH];
     HistoryFilePath(path, sizeof(path));
-    DeleteFileA(path);
+    {
+        // Another host's update in flight would otherwise put its copy of
+        // every cleared record back with its rename.
+        ProfileUpdateLock lock;
+        if (lock.held())
+            DeleteFileA(path);
+    }
     SendDlgItemMessageA(dialog, IDC_HISTORY_LIST, LVM_DELETEALLITEMS, 0, 0);
 }
 

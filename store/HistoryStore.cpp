@@ -5,6 +5,9 @@
 #include <string.h>
 #include <windows.h>
 
+#include <string>
+
+#include "store/HistoryShift.h"
 #include "util/PathText.h"
 #include "util/ProfileUpdate.h"
 #include "util/SizeText.h"
@@ -58,13 +61,21 @@ int WriteHistoryRecord(const char *name, const char *time, unsigned long long si
     // Another host finishing a download at the same moment would otherwise
     // find the same free section, and one record would overwrite the other.
     ProfileUpdateLock lock;
+    if (!lock.held())
+        return 1;
     int index;
     bool found = FindHistoryRecord(name, &index);
-    if (index >= kHistoryCapacity)
-        return 1;
+    ProfileUpdate update(file);
+    if (index >= kHistoryCapacity) {
+        // Full: the oldest record makes room, in the same step as the new one.
+        std::string text;
+        if (!HistoryTextWithoutOldest(file, kHistoryCapacity, &text))
+            return 1;
+        update.StartFrom(text);
+        index = kHistoryCapacity - 1;
+    }
     char section[16];
     SectionName(index, section);
-    ProfileUpdate update(file);
     if (!found) {
         char sizeText[16];
         SizeText(size, sizeText);

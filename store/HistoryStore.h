@@ -25,7 +25,8 @@ void HistoryFilePath(char *buffer, int bufferSize);
 bool FindHistoryRecord(const char *name, int *index);
 
 // Creates the record for name (NAME, TIME, SIZE, STATUS in that order) or
-// updates its STATUS only. A full store takes no new record. Returns 1.
+// updates its STATUS only. In a full store the oldest record (FILE0) goes and
+// the others move up one section, so that the new one is FILE999. Returns 1.
 int WriteHistoryRecord(const char *name, const char *time, unsigned long long size, int status);
 
 // Reads FILE<index>; false when the record is not listable (missing fields,

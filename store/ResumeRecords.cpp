@@ -1,13 +1,18 @@
 #include "store/ResumeRecords.h"
 
+#include <algorithm>
 #include <new>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+
+#include <vector>
 
 #include "plugin/ProcessState.h"
 #include "store/SettingsFile.h"
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskSlotTable.h"
+#include "util/NameRules.h"
 #include "util/ProfileUpdate.h"
 #include "util/TimeStamp.h"
 
@@ -79,7 +84,8 @@ bool LoadSection(int section, TaskSlot &slot)
         snprintf(key, sizeof(key), "OFFSET%i", i);
         image.segments[i].received = ReadOffset(name, key);
     }
-    if (!ReadText(name, "URLNAME", image.url) || !ReadText(name, "DESTNAME", image.tempPath))
+    if (!ReadText(name, "URLNAME", image.url) || !ReadText(name, "DESTNAME", image.tempPath) ||
+        !IsSafeTemporaryPath(image.tempPath))
         return false;
     ReadText(name, "PROXY", image.proxy);
     ReadText(name, "VALIDATOR", slot.loaded.validator);
@@ -101,6 +107,33 @@ bool LoadSection(int section, TaskSlot &slot)
     return true;
 }
 
+// The numbers n of the FILE<n> sections in the settings file, ascending.
+std::vector<int> RecordSections()
+{
+    std::vector<char> names(4096);
+    for (;;) {
+        DWORD length = GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), kSettingsFile);
+        if (length < names.size() - 2 || names.size() >= (1u << 24))
+            break;
+        names.assign(names.size() * 4, '\0');
+    }
+    std::vector<int> sections;
+    for (const char *name = names.data(); *name; name += strlen(name) + 1) {
+        if (_strnicmp(name, "FILE", 4) != 0)
+            continue;
+        int section = atoi(name + 4);
+        if (section < 1 || section > kResumeSectionLimit)
+            continue;
+        char canonical[16];
+        SectionName(section, canonical);
+        if (lstrcmpiA(canonical, name) == 0)
+            sections.push_back(section);
+    }
+    std::sort(sections.begin(), sections.end());
+    sections.erase(std::unique(sections.begin(), sections.end()), sections.end());
+    return sections;
+}
+
 int NextFreeSlot(int from)
 {
     int slot = from;
@@ -111,18 +144,27 @@ int NextFreeSlot(int from)
 
 }  // namespace
 
-void SaveResumeRecord(const DownloadTask &task, int section)
+void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait)
 {
     if (section < 1)
         return;
     char name[16];
     SectionName(section, name);
-    ProfileUpdate update(kSettingsFile);
+    // The offsets and the validator they belong to, as one: the worker resets
+    // them together when the server's file changed.
+    ULONGLONG offsets[kMaxSegments];
+    char validator[kTextSize];
     int connections = UsedSegmentCount(task);
+    EnterCriticalSection(&task.lock);
+    for (int i = 0; i < connections; ++i)
+        offsets[i] = LoadWord(task.segments[i].received);
+    memcpy(validator, task.validator, sizeof(validator));
+    LeaveCriticalSection(&task.lock);
+    ProfileUpdate update(kSettingsFile, wait);
     for (int i = 0; i < connections; ++i) {
         char key[16], value[24];
         snprintf(key, sizeof(key), "OFFSET%i", i);
-        snprintf(value, sizeof(value), "%llu", LoadWord(task.segments[i].received));
+        snprintf(value, sizeof(value), "%llu", offsets[i]);
         update.Write(name, key, value);
     }
     char count[16];
@@ -131,7 +173,7 @@ void SaveResumeRecord(const DownloadTask &task, int section)
     WriteText(update, name, "URLNAME", task.url);
     WriteText(update, name, "DESTNAME", task.tempPath);
     WriteText(update, name, "PROXY", task.proxy);
-    WriteText(update, name, "VALIDATOR", task.validator);
+    WriteText(update, name, "VALIDATOR", validator);
 }
 
 void ClearResumeRecord(int section)
@@ -158,7 +200,11 @@ int LoadResumeRecords()
 {
     int count = 0;
     int slot = NextFreeSlot(0);
-    for (int section = 1; section <= kResumeSectionLimit && slot < kSlotCount; ++section) {
+    if (slot >= kSlotCount)
+        return 0;
+    for (int section : RecordSections()) {
+        if (slot >= kSlotCount)
+            break;
         if (!LoadSection(section, gSlotTable.slots[slot]))
             continue;
         ++count;

@@ -82,7 +82,9 @@ public:
     HANDLE fileHandle;          // the temporary file; non-null once it is prepared
     HANDLE threadHandle;
     ProgressCallback progressCallback;
-    CRITICAL_SECTION lock;  // serialises the advance of a segment's write position and counters
+    // Serialises the advance of a segment's write position and counters, and
+    // a change of the validator with them; a record writer copies them under it.
+    mutable CRITICAL_SECTION lock;
 
     ULONGLONG preparedSize;     // length the temporary file was prepared at
     LONG stopRequested;         // set by a stopping side: the worker starts no further transfer
@@ -145,7 +147,10 @@ int UsedSegmentCount(const ResumeRecord &record);
 // connectionCount segments.
 int AggregateStatus(const DownloadTask &task);
 
-// Starts WorkerMain on a new thread; 1 when the thread was created.
+// Starts the task's worker on a new thread: the resume of a paused task, or
+// else WorkerMain. The task reads as Downloading from then on. 1 when the
+// thread was created.
 int StartWorker(DownloadTask *task);
 
+// The fresh start of a task.
 DWORD WINAPI WorkerMain(void *task);

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "util/AsciiText.h"
 #include "util/TextSearch.h"
 
 namespace {
@@ -24,6 +25,25 @@ long long ReadNumber(const char *text)
         value = value > (LLONG_MAX - digit) / 10 ? LLONG_MAX : value * 10 + digit;
     }
     return negative ? -value : value;
+}
+
+// A field value that is a decimal number and nothing else, blanks around it
+// allowed, as the HTTP component takes it; saturates instead of overflowing.
+bool ReadFieldNumber(const char *text, long long *value)
+{
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    const char *digits = text;
+    *value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        int digit = *text - '0';
+        *value = *value > (LLONG_MAX - digit) / 10 ? LLONG_MAX : *value * 10 + digit;
+    }
+    if (text == digits)
+        return false;
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    return *text == '\r' || *text == '\n' || *text == '\0';
 }
 
 // The header line value after key (key includes the colon), trimmed.
@@ -54,13 +74,23 @@ bool HeaderValue(const char *header, const char *key, char *out, int outSize)
 
 ULONGLONG ParseContentLength(const char *header)
 {
-    const char *key = FindNoCase(header, "Content-Length:");
-    if (!key)
+    // The field lines after the status line; a name is all of the text before the colon.
+    const char *line = strchr(header, '\n');
+    long long length = -1;
+    for (; line && *++line && *line != '\r' && *line != '\n'; line = strchr(line, '\n')) {
+        const char *colon = line;
+        while (*colon && *colon != ':' && *colon != '\n')
+            ++colon;
+        if (*colon != ':' || !EqualsNoCase(line, colon, "content-length"))
+            continue;
+        long long value;
+        if (!ReadFieldNumber(colon + 1, &value) || (length >= 0 && value != length))
+            return 0;
+        length = value;
+    }
+    if (length <= 0 || length == LLONG_MAX)
         return 0;
-    long long value = ReadNumber(key + 15);
-    if (value <= 0 || value == LLONG_MAX)
-        return 0;
-    return static_cast<ULONGLONG>(value);
+    return static_cast<ULONGLONG>(length);
 }
 
 int ParseMinorVersion(const char *header)

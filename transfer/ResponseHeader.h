@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
-// The Content-Length; 0 when missing, not a number, negative, or 2^63 - 1 or
-// more (a saturated number cannot be told from a larger one).
+// The Content-Length field, the one the HTTP component frames the body by: a
+// line whose name is exactly Content-Length in any letter case. 0 when it is
+// missing, not a number, 0, 2^63 - 1 or more (a saturated number cannot be
+// told from a larger one), or when two such lines disagree.
 ULONGLONG ParseContentLength(const char *header);
 
 // The digit after "HTTP/1.": 1 for HTTP/1.1; 0 for HTTP/1.0 or when absent.

@@ -31,10 +31,26 @@ void DropSegment(TaskSegment &segment, LONG state)
     CloseEvent(segment.busyEvent);
 }
 
+// Answers to segments' ranges that show another version of the file in a
+// row before the task settles for one stream from byte 0.
+const int kMaxVersionRestarts = 3;
+
 void ResetOffsets(DownloadTask *task)
 {
     for (TaskSegment &segment : task->segments)
         StoreWord(segment.received, 0);
+}
+
+// From here on the task's bytes are of the version the validator names, and
+// none of them is in yet. Offsets and validator change together under the
+// task's lock, under which the record writer copies them: no record pairs
+// the new validator with offsets into the old version's bytes.
+void AdoptVersion(DownloadTask *task, const char *validator)
+{
+    EnterCriticalSection(&task->lock);
+    ResetOffsets(task);
+    memcpy(task->validator, validator, sizeof(task->validator));
+    LeaveCriticalSection(&task->lock);
 }
 
 // Single-stream mode when the file is small or the server speaks HTTP/1.0.
@@ -50,16 +66,40 @@ void SaveStartedRecord(DownloadTask *task)
         SaveResumeRecord(*task, TaskSection(*task));
 }
 
-}  // namespace
-
-TransferOutcome StreamOverNewProbe(DownloadTask *task)
+// Ends the requests of the segments already opened when a later one was
+// refused; once Close returns, none of them delivers any more. A stopping
+// side that came first may be inside its own stop of these segments, events
+// included, and finishes it; one that comes later finds no request and
+// leaves them alone, so the events are closed here only when no stop came.
+void WithdrawSegments(DownloadTask *task)
 {
-    char validator[kTextSize];
-    WebRequest *request = Probe(task, validator);
-    if (!request)
-        return TransferFailed;
-    // This run is a single stream, whatever the server's version: the stop
-    // logic tells the two modes apart by it.
+    int count = UsedSegmentCount(*task);
+    for (int i = 0; i < count; ++i) {
+        if (WebRequest *request = TakeSegmentRequest(task, i))
+            CloseAndGiveBack(request);
+    }
+    if (StopRequested(*task))
+        return;
+    for (int i = 0; i < count; ++i)
+        DropSegment(task->segments[i], SegmentIdle);
+}
+
+// The value to send as If-Range: the validator without its field name.
+const char *IfRangeValue(const char *validator)
+{
+    const char *value = strchr(validator, ':');
+    if (!value)
+        return "";
+    ++value;
+    while (*value == ' ')
+        ++value;
+    return value;
+}
+
+// One stream from byte 0 over the probe's request, whatever the server's version.
+TransferOutcome StreamFromStart(DownloadTask *task, WebRequest *request, const char *validator)
+{
+    // The stop logic tells the two modes apart by the version.
     task->serverMinorVersion = 0;
     if (task->fileHandle && task->preparedSize != task->totalSize)
         ReleaseFile(task);
@@ -68,69 +108,97 @@ TransferOutcome StreamOverNewProbe(DownloadTask *task)
         CloseAndGiveBack(request);
         return TransferFailed;
     }
-    memcpy(task->validator, validator, sizeof(task->validator));
-    ResetOffsets(task);
+    AdoptVersion(task, validator);
     task->segments[0].length = task->totalSize;
     StoreWord(task->state, TaskDownloading);
     SaveStartedRecord(task);
     return RunStream(task, request);
 }
 
-TransferOutcome FreshStart(DownloadTask *task)
+}  // namespace
+
+TransferOutcome StreamOverNewProbe(DownloadTask *task)
 {
     char validator[kTextSize];
     WebRequest *request = Probe(task, validator);
     if (!request)
         return TransferFailed;
-    bool offsetsValid;
-    if (!PrepareFile(task, &offsetsValid)) {
-        CloseAndGiveBack(request);
-        return TransferFailed;
-    }
-    // Stored offsets describe the file only if it is still there at the same
-    // length and the server still serves the same version of it.
-    if (task->resumeFlag && (!offsetsValid || strcmp(validator, task->validator) != 0))
-        ResetOffsets(task);
-    memcpy(task->validator, validator, sizeof(task->validator));
-    // The whole file is already here (a host ended after the record said so,
-    // before the rename): it goes into place without being fetched again.
-    if (task->resumeFlag && AllBytesIn(*task)) {
-        CloseAndGiveBack(request);
-        AnnounceCompletion(task);
-        return TransferCompleted;
-    }
-
-    if (SingleStreamMode(*task)) {
-        task->segments[0].length = task->totalSize;
-        if (task->totalSize <= kSegmentedMinimum)
-            return ReadWhole(task, request);
-        SaveStartedRecord(task);
-        return RunStream(task, request);
-    }
-
-    CloseAndGiveBack(request);
-    if (IssueSegments(task)) {
-        StoreWord(task->state, TaskDownloading);
-        SaveStartedRecord(task);
-        return TransferIssued;
-    }
-    // No range request was accepted (a server may refuse ranges): fetch the
-    // file as one stream from byte 0 instead.
-    if (StopRequested(*task)) {
-        ReleaseFile(task);
-        return TransferStopped;
-    }
-    TransferOutcome outcome = StreamOverNewProbe(task);
-    if (outcome == TransferFailed)
-        ReleaseFile(task);
-    return outcome;
+    return StreamFromStart(task, request, validator);
 }
 
-int IssueSegments(DownloadTask *task)
+TransferOutcome FreshStart(DownloadTask *task)
+{
+    // Set when a range was refused as of another version: a new probe that
+    // shows the same version means the server will not serve such ranges.
+    bool rangesSuspect = false;
+    for (int restart = 0;; ++restart) {
+        char validator[kTextSize];
+        WebRequest *request = Probe(task, validator);
+        if (!request)
+            return TransferFailed;
+        // A paused task still has its file open, at the length it had then.
+        if (task->fileHandle && task->preparedSize != task->totalSize)
+            ReleaseFile(task);
+        bool offsetsValid;
+        if (!PrepareFile(task, &offsetsValid)) {
+            CloseAndGiveBack(request);
+            return TransferFailed;
+        }
+        // Stored offsets describe the file only if it is still there at the
+        // same length and the server still serves the same version of it.
+        bool sameVersion = offsetsValid && strcmp(validator, task->validator) == 0;
+        if (!sameVersion)
+            AdoptVersion(task, validator);
+        // The whole file is already here (a host ended after the record said so,
+        // before the rename): it goes into place without being fetched again.
+        if (task->resumeFlag && AllBytesIn(*task)) {
+            CloseAndGiveBack(request);
+            AnnounceCompletion(task);
+            return TransferCompleted;
+        }
+        if (rangesSuspect && sameVersion)
+            return StreamFromStart(task, request, validator);
+
+        if (SingleStreamMode(*task)) {
+            AdoptVersion(task, validator);
+            task->segments[0].length = task->totalSize;
+            if (task->totalSize <= kSegmentedMinimum)
+                return ReadWhole(task, request);
+            SaveStartedRecord(task);
+            return RunStream(task, request);
+        }
+
+        CloseAndGiveBack(request);
+        SegmentIssue issue = IssueSegments(task);
+        if (issue == SegmentsLive) {
+            StoreWord(task->state, TaskDownloading);
+            SaveStartedRecord(task);
+            return TransferIssued;
+        }
+        // The stopping side owns the task and its file from here.
+        if (StopRequested(*task))
+            return TransferStopped;
+        // The file changed between the probe and a segment's answer: the
+        // bytes in so far may be of the old version, and the task starts
+        // over on the version a new probe finds.
+        if (issue == SegmentsOtherVersion && restart < kMaxVersionRestarts) {
+            rangesSuspect = true;
+            continue;
+        }
+        // No range request was accepted, or the server refused a range (a
+        // server may not serve them): fetch the file as one stream from byte 0.
+        TransferOutcome outcome = StreamOverNewProbe(task);
+        if (outcome == TransferFailed)
+            ReleaseFile(task);
+        return outcome;
+    }
+}
+
+SegmentIssue IssueSegments(DownloadTask *task)
 {
     int count = UsedSegmentCount(*task);
     if (count == 0)
-        return 0;
+        return SegmentsNone;
     ULONGLONG totalSize = task->totalSize;
     task->segmentSize = totalSize / count;
     int live = 0;
@@ -144,21 +212,28 @@ int IssueSegments(DownloadTask *task)
         if (!task->resumeFlag || segment.received > segment.length)
             StoreWord(segment.received, 0);
         segment.writePos = offset + segment.received;
-        live += OpenSegment(task, i);
+        int refusal = WebRequestOk;
+        live += OpenSegment(task, i, &refusal);
+        // Waiting for the other segments would not make this one's range
+        // come: the task cannot be finished in segments as it stands.
+        if (refusal == WebRequestRangeRefused || refusal == WebRequestFileChanged) {
+            WithdrawSegments(task);
+            return refusal == WebRequestFileChanged ? SegmentsOtherVersion : SegmentsRangeRefused;
+        }
     }
     if (live == 0) {
         StoreWord(task->state, TaskIdle);
-        return 0;
+        return SegmentsNone;
     }
     StoreWord(task->state, TaskDownloading);
     // Every byte may be in already (a resumed task whose segments were all
     // complete): no delivery will come to announce it.
     if (CompletedBytes(*task) >= totalSize)
         AnnounceCompletion(task);
-    return 1;
+    return SegmentsLive;
 }
 
-int OpenSegment(DownloadTask *task, int i)
+int OpenSegment(DownloadTask *task, int i, int *refusal)
 {
     TaskSegment &segment = task->segments[i];
     segment.index = i;
@@ -178,10 +253,14 @@ int OpenSegment(DownloadTask *task, int i)
         return 1;
     }
 
-    char header[kTextSize];
+    // If-Range makes a server that changed its file answer with the whole new
+    // one instead of a range of it, which the component refuses as another version.
+    char header[2 * kTextSize];
     ULONGLONG start = i * task->segmentSize + (task->resumeFlag ? segment.received : 0);
     ULONGLONG end = i == UsedSegmentCount(*task) - 1 ? task->totalSize - 1 : (i + 1) * task->segmentSize - 1;
-    snprintf(header, sizeof(header), "Range:bytes=%llu-%llu/%llu\r\n", start, end, task->totalSize);
+    int length = snprintf(header, sizeof(header), "Range:bytes=%llu-%llu/%llu\r\n", start, end, task->totalSize);
+    if (task->validator[0])
+        snprintf(header + length, sizeof(header) - length, "If-Range: %s\r\n", IfRangeValue(task->validator));
 
     WebRequest *request = NewRequest();
     if (!request) {
@@ -197,6 +276,7 @@ int OpenSegment(DownloadTask *task, int i)
     int opened = request->operations->Open(request, task->url, task->proxy, header, 0, transfer::ReceiveCallback, &segment);
     EndOpening(task);
     if (!opened) {
+        *refusal = request->operations->LastError(request);
         GiveBack(request);
         DropSegment(segment, SegmentIdle);
         return 0;

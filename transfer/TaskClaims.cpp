@@ -1,6 +1,7 @@
 #include "transfer/TaskClaims.h"
 
 #include <stdio.h>
+#include <string.h>
 
 namespace {
 
@@ -14,19 +15,30 @@ HANDLE Claim(const char *name)
     return claim;
 }
 
-// FNV-1a over the full path, letter case and separators folded, so that every
-// spelling of one file gives one name.
+// FNV-1a over the full path as Windows resolves it ("." and ".." gone,
+// separators and letter case folded, through UTF-16 so that accented and
+// double-byte letters fold as the file system folds them), with every
+// trailing ".hhh" dropped: a task's final file and its temporary file give
+// one key, so no task's final name can be another's temporary file.
 unsigned long long PathKey(const char *path)
 {
-    char full[MAX_PATH * 2];
-    DWORD length = GetFullPathNameA(path, sizeof(full), full, nullptr);
-    const char *text = (length > 0 && length < sizeof(full)) ? full : path;
+    wchar_t wide[MAX_PATH * 2], full[MAX_PATH * 2];
+    int converted = MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH * 2);
+    if (converted <= 0)
+        wide[0] = L'\0';
+    DWORD length = GetFullPathNameW(wide, MAX_PATH * 2, full, nullptr);
+    if (length == 0 || length >= MAX_PATH * 2)
+        length = lstrlenW(lstrcpynW(full, wide, MAX_PATH * 2));
+    CharUpperBuffW(full, length);
+    static const wchar_t kSuffix[] = L".HHH";
+    const DWORD suffix = 4;
+    while (length > suffix && memcmp(full + length - suffix, kSuffix, suffix * sizeof(wchar_t)) == 0)
+        length -= suffix;
     unsigned long long hash = 1469598103934665603ull;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; ++p) {
-        unsigned char c = *p == '/' ? '\\' : *p;
-        if (c >= 'A' && c <= 'Z')
-            c = c - 'A' + 'a';
-        hash = (hash ^ c) * 1099511628211ull;
+    for (DWORD i = 0; i < length; ++i) {
+        unsigned c = full[i] == L'/' ? L'\\' : full[i];
+        hash = (hash ^ (c & 0xFF)) * 1099511628211ull;
+        hash = (hash ^ (c >> 8)) * 1099511628211ull;
     }
     return hash;
 }

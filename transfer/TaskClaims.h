@@ -1,5 +1,6 @@
 // Claims on what only one live task may use at a time, across every process
-// of the session: a resume section of the settings file and a temporary file.
+// of the session: a resume section of the settings file, and a temporary
+// file together with the final file it becomes.
 // A claim is a named kernel object; it ends when its handle is closed, also
 // when the process dies.
 #pragma once

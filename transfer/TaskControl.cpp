@@ -336,6 +336,6 @@ void RefreshResumeRecords()
     for (int slot = 0; slot < kSlotCount; ++slot) {
         DownloadTask *task = SlotTask(slot);
         if (task && LoadWord(task->state) == TaskDownloading && task->totalSize > 0)
-            SaveResumeRecord(*task, TaskSection(*task));
+            SaveResumeRecord(*task, TaskSection(*task), LockWait::SkipIfBusy);
     }
 }

@@ -24,5 +24,6 @@ void DiscardAllTasks();
 int SaveAndCloseTask(int slot);
 
 // Rewrites the resume records of the tasks that are downloading, so that a
-// host that is killed resumes from a recent point. For a periodic timer.
+// host that is killed resumes from a recent point. For a periodic timer: a
+// record whose file another update holds is left for the next tick.
 void RefreshResumeRecords();

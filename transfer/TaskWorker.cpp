@@ -6,19 +6,15 @@
 
 namespace {
 
-// A paused task goes on where it stopped: segments from their counts over
-// the still open file, a single stream from byte 0 over a new probe.
+// A paused task goes on over a new probe, which shows whether the server
+// still has the version of the file the offsets describe: segments go on
+// from their counts if so and start over from byte 0 if not, and a single
+// stream starts from byte 0 anyway.
 TransferOutcome ResumePaused(DownloadTask *task)
 {
-    if (!task->fileHandle)
-        return FreshStart(task);
-    if (task->serverMinorVersion <= 0)
+    if (task->fileHandle && task->serverMinorVersion <= 0)
         return StreamOverNewProbe(task);
-    if (!IssueSegments(task)) {
-        ReleaseFile(task);
-        return StopRequested(*task) ? TransferStopped : TransferFailed;
-    }
-    return TransferIssued;
+    return FreshStart(task);
 }
 
 // The stream ended early: not a completion. The task stops, keeps its
@@ -32,18 +28,9 @@ void StopShortTask(DownloadTask *task)
     SaveResumeRecord(*task, TaskSection(*task));
 }
 
-}  // namespace
-
-int StartWorker(DownloadTask *task)
+// Carries out what the transfer's outcome asks of the task.
+void Conclude(DownloadTask *task, TransferOutcome outcome)
 {
-    task->threadHandle = CreateThread(nullptr, 0, WorkerMain, task, 0, nullptr);
-    return task->threadHandle ? 1 : 0;
-}
-
-DWORD WINAPI WorkerMain(void *argument)
-{
-    DownloadTask *task = static_cast<DownloadTask *>(argument);
-    TransferOutcome outcome = LoadWord(task->state) == TaskPaused ? ResumePaused(task) : FreshStart(task);
     switch (outcome) {
     case TransferIssued:
         if (!StopRequested(*task))
@@ -61,5 +48,34 @@ DWORD WINAPI WorkerMain(void *argument)
     case TransferStopped:    // the stopping side owns the task
         break;
     }
+}
+
+DWORD WINAPI ResumeMain(void *argument)
+{
+    DownloadTask *task = static_cast<DownloadTask *>(argument);
+    Conclude(task, ResumePaused(task));
+    return 0;
+}
+
+}  // namespace
+
+int StartWorker(DownloadTask *task)
+{
+    // Fresh start or resume is decided here, and the task reads as
+    // downloading from now on: a pause that comes while the worker still
+    // probes stops it, instead of finding a paused task and leaving the
+    // worker to go on.
+    LONG before = LoadWord(task->state);
+    StoreWord(task->state, TaskDownloading);
+    task->threadHandle = CreateThread(nullptr, 0, before == TaskPaused ? ResumeMain : WorkerMain, task, 0, nullptr);
+    if (!task->threadHandle)
+        StoreWord(task->state, before);
+    return task->threadHandle ? 1 : 0;
+}
+
+DWORD WINAPI WorkerMain(void *argument)
+{
+    DownloadTask *task = static_cast<DownloadTask *>(argument);
+    Conclude(task, FreshStart(task));
     return 0;
 }

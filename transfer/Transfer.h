@@ -25,15 +25,27 @@ const DWORD kStreamChunk = 5000;
 // header. Returns the open request, its body unread, or null.
 WebRequest *Probe(DownloadTask *task, char *validator);
 
-// Probe, file, and then the single stream or the segment requests.
+// Probe, file, and then the single stream or the segment requests. Also the
+// resume of a paused segmented task: the probe shows whether the server still
+// serves the version of the file its offsets describe (validator and length);
+// if not, the task starts over from byte 0 on the version it finds.
 TransferOutcome FreshStart(DownloadTask *task);
 
-// Splits the file into connectionCount ranges and opens one request each;
-// 1 when at least one segment runs or all of them are complete.
-int IssueSegments(DownloadTask *task);
+enum SegmentIssue {
+    SegmentsLive,          // at least one segment runs, or all of them are complete
+    SegmentsNone,          // no segment request could be opened
+    SegmentsRangeRefused,  // a success answer that was not the range asked for
+    SegmentsOtherVersion,  // an answer of another version of the file than the task's validator
+};
+
+// Splits the file into connectionCount ranges and opens one request each,
+// with If-Range when the task has a validator. A refused range ends the
+// requests already opened.
+SegmentIssue IssueSegments(DownloadTask *task);
 
 // Opens segment i's range request; 1 when it runs or was already complete.
-int OpenSegment(DownloadTask *task, int i);
+// When the request failed, *refusal is its WebRequestError.
+int OpenSegment(DownloadTask *task, int i, int *refusal);
 
 namespace transfer {
 // Writes a delivered piece into the file (the context is the segment). A

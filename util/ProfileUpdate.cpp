@@ -1,11 +1,12 @@
 #include "util/ProfileUpdate.h"
 
+#include <ctype.h>
+#include <string.h>
 #include <windows.h>
 
 namespace {
 
 const char kUpdateLock[] = "Local\\Ravlix.ProfileUpdate";
-const DWORD kLockWaitMs = 5000;
 // A reader holds the file open for a moment, and the rename waits for it.
 const int kRenameAttempts = 200;
 
@@ -26,14 +27,73 @@ std::string ProfilePath(const char *file)
     return path + name;
 }
 
+// Waits for the mutex, painting this thread's windows meanwhile. Only
+// WM_PAINT is taken from the queue, so no command, timer or input runs in
+// the middle of the caller's step.
+DWORD WaitPainting(HANDLE mutex)
+{
+    for (;;) {
+        DWORD result = MsgWaitForMultipleObjects(1, &mutex, FALSE, INFINITE, QS_PAINT);
+        if (result != WAIT_OBJECT_0 + 1)
+            return result;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE | PM_QS_PAINT))
+            DispatchMessageA(&message);
+    }
+}
+
+// "<file>.<process>.<thread>.new": this writer's own scratch copy.
+std::string ScratchName(const std::string &file, DWORD process, DWORD thread)
+{
+    char suffix[32];
+    wsprintfA(suffix, ".%lu.%lu.new", process, thread);
+    return file + suffix;
+}
+
+// Whether name (without folder) is a scratch copy of the file named base:
+// base, a dot, digits, a dot, digits, ".new".
+bool IsScratchOf(const char *name, const char *base)
+{
+    size_t length = strlen(base);
+    if (_strnicmp(name, base, length) != 0)
+        return false;
+    const char *p = name + length;
+    for (int number = 0; number < 2; ++number) {
+        if (*p++ != '.' || !isdigit(static_cast<unsigned char>(*p)))
+            return false;
+        while (isdigit(static_cast<unsigned char>(*p)))
+            ++p;
+    }
+    return _stricmp(p, ".new") == 0;
+}
+
+// Scratch copies exist only while their writer holds the lock: one found
+// by the holder belongs to a writer that was killed mid-update.
+void DeleteStaleScratchCopies(const std::string &file)
+{
+    size_t cut = file.find_last_of("\\/");
+    std::string folder = cut == std::string::npos ? "" : file.substr(0, cut + 1);
+    std::string base = file.substr(folder.size());
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((file + ".*.new").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (IsScratchOf(found.cFileName, base.c_str()))
+            DeleteFileA((folder + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
 }  // namespace
 
-ProfileUpdateLock::ProfileUpdateLock() : mutex_(CreateMutexA(nullptr, FALSE, kUpdateLock)), held_(false)
+ProfileUpdateLock::ProfileUpdateLock(LockWait wait)
+    : mutex_(CreateMutexA(nullptr, FALSE, kUpdateLock)), held_(false)
 {
     // An abandoned mutex is fine: its holder died, and the file it was
     // updating is still whole, since only the rename changes it.
     if (mutex_) {
-        DWORD result = WaitForSingleObject(mutex_, kLockWaitMs);
+        DWORD result = wait == LockWait::SkipIfBusy ? WaitForSingleObject(mutex_, 0) : WaitPainting(mutex_);
         held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
     }
 }
@@ -46,7 +106,24 @@ ProfileUpdateLock::~ProfileUpdateLock()
         CloseHandle(mutex_);
 }
 
-ProfileUpdate::ProfileUpdate(const char *file) : file_(ProfilePath(file)) {}
+ProfileUpdate::ProfileUpdate(const char *file, LockWait wait) : file_(ProfilePath(file)), wait_(wait) {}
+
+void ProfileUpdate::StartFrom(const std::string &text)
+{
+    text_ = text;
+    fromText_ = true;
+}
+
+bool ProfileUpdate::WriteScratchText(const char *scratch) const
+{
+    HANDLE file = CreateFileA(scratch, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool whole = WriteFile(file, text_.data(), static_cast<DWORD>(text_.size()), &written, nullptr) &&
+                 written == text_.size();
+    return CloseHandle(file) && whole;
+}
 
 void ProfileUpdate::Write(const char *section, const char *key, const char *value)
 {
@@ -66,8 +143,14 @@ bool ProfileUpdate::WriteAll(const char *file) const
 
 bool ProfileUpdate::CommitThroughScratch() const
 {
-    std::string scratch = file_ + ".new";
-    if (!CopyFileA(file_.c_str(), scratch.c_str(), FALSE)) {
+    DeleteStaleScratchCopies(file_);
+    std::string scratch = ScratchName(file_, GetCurrentProcessId(), GetCurrentThreadId());
+    if (fromText_) {
+        if (!WriteScratchText(scratch.c_str())) {
+            DeleteFileA(scratch.c_str());
+            return false;
+        }
+    } else if (!CopyFileA(file_.c_str(), scratch.c_str(), FALSE)) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND)
             return false;
         // No file yet: the update starts from an empty one.
@@ -87,15 +170,19 @@ bool ProfileUpdate::CommitThroughScratch() const
 
 bool ProfileUpdate::Commit()
 {
-    if (entries_.empty())
+    if (entries_.empty() && !fromText_)
         return true;
-    bool written;
+    bool written = false;
     {
-        ProfileUpdateLock lock;
+        ProfileUpdateLock lock(wait_);
         // Where no scratch copy can be made or put in place, the keys still
-        // go into the file the plain way rather than being lost.
-        written = CommitThroughScratch() || WriteAll(file_.c_str());
+        // go into the file the plain way rather than being lost; a new text
+        // has no plain way.
+        if (lock.held())
+            written = CommitThroughScratch() || (!fromText_ && WriteAll(file_.c_str()));
     }
     entries_.clear();
+    text_.clear();
+    fromText_ = false;
     return written;
 }

@@ -7,21 +7,38 @@
 // instead collects its keys, writes them into a scratch copy beside the file
 // and puts the copy in place with one rename. A named mutex, shared by every
 // module of every process that updates these files, keeps two updates from
-// starting from the same old file and losing one another's keys.
+// starting from the same old file and losing one another's keys; no update
+// reaches the file without it. Each writer's scratch copy has a name of its
+// own, so that not even a writer that lost track of the lock can put another
+// writer's half-written copy in place.
 #pragma once
 
 #include <string>
 #include <vector>
 
+// How an update waits for the lock. A change the user or a task step makes
+// waits until the lock is free; a periodic refresh that finds it taken is
+// dropped, since the next period writes the same keys anew.
+enum class LockWait { UntilFree, SkipIfBusy };
+
 // Holds the lock that every update takes, across a read of the file and the
 // update that depends on it, so that no other process updates in between.
 // An update made while it is held takes it again (it nests within a thread).
+//
+// Waiting is for as long as another update holds the lock: one copy, a few
+// profile writes and a rename of a small file; a holder that dies gives it
+// up at once (the mutex is abandoned). A thread with windows keeps painting
+// them meanwhile. Sent messages wait until the update is done: the plug-in's
+// own commands (a task's completion above all) must not run in the middle
+// of the task step that is making this update.
 class ProfileUpdateLock {
 public:
-    ProfileUpdateLock();
+    explicit ProfileUpdateLock(LockWait wait = LockWait::UntilFree);
     ~ProfileUpdateLock();
     ProfileUpdateLock(const ProfileUpdateLock &) = delete;
     ProfileUpdateLock &operator=(const ProfileUpdateLock &) = delete;
+
+    bool held() const { return held_; }
 
 private:
     void *mutex_;
@@ -30,15 +47,19 @@ private:
 
 class ProfileUpdate {
 public:
-    explicit ProfileUpdate(const char *file);
+    explicit ProfileUpdate(const char *file, LockWait wait = LockWait::UntilFree);
     ~ProfileUpdate() { Commit(); }
     ProfileUpdate(const ProfileUpdate &) = delete;
     ProfileUpdate &operator=(const ProfileUpdate &) = delete;
 
+    // The update replaces the file's whole text with text (read by the
+    // caller while it holds the lock), then writes its keys into it.
+    void StartFrom(const std::string &text);
     // A null value deletes the key.
     void Write(const char *section, const char *key, const char *value);
     // Writes every key collected so far; true when all of them reached the
-    // file. Later writes start a new update.
+    // file. Without the lock nothing is written: the keys are dropped and the
+    // result is false. Later writes start a new update.
     bool Commit();
 
 private:
@@ -47,8 +68,12 @@ private:
         bool remove;
     };
     bool WriteAll(const char *file) const;
+    bool WriteScratchText(const char *scratch) const;
     bool CommitThroughScratch() const;
 
     std::string file_;
+    LockWait wait_;
     std::vector<Entry> entries_;
+    std::string text_;
+    bool fromText_ = false;
 };

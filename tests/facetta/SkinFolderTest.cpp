@@ -48,6 +48,14 @@ protected:
         WriteBitmap(Folder("e-strip-too-low") + "low.bmp", 12, 5, [](int, int) { return kFrames[0]; });
         MakeSkin("f-element-outside", "[Skin]\r\nFaces=1\r\n[Face1]\r\nBackground=back.bmp\r\nElement51503=30,25,20,10\r\n",
                  true);
+        // Placements whose right or bottom edge is past the largest int.
+        MakeSkin("f2-button-overflow",
+                 "[Skin]\r\nFaces=1\r\n[Face1]\r\nBackground=back.bmp\r\nButton50052=2147483647,0,1,8\r\n", true);
+        MakeSkin("f3-element-overflow",
+                 "[Skin]\r\nFaces=1\r\n[Face1]\r\nBackground=back.bmp\r\nElement51503=0,2147483600,5,100\r\n",
+                 true);
+        MakeSkin("f4-number-overflow",
+                 "[Skin]\r\nFaces=1\r\n[Face1]\r\nBackground=back.bmp\r\nButton50052=4294967297,0,5,5\r\n", true);
         CreateDirectoryA(Folder("g-no-description").c_str(), nullptr);
         WriteTextFile(temp.path() + "h-not-a-folder.ini", "[Skin]\r\nFaces=1\r\n");
         MakeGoodSkin("Z-last", kOtherSkin);
@@ -122,13 +130,14 @@ TEST_F(SkinFolders, AStateElementShowsTheFrameOfItsValue)
 TEST_F(SkinFolders, FoldersWithADescriptionCountInNameOrderIgnoringCase)
 {
     // a-good, B-bad-description, c-missing-picture, D-corrupt-picture,
-    // e-strip-too-low, f-element-outside, Z-last.
+    // e-strip-too-low, f-element-outside, f2-button-overflow,
+    // f3-element-overflow, f4-number-overflow, Z-last.
     EXPECT_EQ(1, engine.SelectSkin(1));
     EXPECT_EQ(kBackground, engine.Rendering(40, 30)[0]);
-    EXPECT_EQ(1, engine.SelectSkin(7));
+    EXPECT_EQ(1, engine.SelectSkin(10));
     EXPECT_EQ(kOtherSkin, engine.Rendering(40, 30)[0]);
     // Out of range: the current skin stays.
-    EXPECT_EQ(0, engine.SelectSkin(8));
+    EXPECT_EQ(0, engine.SelectSkin(11));
     EXPECT_EQ(0, engine.SelectSkin(-1));
     EXPECT_EQ(kOtherSkin, engine.Rendering(40, 30)[0]);
 }
@@ -139,7 +148,7 @@ TEST_F(SkinFolders, EveryBrokenSkinFallsBackToTheBuiltInOne)
     TestSkinQuery noSettings{temp.path(), ""};
     ASSERT_EQ(1, reference.Init(&noSettings));
     std::vector<COLORREF> builtIn = reference.Rendering(70, 70);
-    for (int selector = 2; selector <= 6; ++selector) {
+    for (int selector = 2; selector <= 9; ++selector) {
         ASSERT_EQ(1, engine.SelectSkin(1));
         EXPECT_EQ(0, engine.SelectSkin(selector)) << selector;
         EXPECT_TRUE(SameRect(reference.ElementRect(ElementReceivedText), engine.ElementRect(ElementReceivedText)))

@@ -97,6 +97,98 @@ TEST(Reconnect, ResumedAnswerThatIsNotTheRestEndsTheDelivery)
     ASSERT_TRUE(request.Open(server.Url("/f"), kRange, true));
     ASSERT_TRUE(request.WaitForFailure(30000));
     EXPECT_EQ(kRangeBytes.substr(0, 500), request.Received());
+    // Ranges are not served any more: asking again would not help.
+    EXPECT_EQ(WebRequestRangeRefused, request.LastError());
+    EXPECT_EQ(2, server.Connections());
+}
+
+// The same length, other bytes: what a server holds after its file was replaced.
+const std::string kOtherFile = Pattern(20014).substr(10007);
+
+// A range answer of the file `body` with the validators given (each sent when not empty).
+std::string VersionedAnswer(const ScriptedConnection &c, const std::string &body, const std::string &etag,
+                            const std::string &lastModified, size_t limit)
+{
+    size_t first, count;
+    std::string header = OkHeader(c, body, &first, &count);
+    std::string fields = (etag.empty() ? "" : "ETag: " + etag + "\r\n") +
+                         (lastModified.empty() ? "" : "Last-Modified: " + lastModified + "\r\n");
+    header.insert(header.size() - 2, fields);
+    return header + body.substr(first, count < limit ? count : limit);
+}
+
+// The file is replaced while a range is under way: the reconnect's answer is
+// of the new version, whether it names it by ETag or by date. Not one of its
+// bytes may follow the old ones, and the request gives up at once.
+TEST(Reconnect, AnswerOfAnotherVersionEndsTheDelivery)
+{
+    const struct {
+        const char *firstTag, *laterTag, *firstDate, *laterDate;
+    } versions[] = {
+        {"\"v1\"", "\"v2\"", "", ""},
+        {"", "", "Mon, 07 Dec 2026 10:00:00 GMT", "Tue, 08 Dec 2026 10:00:00 GMT"},
+        {"\"v1\"", "", "", ""},  // the validator is gone: nothing proves the file is the same
+        {"", "\"v2\"", "", ""},
+    };
+    for (const auto &v : versions) {
+        for (bool withCallback : {true, false}) {
+            ScriptedServer server([&v](ScriptedConnection &c) {
+                if (c.Index() == 0)
+                    c.Send(VersionedAnswer(c, kFile, v.firstTag, v.firstDate, 500));
+                else
+                    c.Send(VersionedAnswer(c, kOtherFile, v.laterTag, v.laterDate, kOtherFile.size()));
+            });
+            TestRequest request;
+            ASSERT_TRUE(request.Open(server.Url("/f"), kRange, withCallback));
+            std::string received = withCallback ? (request.WaitForFailure(30000), request.Received()) : request.ReadAll(700);
+            EXPECT_EQ(kRangeBytes.substr(0, 500), received) << v.firstTag << v.laterTag << v.firstDate;
+            EXPECT_EQ(WebRequestFileChanged, request.LastError());
+            EXPECT_EQ(2, server.Connections());
+        }
+    }
+}
+
+// If-Range goes out with the range, on the reconnects too; an answer that
+// is not of its version is refused whether or not the server heeded it.
+TEST(Answers, EveryAnswerUnderIfRangeMustBeOfItsVersion)
+{
+    const std::string rangeAndVersion = std::string(kRange) + "If-Range: \"v1\"\r\n";
+    const struct {
+        std::string answer;
+        int error;
+    } answers[] = {
+        // heeded: the whole new file
+        {"HTTP/1.1 200 OK\r\nETag: \"v2\"\r\nContent-Length: 10007\r\n\r\n" + kOtherFile, WebRequestFileChanged},
+        // ignored: the range of the new file
+        {"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-8999/10007\r\nETag: \"v2\"\r\n"
+         "Content-Length: 8000\r\n\r\n" + kOtherFile.substr(1000, 8000),
+         WebRequestFileChanged},
+        {"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-8999/10007\r\n"
+         "Content-Length: 8000\r\n\r\n" + kOtherFile.substr(1000, 8000),
+         WebRequestFileChanged},
+    };
+    for (const auto &a : answers) {
+        for (bool withCallback : {true, false}) {
+            ScriptedServer server([&a](ScriptedConnection &c) { c.Send(a.answer); });
+            TestRequest request;
+            EXPECT_FALSE(request.Open(server.Url("/f"), rangeAndVersion.c_str(), withCallback));
+            EXPECT_EQ(a.error, request.LastError());
+            Sleep(50);
+            EXPECT_EQ(0, request.Deliveries());
+        }
+    }
+
+    // The version asked for, broken off once: mended, with If-Range on the reconnect.
+    ScriptedServer server([](ScriptedConnection &c) {
+        c.Send(VersionedAnswer(c, kFile, "\"v1\"", "", c.Index() == 0 ? 3000 : kFile.size()));
+    });
+    TestRequest request;
+    ASSERT_TRUE(request.Open(server.Url("/f"), rangeAndVersion.c_str(), true));
+    EXPECT_EQ(kRangeBytes, Fetch(request, true, kRangeBytes.size()));
+    EXPECT_EQ(WebRequestOk, request.LastError());
+    ASSERT_EQ(2, server.Connections());
+    for (const std::string &sent : server.Requests())
+        EXPECT_NE(std::string::npos, sent.find("\r\nIf-Range: \"v1\"\r\n")) << sent;
 }
 
 struct RefusedAnswer {
@@ -108,10 +200,12 @@ TEST(Answers, RefusedOnesFailOpenAndHandOutNothing)
 {
     const std::string longHeader = "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(70000, 'p') + "\r\n\r\n";
     const RefusedAnswer answers[] = {
-        {"HTTP/1.1 200 OK\r\nContent-Length: 10007\r\n\r\n", WebRequestHttpStatus},  // range ignored
+        {"HTTP/1.1 200 OK\r\nContent-Length: 10007\r\n\r\n", WebRequestRangeRefused},  // range ignored
         {"HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */10007\r\n\r\n", WebRequestHttpStatus},
         {"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-7999/10007\r\nContent-Length: 8000\r\n\r\n",
-         WebRequestHttpStatus},
+         WebRequestRangeRefused},
+        {"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-8999/20000\r\nContent-Length: 8000\r\n\r\n",
+         WebRequestFileChanged},
         {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", WebRequestHttpStatus},
         {"HTTP/1.1 503 Busy\r\nContent-Length: 0\r\n\r\n", WebRequestHttpStatus},
         {"HTTP/1.1 2OO OK\r\n\r\n", WebRequestBadResponse},

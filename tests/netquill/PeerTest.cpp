@@ -108,7 +108,7 @@ TEST(Python, Http10WithoutRanges)
     // It answers a range with the whole file: that must not pass for the range.
     TestRequest request;
     EXPECT_FALSE(request.Open(Python("/f10007.bin"), "Range:bytes=3335-6669/10007\r\n", true));
-    EXPECT_EQ(WebRequestHttpStatus, request.LastError());
+    EXPECT_EQ(WebRequestRangeRefused, request.LastError());
     EXPECT_EQ(0, request.Deliveries());
 }
 

@@ -49,6 +49,21 @@ TEST(TranslateExtraHeader, OtherLinesGoOutAsGivenWithCrLf)
     ASSERT_TRUE(TranslateExtraHeader(nullptr, &extra));
     EXPECT_FALSE(extra.range.present);
     EXPECT_EQ(0u, extra.length);
+    EXPECT_EQ(0u, extra.ifRangeLength);
+}
+
+// If-Range goes out as given, and its value is known for judging the answers.
+TEST(TranslateExtraHeader, IfRangeGoesOutAndIsKnown)
+{
+    ExtraHeader extra;
+    ASSERT_TRUE(TranslateExtraHeader("X-One: 1\r\nRange:bytes=5-9/10\r\nif-range:  \"v1-abc\" \r\n", &extra));
+    EXPECT_EQ(std::string("X-One: 1\r\nif-range:  \"v1-abc\" \r\n"), std::string(extra.lines, extra.length));
+    EXPECT_EQ(std::string("\"v1-abc\""), std::string(extra.lines + extra.ifRangeAt, extra.ifRangeLength));
+    ASSERT_TRUE(TranslateExtraHeader("If-Range: Mon, 07 Dec 2026 10:00:00 GMT", &extra));
+    EXPECT_EQ(std::string("Mon, 07 Dec 2026 10:00:00 GMT"),
+              std::string(extra.lines + extra.ifRangeAt, extra.ifRangeLength));
+    ASSERT_TRUE(TranslateExtraHeader("X-One: 1\r\n", &extra));
+    EXPECT_EQ(0u, extra.ifRangeLength);
 }
 
 TEST(TranslateExtraHeader, RefusesWhatCannotBeSent)
@@ -64,6 +79,8 @@ TEST(TranslateExtraHeader, RefusesWhatCannotBeSent)
         "Range: items=0-1\r\n",                // unknown unit
         "Range: bytes=10-5\r\n",               // first past last + 1
         "Range: bytes=0-1\r\nRange: bytes=2-3\r\n",
+        "If-Range: \"a\"\r\nIf-Range: \"b\"\r\n",  // which version would the range continue?
+        "If-Range:  \r\n",                       // no validator
     };
     for (const char *text : bad) {
         ExtraHeader extra;

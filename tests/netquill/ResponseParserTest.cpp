@@ -113,13 +113,19 @@ struct Judged {
     BodyWindow window;
 };
 
-Judged Judge(const std::string &header, const ByteRange &asked)
+Judged Judge(const std::string &header, const ByteRange &asked, const ExpectedVersion &expected = ExpectedVersion())
 {
     ResponseHead head;
     EXPECT_TRUE(Parse(header, &head)) << header;
     Judged judged = {};
-    judged.verdict = JudgeAnswer(head, asked, &judged.window, &judged.error);
+    judged.verdict = JudgeAnswer(head, asked, expected, &judged.window, &judged.error);
     return judged;
+}
+
+FieldValue Field(const char *text)
+{
+    FieldValue value = {text, text ? strlen(text) : 0};
+    return value;
 }
 
 const ByteRange kWhole = {false, 0, false, 0, false, 0};
@@ -166,17 +172,96 @@ TEST(JudgeAnswer, RangeTakesOnly206WithTheFirstByteAsked)
     EXPECT_EQ(AnswerAccepted, j.verdict);
     EXPECT_EQ(6670u, j.window.end);
 
-    const char *refused[] = {
-        "HTTP/1.1 200 OK\r\nContent-Length: 10007\r\n\r\n",
-        "HTTP/1.1 416 R\r\nContent-Range: bytes */10007\r\n\r\n",
-        "HTTP/1.1 206 P\r\nContent-Range: bytes 0-6669/10007\r\n\r\n",
-        "HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/20000\r\n\r\n",
-        "HTTP/1.1 206 P\r\nContent-Type: multipart/byteranges\r\n\r\n",
+    // Why matters to the caller: ranges it cannot use, a file that changed,
+    // or an answer that may be better next time.
+    const struct {
+        const char *header;
+        int error;
+    } refused[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 10007\r\n\r\n", WebRequestRangeRefused},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 0-6669/10007\r\n\r\n", WebRequestRangeRefused},
+        {"HTTP/1.1 206 P\r\nContent-Type: multipart/byteranges\r\n\r\n", WebRequestRangeRefused},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/20000\r\n\r\n", WebRequestFileChanged},
+        {"HTTP/1.1 416 R\r\nContent-Range: bytes */10007\r\n\r\n", WebRequestHttpStatus},
+        {"HTTP/1.1 503 Busy\r\n\r\n", WebRequestHttpStatus},
     };
-    for (const char *header : refused) {
-        j = Judge(header, kSegment);
-        EXPECT_EQ(AnswerRefused, j.verdict) << header;
-        EXPECT_EQ(WebRequestHttpStatus, j.error) << header;
+    for (const auto &r : refused) {
+        j = Judge(r.header, kSegment);
+        EXPECT_EQ(AnswerRefused, j.verdict) << r.header;
+        EXPECT_EQ(r.error, j.error) << r.header;
+    }
+}
+
+// An If-Range value is compared with the answer's field of its kind, whether
+// or not the server heeded it; a whole file under If-Range is a changed file.
+TEST(JudgeAnswer, RangeUnderIfRangeMustBeOfThatVersion)
+{
+    const char kV1[] = "HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\nETag: \"v1\"\r\n"
+                       "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n\r\n";
+    const char kV2[] = "HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\nETag: \"v2\"\r\n"
+                       "Last-Modified: Tue, 08 Dec 2026 10:00:00 GMT\r\n\r\n";
+    const char kUnmarked[] = "HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\n\r\n";
+    ExpectedVersion byTag = {};
+    byTag.ifRange = Field("\"v1\"");
+    ExpectedVersion byDate = {};
+    byDate.ifRange = Field("Mon, 07 Dec 2026 10:00:00 GMT");
+
+    EXPECT_EQ(AnswerAccepted, Judge(kV1, kSegment, byTag).verdict);
+    EXPECT_EQ(AnswerAccepted, Judge(kV1, kSegment, byDate).verdict);
+    for (const ExpectedVersion &expected : {byTag, byDate}) {
+        for (const char *header : {kV2, kUnmarked, "HTTP/1.1 200 OK\r\nETag: \"v2\"\r\nContent-Length: 10007\r\n\r\n"}) {
+            Judged j = Judge(header, kSegment, expected);
+            EXPECT_EQ(AnswerRefused, j.verdict) << header;
+            EXPECT_EQ(WebRequestFileChanged, j.error) << header;
+        }
+    }
+    // A weak tag is an entity tag too, compared as it stands.
+    ExpectedVersion weak = {};
+    weak.ifRange = Field("W/\"v1\"");
+    EXPECT_EQ(AnswerAccepted,
+              Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\nETag: W/\"v1\"\r\n\r\n", kSegment, weak)
+                  .verdict);
+    EXPECT_EQ(WebRequestFileChanged, Judge(kV1, kSegment, weak).error);
+    // The whole resource is not judged by version: there is nothing to continue.
+    EXPECT_EQ(AnswerAccepted, Judge("HTTP/1.1 200 OK\r\nETag: \"v2\"\r\n\r\n", kWhole, byTag).verdict);
+}
+
+// A reconnect continues the first answer's bytes: its validators must be the
+// first answer's, present or absent alike.
+TEST(JudgeAnswer, ReconnectMustRepeatTheFirstAnswersValidators)
+{
+    const char kTagged[] = "HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\nETag: \"v1\"\r\n\r\n";
+    const char kDated[] = "HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\n"
+                          "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n\r\n";
+    const char kNone[] = "HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\n\r\n";
+    ExpectedVersion tagged = {};
+    tagged.sameAsFirst = true;
+    tagged.firstEtag = Field("\"v1\"");
+    ExpectedVersion dated = {};
+    dated.sameAsFirst = true;
+    dated.firstLastModified = Field("Mon, 07 Dec 2026 10:00:00 GMT");
+    ExpectedVersion none = {};
+    none.sameAsFirst = true;
+
+    EXPECT_EQ(AnswerAccepted, Judge(kTagged, kSegment, tagged).verdict);
+    EXPECT_EQ(AnswerAccepted, Judge(kDated, kSegment, dated).verdict);
+    EXPECT_EQ(AnswerAccepted, Judge(kNone, kSegment, none).verdict);
+    const struct {
+        const char *header;
+        const ExpectedVersion &expected;
+    } changed[] = {
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\nETag: \"v2\"\r\n\r\n", tagged},
+        {kNone, tagged},
+        {kDated, tagged},
+        {kTagged, none},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\n"
+         "Last-Modified: Tue, 08 Dec 2026 10:00:00 GMT\r\n\r\n",
+         dated},
+    };
+    for (const auto &c : changed) {
+        Judged j = Judge(c.header, kSegment, c.expected);
+        EXPECT_EQ(AnswerRefused, j.verdict) << c.header;
+        EXPECT_EQ(WebRequestFileChanged, j.error) << c.header;
     }
 }
 

@@ -118,8 +118,39 @@ TEST(ResolveLocation, AllFormsOfReference)
         EXPECT_STREQ(c.target, url.target) << c.location;
     }
     Url url;
-    EXPECT_FALSE(ResolveLocation(base, "", 0, &url));
     EXPECT_FALSE(ResolveLocation(base, "ftp://other/", 12, &url));
+}
+
+// A query alone keeps the base path and replaces only the query; a fragment
+// alone or nothing at all names the base itself.
+TEST(ResolveLocation, QueryFragmentAndEmptyReferencesKeepTheBasePath)
+{
+    struct Case {
+        const char *base, *location, *target;
+    } cases[] = {
+        {"http://h/dir/file.bin?x=1", "?q", "/dir/file.bin?q"},
+        {"http://h/dir/file.bin", "?q=2&r", "/dir/file.bin?q=2&r"},
+        {"http://h/dir/", "?q", "/dir/?q"},
+        {"http://h", "?q", "/?q"},
+        {"http://h/dir/file.bin?x=1", "?q#f", "/dir/file.bin?q"},
+        {"http://h/dir/file.bin?x=1", "#f", "/dir/file.bin?x=1"},
+        {"http://h/dir/file.bin?x=1", "", "/dir/file.bin?x=1"},
+        {"http://h/dir/file.bin?x=1", "  ", "/dir/file.bin?x=1"},
+        {"http://h/dir/file.bin?x=1", "//other/p?y", "/p?y"},
+        {"http://h/dir/file.bin?x=1", "other.bin?y", "/dir/other.bin?y"},
+    };
+    for (const Case &c : cases) {
+        Url base = Parse(c.base);
+        Url url;
+        ASSERT_TRUE(ResolveLocation(base, c.location, strlen(c.location), &url)) << c.location;
+        EXPECT_STREQ(c.target, url.target) << c.base << " + " << c.location;
+        EXPECT_EQ(base.port, url.port) << c.location;
+    }
+    Url url;
+    ASSERT_TRUE(ResolveLocation(Parse("https://h:444/a/b"), "//other/p", 9, &url));
+    EXPECT_STREQ("other", url.host);
+    EXPECT_TRUE(url.secure);
+    EXPECT_EQ(443, url.port);
 }
 
 TEST(ParseUrl, HttpsHasItsOwnDefaultPort)

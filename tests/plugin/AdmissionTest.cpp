@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
@@ -9,6 +10,7 @@
 #include "store/ResumeRecords.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/TaskTable.h"
+#include "transfer/TaskClaims.h"
 #include "util/PathText.h"
 
 using namespace testing_support;
@@ -69,8 +71,9 @@ TEST_F(AdmissionTest, RefusesBadInputWithoutTakingASlot)
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a", nullptr, 1, "proxy\n:1"));
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a", nullptr, 1, longText.c_str()));
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a", longText.c_str()));
-    const char *badNames[] = {"C:\\evil.bin", "\\evil.bin", "/evil.bin", "../evil.bin", "a/../../evil.bin",
-                              "sub/", "a//b.bin", "a:b.bin", "wild*.bin", "dir\\", "x\ty.bin", ".."};
+    const char *badNames[] = {"/evil.bin", "../evil.bin", "a/../../evil.bin", "sub/", "a//b.bin", "a:b.bin",
+                              "wild*.bin", "dir\\", "x\ty.bin", "..", "sub/.. /x.txt", "a.", "b ", "CON",
+                              "con.txt", "sub/NUL.bin", "LPT1", "Com3.log", "C:\\dir\\aux", "x\\a. "};
     for (const char *name : badNames)
         EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a", name)) << name;
     // A folder so long that the temporary name no longer fits.
@@ -90,6 +93,11 @@ TEST_F(AdmissionTest, ComposesTheDestinationFromFolderAndName)
         {"D", "http://127.0.0.1:9/c", "sub/new.bin", "D/sub/new.bin.hhh"},
         {"D", "http://127.0.0.1:9/get?f=x/y.zip", "", "D/get.hhh"},
         {"D", "http://127.0.0.1:9/dir/", nullptr, "D/index.html.hhh"},
+        {"D", "http://127.0.0.1:9/d", "C:\\dir\\f.bin", "D/f.bin.hhh"},
+        {"D", "http://127.0.0.1:9/e", "\\x\\f.bin", "D/f.bin.hhh"},
+        {"D", "http://127.0.0.1:9/CON", nullptr, "D/CON_.hhh"},
+        {"D", "http://127.0.0.1:9/nul.txt.", nullptr, "D/nul_.txt_.hhh"},
+        {"D", "http://127.0.0.1:9/%C3%A9%E4%B8%AD.bin", nullptr, "D/\xE9_.bin.hhh"},
     };
     for (const Case &c : cases) {
         std::string base = folder + "\\" + c.folderSetting;
@@ -135,11 +143,33 @@ TEST_F(AdmissionTest, DuplicatesAndSharedTemporaryFilesAreRefused)
 {
     ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/Same.bin"));
     EXPECT_EQ(RAVLIX_DUPLICATE_URL, Admit("HTTP://127.0.0.1:9/same.BIN"));
-    // Another URL, the same file on disk.
+    // Another URL, the same file on disk, however it is spelt.
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/other", "Same.bin"));
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/other", "SAME.BIN"));
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/other", "sub/../Same.bin"));
+    // One task's final file would be the other's temporary file.
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/other", "same.bin.hhh"));
     EXPECT_EQ(1, TaskCount());
     DiscardAllTasks();
-    EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/Same.bin"));
+    EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/other", "same.bin.hhh"));
+}
+
+// A name taken from the URL is no request of the host's: when another live
+// task uses its files, the download takes the next free "_<n>" name instead
+// of being refused, and never one that exists on disk.
+TEST_F(AdmissionTest, AUrlNameInUseGivesWayToAFreeOne)
+{
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/x", "late.bin.hhh"));
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/a/late.bin"));
+    EXPECT_EQ(folder + "/late_2.bin.hhh", gSlotTable.slots[1].task->tempPath);
+    std::string onDisk = folder + "/late_3.bin";
+    CloseHandle(CreateFileA(onDisk.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/b/LATE.bin"));
+    EXPECT_EQ(folder + "/LATE_4.bin.hhh", gSlotTable.slots[2].task->tempPath);
+    DeleteFileA(onDisk.c_str());
+    DiscardAllTasks();
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/a/late.bin"));
+    EXPECT_EQ(folder + "/late.bin.hhh", gSlotTable.slots[0].task->tempPath);
 }
 
 TEST_F(AdmissionTest, AFullTableSaysSoAndTheFirstFreeSlotIsTaken)
@@ -230,6 +260,39 @@ TEST_F(AdmissionTest, ANewTaskTakesASectionNoSavedDownloadUses)
     PauseTask(0);
     EXPECT_EQ("http://127.0.0.1:9/saved", ProfileValue(SettingsFilePath(), "FILE1", "URLNAME"));
     EXPECT_EQ("http://127.0.0.1:9/new", ProfileValue(SettingsFilePath(), "FILE2", "URLNAME"));
+}
+
+// Ten downloads wait in FILE1 .. FILE10: a new one still has a section of its
+// own, its progress is saved there, and a later host resumes it.
+TEST_F(AdmissionTest, ANewDownloadBesideTenSavedOnesIsSavedAndResumed)
+{
+    for (int section = 1; section <= 10; ++section) {
+        std::string name = "FILE" + std::to_string(section);
+        std::string url = "http://127.0.0.1:9/saved-" + std::to_string(section);
+        WritePrivateProfileStringA(name.c_str(), "MULTHREAD", "1", "KELMORA.ini");
+        WritePrivateProfileStringA(name.c_str(), "URLNAME", url.c_str(), "KELMORA.ini");
+        WritePrivateProfileStringA(name.c_str(), "DESTNAME", (url.substr(19) + ".hhh").c_str(), "KELMORA.ini");
+    }
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/new.bin"));
+    EXPECT_EQ(11, TaskSection(*gSlotTable.slots[0].task));
+    // The host quits, as Quit does it.
+    SaveAndCloseTask(0);
+    EXPECT_EQ("http://127.0.0.1:9/new.bin", ProfileValue(SettingsFilePath(), "FILE11", "URLNAME"));
+    EXPECT_EQ(folder + "/new.bin.hhh", ProfileValue(SettingsFilePath(), "FILE11", "DESTNAME"));
+
+    // The next host finds FILE1 .. FILE10 taken by another host.
+    ClearSlotTable();
+    std::vector<HANDLE> elsewhere;
+    for (int section = 1; section <= 10; ++section)
+        elsewhere.push_back(ClaimResumeSection(section));
+    EXPECT_EQ(1, RestoreTasks(nullptr));
+    DownloadTask *restored = gSlotTable.slots[0].task;
+    ASSERT_NE(nullptr, restored);
+    EXPECT_STREQ("http://127.0.0.1:9/new.bin", restored->url);
+    EXPECT_EQ(11, TaskSection(*restored));
+    EXPECT_TRUE(WorkerEnded(0));
+    for (HANDLE &claim : elsewhere)
+        ReleaseClaim(claim);
 }
 
 }  // namespace

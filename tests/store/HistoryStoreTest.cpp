@@ -99,6 +99,45 @@ TEST_F(HistoryStoreTest, AnEmptyNameInTheMiddleTakesTheNextRecord)
     EXPECT_EQ("d", Value(1, "NAME"));
 }
 
+// A full store keeps the newest records: the oldest goes, the others move up
+// one section, in one step, and everything else in the file stays.
+TEST_F(HistoryStoreTest, AFullStoreDropsItsOldestRecordForANewOne)
+{
+    std::string text = "[OPTIONS]\r\nKEEP=yes\r\n";
+    for (int i = 0; i < kHistoryCapacity; ++i) {
+        text += "[FILE" + std::to_string(i) + "]\r\nNAME=old-" + std::to_string(i) +
+                "\r\nTIME=2026-01-01 00:00\r\nSIZE=1Kb\r\nSTATUS=0\r\n";
+    }
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written;
+    ASSERT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+    CloseHandle(file);
+
+    WriteHistoryRecord("newest.bin", "2026-12-08 09:30", 2000, HistoryFinished);
+    EXPECT_EQ("old-1", Value(0, "NAME"));
+    EXPECT_EQ("old-999", Value(998, "NAME"));
+    EXPECT_EQ("newest.bin", Value(999, "NAME"));
+    EXPECT_EQ("2026-12-08 09:30", Value(999, "TIME"));
+    EXPECT_EQ("2Kb", Value(999, "SIZE"));
+    EXPECT_EQ("0", Value(999, "STATUS"));
+    EXPECT_EQ((std::vector<std::string>{"NAME", "TIME", "SIZE", "STATUS"}), Keys(500));
+    EXPECT_EQ("<absent>", Value(1000, "NAME"));
+    EXPECT_EQ("yes", ProfileValue(path, "OPTIONS", "KEEP"));
+    int index = -1;
+    EXPECT_FALSE(FindHistoryRecord("old-0", &index));
+
+    // A name the store holds changes its status in place.
+    WriteHistoryRecord("old-500", "t", 1, HistoryDeleted);
+    EXPECT_EQ("old-500", Value(499, "NAME"));
+    EXPECT_EQ("4", Value(499, "STATUS"));
+    EXPECT_EQ("newest.bin", Value(999, "NAME"));
+
+    WriteHistoryRecord("newer.bin", "2026-12-08 09:31", 3000, HistoryFinished);
+    EXPECT_EQ("old-2", Value(0, "NAME"));
+    EXPECT_EQ("newest.bin", Value(998, "NAME"));
+    EXPECT_EQ("newer.bin", Value(999, "NAME"));
+}
+
 // Two hosts beside each other, each finishing forty downloads as fast as it
 // can: every finished download keeps a record of its own.
 TEST_F(HistoryStoreTest, TwoHostsFinishingAtOnceKeepEveryRecord)

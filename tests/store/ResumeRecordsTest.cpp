@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <vector>
+
 #include "plugin/ProcessState.h"
 #include "store/ResumeRecords.h"
 #include "tests/support/IniText.h"
 #include "tests/support/TaskTable.h"
+#include "util/ProfileUpdate.h"
 #include "transfer/TaskClaims.h"
+#include "transfer/TaskControl.h"
 #include "transfer/TaskSlotTable.h"
 
 using namespace testing_support;
@@ -158,6 +162,46 @@ TEST_F(ResumeRecordsTest, ConnectionCountsOutsideOneToFiveAreNoRecord)
     EXPECT_EQ(3, gSlotTable.slots[0].image.resumeSection);
 }
 
+// A record is only a hint about a file the plug-in itself created: one that
+// names anything else (hand-edited, damaged) is skipped like an incomplete one.
+TEST_F(ResumeRecordsTest, RecordsThatNameNoTemporaryFileAreNotRestored)
+{
+    const char *damaged[] = {"C:\\windows\\system.ini", "C:\\down\\a.bin",         "C:\\down\\..\\evil.dll.hhh",
+                             "C:\\down\\.. \\evil.hhh",  "C:\\down\\CON.hhh",       "C:\\down\\com1.txt.hhh",
+                             "C:\\down\\a. .hhh",         "\\\\.\\pipe\\x.hhh"};
+    int section = 1;
+    for (const char *path : damaged) {
+        WriteRecord(section, "1", ("http://host/" + std::to_string(section)).c_str(), path);
+        ++section;
+    }
+    WriteRecord(section, "1", "http://host/good", "C:\\down\\good.bin.hhh");
+    EXPECT_EQ(1, LoadResumeRecords());
+    EXPECT_EQ(section, gSlotTable.slots[0].image.resumeSection);
+    EXPECT_STREQ("C:\\down\\good.bin.hhh", gSlotTable.slots[0].image.tempPath);
+    EXPECT_EQ(0, gSlotTable.slots[1].loaded.present);
+}
+
+// Records pile up beyond the ninth section (several hosts, downloads
+// started before a restore): every one is found again, in section order.
+TEST_F(ResumeRecordsTest, RecordsBeyondTheNinthSectionAreLoaded)
+{
+    for (int section = 1; section <= 12; ++section)
+        WriteRecord(section, "1", ("http://host/" + std::to_string(section)).c_str(),
+                    (std::to_string(section) + ".hhh").c_str());
+    WriteRecord(40, "1", "http://host/40", "40.hhh");  // after a gap
+    // Another host runs FILE1 .. FILE10.
+    std::vector<HANDLE> elsewhere;
+    for (int section = 1; section <= 10; ++section)
+        elsewhere.push_back(ClaimResumeSection(section));
+    EXPECT_EQ(3, LoadResumeRecords());
+    EXPECT_EQ(11, gSlotTable.slots[0].image.resumeSection);
+    EXPECT_EQ(12, gSlotTable.slots[1].image.resumeSection);
+    EXPECT_EQ(40, gSlotTable.slots[2].image.resumeSection);
+    EXPECT_STREQ("http://host/40", gSlotTable.slots[2].image.url);
+    for (HANDLE &claim : elsewhere)
+        ReleaseClaim(claim);
+}
+
 TEST_F(ResumeRecordsTest, RecordsWithoutAFreeSlotWaitForTheNextRestore)
 {
     for (int section = 1; section <= 5; ++section)
@@ -224,6 +268,80 @@ TEST_F(ResumeRecordsTest, RestoringNothingChangesNothing)
     for (const TaskSlot &slot : gSlotTable.slots)
         EXPECT_EQ(nullptr, slot.task);
     gProcess.displayedTask = 1;
+}
+
+// Ten waiting records and a new task: it takes FILE11, its saves land there,
+// and a later restore finds it.
+TEST_F(ResumeRecordsTest, ANewTaskBesideTenRecordsKeepsItsProgress)
+{
+    for (int section = 1; section <= 10; ++section)
+        WriteRecord(section, "1", ("http://host/" + std::to_string(section)).c_str(),
+                    (std::to_string(section) + ".hhh").c_str());
+    int section = 0;
+    HANDLE claim = ClaimFreeResumeSection(&section);
+    ASSERT_NE(nullptr, claim);
+    EXPECT_EQ(11, section);
+    DownloadTask task;
+    task.ClearData();
+    strcpy(task.url, "http://host/new.bin");
+    strcpy(task.tempPath, "new.bin.hhh");
+    task.connectionCount = 2;
+    task.segments[0].received = 1234;
+    task.segments[1].received = 5678;
+    SaveResumeRecord(task, section);
+    EXPECT_EQ("http://host/new.bin", Value(11, "URLNAME"));
+    ReleaseClaim(claim);  // the host ends
+
+    std::vector<HANDLE> elsewhere;
+    for (int n = 1; n <= 10; ++n)
+        elsewhere.push_back(ClaimResumeSection(n));
+    EXPECT_EQ(1, LoadResumeRecords());
+    const ResumeRecord &image = gSlotTable.slots[0].image;
+    EXPECT_STREQ("http://host/new.bin", image.url);
+    EXPECT_EQ(11, image.resumeSection);
+    EXPECT_EQ(1234u, image.segments[0].received);
+    EXPECT_EQ(5678u, image.segments[1].received);
+    for (HANDLE &held : elsewhere)
+        ReleaseClaim(held);
+}
+
+DWORD WINAPI HoldUpdateLock(void *taken)
+{
+    ProfileUpdateLock lock;
+    SetEvent(static_cast<HANDLE>(taken));
+    Sleep(1500);
+    return 0;
+}
+
+// The window's periodic refresh never waits for another host's update: it
+// leaves the record for the next tick, which writes it.
+TEST_F(ResumeRecordsTest, ARefreshSkipsARecordWhileAnotherUpdateHoldsTheLock)
+{
+    DownloadTask task;
+    task.ClearData();
+    strcpy(task.url, "http://host/running.bin");
+    strcpy(task.tempPath, "running.bin.hhh");
+    task.connectionCount = 1;
+    task.totalSize = 1000;
+    task.state = TaskDownloading;
+    task.resumeSection = 4;
+    task.segments[0].received = 300;
+    gSlotTable.slots[0].task = &task;
+
+    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE holder = CreateThread(nullptr, 0, HoldUpdateLock, taken, 0, nullptr);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(taken, 10000));
+    DWORD start = GetTickCount();
+    RefreshResumeRecords();
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_EQ("<absent>", Value(4, "OFFSET0"));
+    WaitForSingleObject(holder, INFINITE);
+    CloseHandle(holder);
+    CloseHandle(taken);
+
+    RefreshResumeRecords();
+    EXPECT_EQ("300", Value(4, "OFFSET0"));
+    gSlotTable.slots[0].task = nullptr;
 }
 
 TEST_F(ResumeRecordsTest, NewTasksTakeASectionNoRecordOrLiveTaskUses)

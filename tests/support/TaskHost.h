@@ -13,6 +13,7 @@
 #include "plugin/DownloadController.h"
 #include "tests/support/IniText.h"
 #include "tests/support/TaskTable.h"
+#include "transfer/StallRecovery.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskWindow.h"
@@ -105,6 +106,22 @@ public:
     static bool WaitFinalized(int slot, DWORD timeoutMs = 120000)
     {
         return PumpUntil([slot] { return SlotEmpty(slot); }, timeoutMs);
+    }
+
+    // The same, with the stall recovery the floating window's timer runs
+    // (here twice a second) driving tasks that stopped moving.
+    static bool WaitFinalizedWithRecovery(int slot, DWORD timeoutMs = 120000)
+    {
+        DWORD lastRecovery = GetTickCount();
+        return PumpUntil(
+            [slot, &lastRecovery] {
+                if (GetTickCount() - lastRecovery >= 500) {
+                    RecoverStalledTasks();
+                    lastRecovery = GetTickCount();
+                }
+                return SlotEmpty(slot);
+            },
+            timeoutMs);
     }
 
     static bool WaitState(int slot, LONG state, DWORD timeoutMs = 60000)

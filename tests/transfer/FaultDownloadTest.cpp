@@ -30,6 +30,11 @@ struct Resource {
     std::string lengthText;   // overrides the Content-Length value
     int refuseFrom = 0;       // connections refuseFrom .. refuseFrom + refuseCount - 1
     int refuseCount = 0;      // are answered 503 Service Unavailable
+    bool honourIfRange = false; // true: an If-Range other than the ETag gets the whole body (200)
+    int wholeFrom = -1;       // from this connection on, ranges are answered 200 with the whole body
+    int shiftedFrom = -1;     // from this connection on, ranges are answered one byte later than asked
+    int silentFrom = -1;      // from this connection on, the server reads the request and says nothing
+    std::string fieldsBefore; // header lines sent before Content-Length
 
     std::string Body()
     {
@@ -54,6 +59,17 @@ void Serve(ScriptedConnection &connection, Resource &resource)
     copy.pauseMs = resource.pauseMs;
     copy.sendLength = resource.sendLength;
     copy.lengthText = resource.lengthText;
+    copy.fieldsBefore = resource.fieldsBefore;
+    bool staleIfRange = resource.honourIfRange &&
+                        connection.Request().find("\r\nIf-Range: \"" + resource.etag + "\"\r\n") == std::string::npos &&
+                        connection.Request().find("\r\nIf-Range: ") != std::string::npos;
+    bool whole = resource.wholeFrom >= 0 && connection.Index() >= resource.wholeFrom;
+    bool shifted = resource.shiftedFrom >= 0 && connection.Index() >= resource.shiftedFrom;
+    if (resource.silentFrom >= 0 && connection.Index() >= resource.silentFrom) {
+        hold.unlock();
+        connection.WaitForClientClose();
+        return;
+    }
     bool refused = connection.Index() >= resource.refuseFrom &&
                    connection.Index() < resource.refuseFrom + resource.refuseCount;
     hold.unlock();
@@ -63,15 +79,19 @@ void Serve(ScriptedConnection &connection, Resource &resource)
     }
 
     unsigned long long first = 0, last = body.size() - 1;
-    bool ranged = copy.honourRanges && !copy.http10 && connection.AskedRange(&first, &last) && first < body.size();
+    bool ranged = copy.honourRanges && !copy.http10 && !staleIfRange && !whole &&
+                  connection.AskedRange(&first, &last) && first < body.size();
     if (last >= body.size())
         last = body.size() - 1;
+    if (ranged && shifted && last > first)
+        ++first;
     std::string part = ranged ? body.substr(first, last - first + 1) : body;
     std::string header = copy.http10 ? "HTTP/1.0 200 OK\r\n"
                                      : (ranged ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
                                                      std::to_string(first) + "-" + std::to_string(last) + "/" +
                                                      std::to_string(body.size()) + "\r\n"
                                                : "HTTP/1.1 200 OK\r\n");
+    header += copy.fieldsBefore;
     if (copy.sendLength)
         header += "Content-Length: " + (copy.lengthText.empty() ? std::to_string(part.size()) : copy.lengthText) +
                   "\r\n";
@@ -194,6 +214,108 @@ TEST_F(FaultDownloadTest, AServerThatIgnoresRangesStillYieldsTheFile)
     ASSERT_TRUE(TaskHost::WaitFinalized(0));
     EXPECT_EQ(1, TaskHost::completions);
     EXPECT_EQ("", Difference(host.PathOf("noranges.bin"), resource.Body()));
+}
+
+// Another version of the same length, as a server holds once its file was replaced.
+void Replace(Resource &resource, const std::string &etag)
+{
+    std::lock_guard<std::mutex> hold(resource.lock);
+    for (char &c : resource.body)
+        c = static_cast<char>(~c);
+    resource.etag = etag;
+}
+
+// Paused after 600 KB, the server's file replaced by another of the same
+// length: Start must not continue the old version's offsets with new bytes.
+TEST_F(FaultDownloadTest, APausedTaskWhoseFileChangedStartsOver)
+{
+    for (bool honourIfRange : {false, true}) {
+        SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
+        resource.body = Pattern(3000000);
+        resource.etag = "v1";
+        resource.honourIfRange = honourIfRange;
+        resource.piece = 16384;
+        resource.pauseMs = 5;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "changed.bin", 4));
+        ASSERT_TRUE(TaskHost::WaitReceived(0, 600000));
+        PauseTask(0);
+        Replace(resource, "v2");
+        resource.piece = 0;
+        StartTask(0);
+        ASSERT_TRUE(TaskHost::WaitFinalized(0));
+        EXPECT_EQ("", Difference(host.PathOf("changed.bin"), resource.Body()));
+        EXPECT_EQ(1, TaskHost::completions);
+    }
+}
+
+// The file is replaced while segments run and their connections drop: every
+// reconnect meets the new version. Not one of its bytes may join the old
+// ones; the task starts over on the new version and ends with it whole.
+TEST_F(FaultDownloadTest, AFileReplacedWhileConnectionsDropIsNeverStitched)
+{
+    for (bool honourIfRange : {false, true}) {
+        SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
+        resource.body = Pattern(3000000);
+        resource.etag = "v1";
+        resource.honourIfRange = honourIfRange;
+        resource.dropAfter = 250000;
+        resource.piece = 16384;
+        resource.pauseMs = 5;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "replaced.bin", 4));
+        ASSERT_TRUE(TaskHost::WaitReceived(0, 600000));
+        Replace(resource, "v2");
+        resource.piece = 0;
+        ASSERT_TRUE(TaskHost::WaitFinalizedWithRecovery(0));
+        EXPECT_EQ("", Difference(host.PathOf("replaced.bin"), resource.Body()));
+        EXPECT_EQ(1, TaskHost::completions);
+    }
+}
+
+// Segment 0's range is answered, a later one's is not (the whole file, or a
+// range that starts elsewhere): the task goes on as one stream from byte 0
+// at once, without the stall recovery and without a wrong byte.
+TEST_F(FaultDownloadTest, ARangeRefusedAfterTheFirstFallsBackToOneStream)
+{
+    const struct {
+        const char *name;
+        int wholeFrom, shiftedFrom;
+        const char *etag;
+    } cases[] = {
+        {"whole.bin", 2, -1, ""},
+        {"whole-tagged.bin", 2, -1, "v1"},
+        {"shifted.bin", -1, 2, ""},
+        {"shifted-tagged.bin", -1, 3, "v1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        resource.body = Pattern(2000000);
+        resource.etag = c.etag;
+        resource.wholeFrom = c.wholeFrom;
+        resource.shiftedFrom = c.shiftedFrom;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), c.name, 4));
+        ASSERT_TRUE(TaskHost::WaitFinalized(0, 30000));
+        EXPECT_EQ("", Difference(host.PathOf(c.name), resource.Body()));
+        EXPECT_EQ(1, TaskHost::completions);
+    }
+}
+
+// Fields whose name or value merely contain "Content-Length:" do not size
+// the file: the file is the length the body is framed by, whole.
+TEST_F(FaultDownloadTest, OnlyTheContentLengthFieldSizesTheFile)
+{
+    resource.body = Pattern(3000);
+    for (const char *fields : {"X-Original-Content-Length: 10\r\n", "X-Note: Content-Length: 10\r\n"}) {
+        SCOPED_TRACE(fields);
+        resource.fieldsBefore = fields;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "framed.bin", 2));
+        ASSERT_TRUE(TaskHost::WaitFinalized(0, 30000));
+        EXPECT_EQ("", Difference(host.PathOf("framed.bin"), resource.Body()));
+        EXPECT_EQ(1, TaskHost::completions);
+    }
 }
 
 TEST_F(FaultDownloadTest, WithoutAUsableLengthNothingStartsAndNoFileIsMade)
@@ -439,6 +561,41 @@ TEST_F(FaultDownloadTest, PausingStalledSegmentsReturnsPromptly)
     ASSERT_TRUE(TaskHost::WaitReceived(0, 150000));
     EXPECT_LT(TimePause(0), 10000u);
     EXPECT_EQ(AggregateAllStopped, AggregateStatus(*gSlotTable.slots[0].task));
+}
+
+// Start after a pause probes the server again; a pause while that probe
+// waits for a silent server returns at once, and a later start still ends
+// with the right file.
+TEST_F(FaultDownloadTest, PausingWhileTheResumingProbeWaitsReturnsPromptly)
+{
+    resource.body = Pattern(1500000);
+    resource.etag = "v1";
+    resource.piece = 16384;
+    resource.pauseMs = 5;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "reprobe.bin", 3));
+    ASSERT_TRUE(TaskHost::WaitReceived(0, 300000));
+    PauseTask(0);
+    {
+        std::lock_guard<std::mutex> hold(resource.lock);
+        resource.silentFrom = server.Connections();
+        resource.piece = 0;
+    }
+    int silentFrom = resource.silentFrom;
+    StartTask(0);
+    ASSERT_TRUE(TaskHost::PumpUntil([this, silentFrom] { return server.Connections() > silentFrom; }, 10000));
+    EXPECT_LT(TimePause(0), 10000u);
+    DownloadTask *task = gSlotTable.slots[0].task;
+    EXPECT_EQ(TaskPaused, task->state);
+    EXPECT_EQ(nullptr, task->threadHandle);
+    EXPECT_EQ(0, TaskHost::completions);
+    {
+        std::lock_guard<std::mutex> hold(resource.lock);
+        resource.silentFrom = -1;
+    }
+    StartTask(0);
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_EQ("", Difference(host.PathOf("reprobe.bin"), resource.Body()));
 }
 
 TEST_F(FaultDownloadTest, PausingWhileTheProbeWaitsReturnsPromptly)

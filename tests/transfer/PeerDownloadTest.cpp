@@ -1,8 +1,12 @@
 // Downloads through the whole transfer engine from real servers: nginx
 // (HTTP/1.1, ranges) and Python's http.server (HTTP/1.0), each file compared
 // with its source byte for byte.
+#include "CuttingRelay.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <stdlib.h>
 
 #include <string>
 
@@ -69,6 +73,70 @@ protected:
         DeleteFileA(host.PathOf(name.c_str()).c_str());
     }
 };
+
+// Writes a file into the peers' document root with the modification time
+// given, which nginx's ETag and Last-Modified are made of.
+bool WritePeerFile(const std::string &name, const std::string &contents, const FILETIME &modified)
+{
+    std::string path = std::string("Z:") + getenv("RAVLIX_PEER_ROOT") + "/" + name;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) &&
+              written == contents.size() && SetFileTime(file, nullptr, nullptr, &modified);
+    CloseHandle(file);
+    return ok;
+}
+
+std::string Noise(size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (char &c : bytes) {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        c = static_cast<char>(seed >> 24);
+    }
+    return bytes;
+}
+
+// The file is replaced on nginx (renamed over, as a deployment does) while a
+// relay between cuts every connection after 1 to 4 MiB, so that reconnects
+// meet the new version while other segments still read the old one. The
+// file put in place must be one version whole, the new one.
+TEST_F(PeerDownloadTest, AFileReplacedOnNginxBehindACuttingRelayEndsAsTheNewVersion)
+{
+    const size_t kSize = 8 << 20;
+    const unsigned kSeed = 20261208;
+    SCOPED_TRACE("relay seed " + std::to_string(kSeed));
+    std::string oldVersion = Noise(kSize, 1), newVersion = Noise(kSize, 2);
+    FILETIME now, yesterday;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER earlier = {{now.dwLowDateTime, now.dwHighDateTime}};
+    earlier.QuadPart -= 864000000000ull;
+    yesterday.dwLowDateTime = earlier.LowPart;
+    yesterday.dwHighDateTime = earlier.HighPart;
+    ASSERT_TRUE(WritePeerFile("replaced-on-server.bin", oldVersion, yesterday));
+
+    CuttingRelay relay(static_cast<unsigned short>(atoi(getenv(kNginx))), kSeed);
+    std::string url = "http://127.0.0.1:" + std::to_string(relay.Port()) + "/trickle/replaced-on-server.bin";
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(url, "replaced.bin", 4));
+    ASSERT_TRUE(TaskHost::WaitReceived(0, 2 << 20));
+    ASSERT_TRUE(WritePeerFile("replaced-on-server.bin.new", newVersion, now));
+    std::string root = std::string("Z:") + getenv("RAVLIX_PEER_ROOT") + "/";
+    ASSERT_TRUE(MoveFileExA((root + "replaced-on-server.bin.new").c_str(), (root + "replaced-on-server.bin").c_str(),
+                            MOVEFILE_REPLACE_EXISTING));
+
+    ASSERT_TRUE(TaskHost::WaitFinalizedWithRecovery(0, 240000));
+    std::string got = FileContents(host.PathOf("replaced.bin"));
+    EXPECT_EQ(kSize, got.size());
+    EXPECT_TRUE(got == newVersion) << Difference(host.PathOf("replaced.bin"), newVersion);
+    EXPECT_EQ(1, TaskHost::completions);
+    EXPECT_GT(relay.Cuts(), 0);
+    DeleteFileA((root + "replaced-on-server.bin").c_str());
+}
 
 TEST_F(PeerDownloadTest, NginxEverySizeAndConnectionCount)
 {

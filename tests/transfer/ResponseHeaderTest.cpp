@@ -4,12 +4,35 @@
 
 namespace {
 
-TEST(ParseContentLength, ReadsTheFirstOccurrenceInAnyCase)
+TEST(ParseContentLength, ReadsTheFieldInAnyCase)
 {
     EXPECT_EQ(123456u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 123456\r\n\r\n"));
     EXPECT_EQ(77u, ParseContentLength("HTTP/1.1 200 OK\r\ncontent-length: 77\r\n"));
-    EXPECT_EQ(5u, ParseContentLength("HTTP/1.1 200 OK\r\nCONTENT-LENGTH:5\r\nContent-Length: 9\r\n"));
-    EXPECT_EQ(12u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length:   12abc\r\n"));
+    EXPECT_EQ(5u, ParseContentLength("HTTP/1.1 200 OK\r\nCONTENT-LENGTH:5\r\nContent-Length: 5 \r\n"));
+    EXPECT_EQ(8u, ParseContentLength("HTTP/1.0 200 OK\nContent-Length:\t8\n\n"));
+}
+
+// Only a line whose name is Content-Length counts: the text inside another
+// field's name or value does not size the file.
+TEST(ParseContentLength, OtherFieldsThatContainTheNameDoNotCount)
+{
+    EXPECT_EQ(3000u, ParseContentLength("HTTP/1.1 200 OK\r\nX-Original-Content-Length: 10\r\n"
+                                        "Content-Length: 3000\r\n\r\n"));
+    EXPECT_EQ(3000u, ParseContentLength("HTTP/1.1 200 OK\r\nX-Note: Content-Length: 10\r\n"
+                                        "Content-Length: 3000\r\n\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nX-Original-Content-Length: 10\r\n\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK Content-Length: 10\r\n\r\n"));
+    // After the header's end nothing is a field.
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\n\r\nContent-Length: 10\r\n"));
+}
+
+// Which length would frame the body? The start fails rather than guess.
+TEST(ParseContentLength, ConflictingOrMalformedValuesAreZero)
+{
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nCONTENT-LENGTH:5\r\nContent-Length: 9\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length:   12abc\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length: 12, 12\r\n"));
+    EXPECT_EQ(0u, ParseContentLength("HTTP/1.1 200 OK\r\nContent-Length:\r\n"));
 }
 
 TEST(ParseContentLength, MissingZeroNegativeOrTooLargeIsZero)

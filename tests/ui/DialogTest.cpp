@@ -18,6 +18,7 @@
 #include "tests/support/TaskHost.h"
 #include "tests/ui/UiHarness.h"
 #include "util/PathText.h"
+#include "util/ProfileUpdate.h"
 
 using namespace testing_support;
 
@@ -319,6 +320,33 @@ TEST_F(HistoryDialogTest, SizesOfManyGigabytesAreListedAndSortedInMegabytes)
     ASSERT_EQ(4u, bySize.size());
     EXPECT_EQ("film.bin", bySize[2]);
     EXPECT_EQ("huge.bin", bySize[3]);
+}
+
+// Another host's update in flight holds the update lock: "Clear all" waits
+// for it, rather than deleting the file that update is about to replace.
+TEST_F(HistoryDialogTest, ClearAllWaitsForAnUpdateInFlight)
+{
+    WriteHistoryRecord("kept.bin", "2024-01-01 00:00", 900, 0);
+    bool existedWhileHeld = false, goneAfter = false;
+    {
+        DialogDriver driver([&](const SeenDialog &dialog) {
+            {
+                ProfileUpdateLock lock;
+                PostMessageA(dialog.window, WM_COMMAND, IDC_CLEAR_ALL, 0);
+                Sleep(500);
+                existedWhileHeld = FileExists(historyPath);
+            }
+            for (int i = 0; i < 250 && !goneAfter; ++i) {
+                goneAfter = !FileExists(historyPath);
+                Sleep(20);
+            }
+            DialogDriver::Press(dialog, IDCANCEL);
+        });
+        SendMessageA(window, WM_COMMAND, IDM_HISTORY, 0);
+        ASSERT_TRUE(driver.found());
+    }
+    EXPECT_TRUE(existedWhileHeld);
+    EXPECT_TRUE(goneAfter);
 }
 
 TEST_F(HistoryDialogTest, PausedLiveTaskAndNoHistoryFile)

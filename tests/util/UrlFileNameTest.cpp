@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "util/UrlFileName.h"
 
@@ -30,7 +31,47 @@ TEST(FileNameFromUrl, PercentDecodedAndMadeSafe)
     EXPECT_EQ("bad_name", NameOf("http://host/bad%0Aname"));
     EXPECT_EQ("100%", NameOf("http://host/100%"));
     EXPECT_EQ("%zz", NameOf("http://host/%zz"));
-    EXPECT_EQ("\xC3\xA9t\xC3\xA9.txt", NameOf("http://host/%C3%A9t%C3%A9.txt"));
+    EXPECT_EQ("a_b", NameOf("http://host/a%00b"));
+}
+
+TEST(FileNameFromUrl, DevicesAndTrailingDotsOrSpacesAreMadeSafe)
+{
+    EXPECT_EQ("CON_", NameOf("http://host/CON"));
+    EXPECT_EQ("aux_.txt", NameOf("http://host/aux.txt"));
+    EXPECT_EQ("Lpt1_.bin", NameOf("http://host/Lpt1.bin"));
+    EXPECT_EQ("a.bin_", NameOf("http://host/a.bin."));
+    EXPECT_EQ("x_", NameOf("http://host/x%20"));
+    EXPECT_EQ("___", NameOf("http://host/..%20"));
+}
+
+// The test prefix runs with the Western European code page, 1252.
+class AnsiCodePage : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(1252u, GetACP()) << "the expectations below are those of code page 1252"; }
+};
+
+TEST_F(AnsiCodePage, Utf8NamesAreConvertedAndWhatItCannotHoldBecomesUnderscore)
+{
+    EXPECT_EQ("\xE9t\xE9.txt", NameOf("http://host/%C3%A9t%C3%A9.txt"));
+    EXPECT_EQ("\x80 5.txt", NameOf("http://host/%E2%82%AC%205.txt"));  // the euro sign
+    EXPECT_EQ("__.bin", NameOf("http://host/%E4%B8%AD%E6%96%87.bin"));
+    EXPECT_EQ("_.txt", NameOf("http://host/%F0%9F%98%80.txt"));  // one character outside the BMP
+    // No best-fit stand-in: a full-width "CON" would become the device.
+    EXPECT_EQ("___", NameOf("http://host/%EF%BC%A3%EF%BC%AF%EF%BC%AE"));
+    EXPECT_EQ("a\xE9" "b", NameOf("http://host/a%C3%A9b?x=%E4%B8%AD"));
+}
+
+TEST_F(AnsiCodePage, InvalidUtf8BytesBecomeUnderscores)
+{
+    EXPECT_EQ("__a.bin", NameOf("http://host/%FF%FEa.bin"));
+    EXPECT_EQ("__.txt", NameOf("http://host/%C0%AF.txt"));           // overlong "/"
+    EXPECT_EQ("___x", NameOf("http://host/%ED%A0%80x"));             // a surrogate
+    EXPECT_EQ("\xE9__", NameOf("http://host/%C3%A9%E4%B8"));         // cut short
+}
+
+TEST_F(AnsiCodePage, AUrlWrittenInTheAnsiCodePageKeepsItsName)
+{
+    EXPECT_EQ("\xE9t\xE9.txt", NameOf("http://host/\xE9t\xE9.txt"));
 }
 
 TEST(FileNameFromUrl, EmptyOrDotNamesSaveAsIndex)
