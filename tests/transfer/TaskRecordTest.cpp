@@ -154,8 +154,15 @@ TEST(ResumeRecord, FieldsInOrderWithTheirWidths)
     EXPECT_EQ(808u, offsetof(ResumeRecord, state));
     EXPECT_EQ(812u, offsetof(ResumeRecord, startTime));
     EXPECT_EQ(1072u, offsetof(ResumeRecord, segments));
+    // A segment holds six pointers and handles: 4 bytes each on x86, 8 on x64
+    // (where the LONG before request and the one after finished are padded).
+#ifdef _WIN64
+    EXPECT_EQ(80u, sizeof(TaskSegment));
+    EXPECT_EQ(1072u + 5 * 80u, sizeof(ResumeRecord));
+#else
     EXPECT_EQ(48u, sizeof(TaskSegment));
     EXPECT_EQ(1072u + 5 * 48u, sizeof(ResumeRecord));
+#endif
 }
 
 TEST(StartWorker, RunsTheWorkerOnItsOwnThread)
