@@ -14,6 +14,26 @@ DWORD CompletedBytes(const DownloadTask &task)
     return sum;
 }
 
+bool AllBytesIn(const ResumeRecord &record)
+{
+    DWORD totalSize = LoadWord(record.totalSize);
+    if (totalSize == 0)
+        return false;
+    if (LoadWord(record.segments[0].received) == totalSize)
+        return true;
+    int count = UsedSegmentCount(record);
+    if (count == 0)
+        return false;
+    // The ranges as IssueSegments cuts them; the last takes the remainder.
+    DWORD size = totalSize / count;
+    for (int i = 0; i < count; ++i) {
+        DWORD length = i == count - 1 ? totalSize - (count - 1) * size : size;
+        if (LoadWord(record.segments[i].received) != length)
+            return false;
+    }
+    return true;
+}
+
 void AnnounceCompletion(DownloadTask *task)
 {
     // Two segments finishing together both see the sum complete, and a task

@@ -73,7 +73,7 @@ TransferOutcome StreamOverNewProbe(DownloadTask *task)
     task->segments[0].length = task->totalSize;
     StoreWord(task->state, TaskDownloading);
     SaveStartedRecord(task);
-    return RunStream(task, request, task->viewBase);
+    return RunStream(task, request);
 }
 
 TransferOutcome FreshStart(DownloadTask *task)
@@ -92,13 +92,20 @@ TransferOutcome FreshStart(DownloadTask *task)
     if (task->resumeFlag && (!offsetsValid || strcmp(validator, task->validator) != 0))
         ResetOffsets(task);
     memcpy(task->validator, validator, sizeof(task->validator));
+    // The whole file is already here (a host ended after the record said so,
+    // before the rename): it goes into place without being fetched again.
+    if (task->resumeFlag && AllBytesIn(*task)) {
+        CloseAndGiveBack(request);
+        AnnounceCompletion(task);
+        return TransferCompleted;
+    }
 
     if (SingleStreamMode(*task)) {
         task->segments[0].length = task->totalSize;
         if (task->totalSize <= kSegmentedMinimum)
-            return ReadWhole(task, request, task->viewBase);
+            return ReadWhole(task, request);
         SaveStartedRecord(task);
-        return RunStream(task, request, task->viewBase);
+        return RunStream(task, request);
     }
 
     CloseAndGiveBack(request);

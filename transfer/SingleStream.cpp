@@ -1,5 +1,5 @@
-// Small files and HTTP/1.0 servers: the worker reads the probe's own body
-// straight into the view.
+// Small files and HTTP/1.0 servers: the worker reads the probe's own body and
+// writes it into the temporary file from byte 0.
 #include "transfer/HttpRequests.h"
 #include "transfer/TaskStop.h"
 #include "transfer/TaskWindow.h"
@@ -8,8 +8,8 @@
 namespace {
 
 // The host first, then the window, synchronously: FinalizeTask releases this
-// thread at once (ReplyMessage), and the worker then leaves without touching
-// the task.
+// thread at once (ReplyMessage), and a stopping side answers the send while
+// it waits for this thread; the worker then leaves without touching the task.
 void SendCompletion(DownloadTask *task, HANDLE streamDone)
 {
     if (task->progressCallback)
@@ -23,9 +23,23 @@ void SendCompletion(DownloadTask *task, HANDLE streamDone)
         SendMessageA(window, WM_COMMAND, kCommandTaskComplete, slot);
 }
 
+// Writes count bytes at offset through the file handle, as the segments do;
+// returns how many the file took. Never through the view: a page of a mapped
+// file that the disk cannot hold faults inside the copy, which ends the host
+// process, where WriteFile merely fails.
+DWORD WriteAt(DownloadTask *task, DWORD offset, const BYTE *bytes, DWORD count)
+{
+    OVERLAPPED at = {};
+    at.Offset = offset;
+    DWORD written = 0;
+    if (!WriteFile(task->fileHandle, bytes, count, &written, &at))
+        return 0;
+    return written;
+}
+
 }  // namespace
 
-TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request, BYTE *position)
+TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request)
 {
     if (!request)
         return TransferFailed;
@@ -34,31 +48,33 @@ TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request, BYTE *positio
         CloseAndGiveBack(request);
         return TransferStopped;
     }
-    unsigned count = request->operations->Read(request, position, task->totalSize);
+    BYTE body[kSegmentedMinimum];
+    DWORD want = task->totalSize < sizeof(body) ? task->totalSize : sizeof(body);
+    unsigned count = request->operations->Read(request, body, want);
     EndOpening(task);
     CloseAndGiveBack(request);
-    StoreWord(task->segments[0].received, count);
+    DWORD written = count > 0 ? WriteAt(task, 0, body, count) : 0;
+    StoreWord(task->segments[0].received, written);
     if (StopRequested(*task))
         return TransferStopped;
-    if (count < task->totalSize)
+    if (written < task->totalSize)
         return TransferShort;
     if (InterlockedExchange(&task->announced, 1) == 0)
         SendCompletion(task, nullptr);
     return TransferCompleted;
 }
 
-TransferOutcome RunStream(DownloadTask *task, WebRequest *request, BYTE *position)
+TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
 {
     if (!request)
         return TransferFailed;
-    if (!position) {
+    if (!task->fileHandle) {
         CloseAndGiveBack(request);
         return TransferFailed;
     }
     TaskSegment &stream = task->segments[0];
     StoreWord(stream.state, SegmentRunning);
     StoreWord(stream.keepRunning, 1);
-    stream.writePos = position;
     StoreWord(stream.received, 0);
     if (stream.streamDoneEvent)
         CloseHandle(stream.streamDoneEvent);
@@ -76,17 +92,20 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request, BYTE *positio
         return TransferStopped;
     }
 
+    BYTE chunk[kStreamChunk];
     DWORD totalSize = task->totalSize;
     DWORD total = 0;
     while (LoadWord(stream.keepRunning) && LoadWord(stream.state) == SegmentRunning) {
         DWORD want = totalSize - total < kStreamChunk ? totalSize - total : kStreamChunk;
-        unsigned count = request->operations->Read(request, position, want);
+        unsigned count = request->operations->Read(request, chunk, want);
         if (count == 0)
             break;
-        position += count;
-        total += count;
+        DWORD written = WriteAt(task, total, chunk, count);
+        total += written;
         StoreWord(stream.received, total);
-        if (total >= totalSize)
+        // A full disk, say: the stream ends at the last byte the file took,
+        // short of the whole, and a later start fetches the file again.
+        if (written < count || total >= totalSize)
             break;
     }
     StoreWord(stream.state, SegmentStopped);

@@ -4,20 +4,22 @@
 
 #include "store/HistoryStore.h"
 #include "store/ResumeRecords.h"
+#include "transfer/AnsweringWait.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskStop.h"
+#include "transfer/TaskWindow.h"
+#include "transfer/Transfer.h"
 #include "util/PathText.h"
 #include "util/TimeStamp.h"
 
 namespace {
 
+// How long a join waits before it asks the worker once more to stop.
 const DWORD kJoinMilliseconds = 1000;
-// A worker whose every wait can be cancelled ends within moments of a stop;
-// only a worker that is truly stuck is terminated, after this grace.
-const DWORD kJoinGraceMilliseconds = 15000;
+const char kTempSuffix[] = ".hhh";
 
 DownloadTask *SlotTask(int slot)
 {
@@ -32,37 +34,47 @@ void CloseHandleOf(HANDLE &handle)
     }
 }
 
+// Until no delivery is inside the segment: the receiver keeps busyEvent set
+// while it works, which includes the host's progress callback when the
+// delivery completes the task, so sent messages are answered meanwhile. A
+// wait that fails (a handle no longer valid) ends the loop too: the request's
+// Close, which follows, itself waits until no delivery runs.
+void WaitWhileBusy(HANDLE busyEvent)
+{
+    while (busyEvent && WaitForSingleObject(busyEvent, 0) == WAIT_OBJECT_0)
+        PauseAnswering(10);
+}
+
+// Stops segment i's request, whoever runs it: the component's deliveries of a
+// range, or the worker's single-stream loop on segment 0. Which of the two it
+// is needs no guess from serverMinorVersion, which the worker may be changing.
 void StopSegment(DownloadTask *task, int i)
 {
     TaskSegment &segment = task->segments[i];
-    if (!segment.request)
+    if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE))
         return;
     if (segment.stopEvent) {
         SetEvent(segment.stopEvent);
         Sleep(32);
-        while (segment.busyEvent && WaitForSingleObject(segment.busyEvent, 10) != WAIT_TIMEOUT) {
-        }
+        WaitWhileBusy(segment.busyEvent);
     }
-    if (WebRequest *request = TakeSegmentRequest(task, i))
+    // Taken under the task's lock: the worker's stop of a stream that ended
+    // short takes it too, and only the side that took it touches it again.
+    if (WebRequest *request = TakeSegmentRequest(task, i)) {
+        // A read waiting on a stalled server returns at once, and the stream
+        // loop, which still holds the request, ends after it. Its done event
+        // was created before the request was published; a range request finds
+        // none, or the signalled one of an earlier stream.
+        request->operations->Cancel(request);
+        if (segment.streamDoneEvent)
+            WaitAnswering(segment.streamDoneEvent, INFINITE);
         CloseAndGiveBack(request);
+    }
     StoreWord(segment.state, SegmentStopped);
     // Closed while still set: a delivery that read the handle just before
     // sees it set, or sees the closed handle fail, and writes nothing.
     CloseHandleOf(segment.stopEvent);
     CloseHandleOf(segment.busyEvent);
-}
-
-void StopStream(DownloadTask *task)
-{
-    TaskSegment &stream = task->segments[0];
-    if (!stream.request)
-        return;
-    // A read waiting on a stalled server returns at once.
-    stream.request->operations->Cancel(stream.request);
-    WaitForSingleObject(stream.streamDoneEvent, INFINITE);
-    if (WebRequest *request = TakeSegmentRequest(task, 0))
-        CloseAndGiveBack(request);
-    StoreWord(stream.state, SegmentStopped);
 }
 
 void DestroyTask(int slot)
@@ -81,18 +93,80 @@ void FileNameOf(const char *path, char *name)
     LastComponent(name);
 }
 
+// The final path: tempPath without its ".hhh". False when tempPath does not
+// end in ".hhh" after some name: such a file is nothing this plug-in made,
+// and nothing is renamed over the name it would give.
+bool FinalPathOf(const char *tempPath, char *finalPath)
+{
+    size_t length = strnlen(tempPath, kTextSize - 1);
+    size_t suffix = sizeof(kTempSuffix) - 1;
+    if (length <= suffix || lstrcmpiA(tempPath + length - suffix, kTempSuffix) != 0 ||
+        IsPathSeparator(tempPath[length - suffix - 1]))
+        return false;
+    memcpy(finalPath, tempPath, length - suffix);
+    finalPath[length - suffix] = '\0';
+    return true;
+}
+
+// A task-complete command that arrived inside a wait of another task
+// operation comes back once that operation has returned to the message loop,
+// so that nothing deletes a task an operation further up still works on.
+void PostCompletionAgain(int slot)
+{
+    if (HWND window = FindTaskWindow())
+        PostMessageA(window, WM_COMMAND, kCommandTaskComplete, slot);
+}
+
+// Puts the complete file of the slot's task into place and ends the task.
+// Crash-safe in this order: the record says "all bytes in" before the rename,
+// and is blanked only once the file is in place, so a host that ends between
+// any two steps leaves either the file in place or a record that the next
+// host finalizes without fetching again. A rename that fails keeps that
+// record too.
+void PutIntoPlace(int slot)
+{
+    DownloadTask *task = gSlotTable.slots[slot].task;
+    char finalPath[kTextSize];
+    bool named = FinalPathOf(task->tempPath, finalPath);
+    CloseTask(task);
+    int section = TaskSection(*task);
+    bool placed = false;
+    if (named) {
+        SaveResumeRecord(*task, section);
+        placed = MoveFileExA(task->tempPath, finalPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    if (placed || !named)
+        ClearResumeRecord(section);
+    if (placed) {
+        char name[kTextSize], now[32];
+        FileNameOf(finalPath, name);
+        LocalTimeStamp(now);
+        WriteHistoryRecord(name, now, task->totalSize, HistoryFinished);
+    }
+    DestroyTask(slot);
+}
+
+// Finalizes the slot's task if it announced itself complete and all its bytes
+// are in; true when the slot was emptied. The command carries only a slot,
+// and it may have outlived the task that posted it: a quit or a delete closes
+// that task before the queue is pumped, and a new task can take the slot.
+bool FinalizeIfComplete(int slot)
+{
+    DownloadTask *task = SlotTask(slot);
+    if (!task || !LoadWord(task->announced) || !AllBytesIn(*task))
+        return false;
+    PutIntoPlace(slot);
+    return true;
+}
+
 }  // namespace
 
 void StopRequests(DownloadTask *task)
 {
     RequestStop(task);
     int count = UsedSegmentCount(*task);
-    if (task->serverMinorVersion > 0) {
-        for (int i = 0; i < count; ++i)
-            StopSegment(task, i);
-    } else {
-        StopStream(task);
-    }
+    for (int i = 0; i < count; ++i)
+        StopSegment(task, i);
     // Segments the stop kept from opening, and the unused ones of a single
     // stream, read as stopped too: the task as a whole is.
     for (int i = 0; i < count; ++i)
@@ -100,17 +174,18 @@ void StopRequests(DownloadTask *task)
     StoreWord(task->state, TaskPaused);
 }
 
+// No limit and no TerminateThread: once a stop is requested every wait of the
+// worker is cancelled (its open, its read) or ends by itself (the host's
+// callback), and its synchronous send of the task-complete command is
+// answered by this very wait. A thread terminated inside the component or the
+// host's callback would leave their locks held for good.
 void JoinWorker(DownloadTask *task)
 {
     if (!task->threadHandle)
         return;
-    if (WaitForSingleObject(task->threadHandle, kJoinMilliseconds) != WAIT_OBJECT_0) {
+    if (WaitAnswering(task->threadHandle, kJoinMilliseconds) == WAIT_TIMEOUT) {
         RequestStop(task);
-        if (WaitForSingleObject(task->threadHandle, kJoinGraceMilliseconds) != WAIT_OBJECT_0) {
-            DWORD exitCode;
-            if (GetExitCodeThread(task->threadHandle, &exitCode))
-                TerminateThread(task->threadHandle, exitCode);
-        }
+        WaitAnswering(task->threadHandle, INFINITE);
     }
     CloseHandleOf(task->threadHandle);
 }
@@ -146,6 +221,10 @@ void StartTask(int slot)
 {
     DownloadTask *task = SlotTask(slot);
     if (!task || LoadWord(task->state) == TaskDownloading)
+        return;
+    // Complete and announced, paused before its command came: fetching it
+    // again would announce nothing, and the host has been told.
+    if (FinalizeIfComplete(slot))
         return;
     // A worker that ended by itself leaves its handle; a new start begins
     // without a pending stop.
@@ -209,23 +288,13 @@ void FinalizeTask(int slot)
     // A single-stream worker waits in its synchronous send: let it go on, so
     // that it ends by itself instead of being waited for.
     ReplyMessage(0);
-    DownloadTask *task = SlotTask(slot);
-    if (!task)
+    if (!SlotTask(slot))
         return;
-    char tempPath[kTextSize], finalPath[kTextSize], name[kTextSize], now[32];
-    memcpy(tempPath, task->tempPath, sizeof(tempPath));
-    memcpy(finalPath, tempPath, sizeof(finalPath));
-    size_t length = strlen(finalPath);
-    finalPath[length >= 4 ? length - 4 : 0] = '\0';
-    FileNameOf(finalPath, name);
-    LocalTimeStamp(now);
-    WriteHistoryRecord(name, now, task->totalSize, HistoryFinished);
-    CloseTask(task);
-    // The record is written while a task runs, not only after a pause.
-    ClearResumeRecord(TaskSection(*task));
-    DestroyTask(slot);
-    // One step: there is no moment without either file.
-    MoveFileExA(tempPath, finalPath, MOVEFILE_REPLACE_EXISTING);
+    if (InsideAnsweringWait()) {
+        PostCompletionAgain(slot);
+        return;
+    }
+    FinalizeIfComplete(slot);
 }
 
 void DiscardAllTasks()
@@ -234,12 +303,11 @@ void DiscardAllTasks()
         DownloadTask *task = SlotTask(slot);
         if (!task)
             continue;
-        if (LoadWord(task->announced)) {
-            FinalizeTask(slot);
-            continue;
-        }
         StoreWord(task->segments[0].keepRunning, 0);
         CloseTask(task);
+        // Announced before or while it was closed: the host has been told.
+        if (FinalizeIfComplete(slot))
+            continue;
         ClearResumeRecord(TaskSection(*task));
         DestroyTask(slot);
     }
@@ -250,17 +318,16 @@ int SaveAndCloseTask(int slot)
     DownloadTask *task = SlotTask(slot);
     if (!task)
         return 1;
-    // Complete and announced, its task-complete command still queued: the
-    // host has been told, so the file goes into place now rather than being
-    // saved for a restore that would complete (and announce) it again.
-    if (LoadWord(task->announced)) {
-        FinalizeTask(slot);
-        return 1;
-    }
-    SaveResumeRecord(*task, TaskSection(*task));
+    if (!LoadWord(task->announced))
+        SaveResumeRecord(*task, TaskSection(*task));
     StoreWord(task->segments[0].keepRunning, 0);
     CloseTask(task);
-    DestroyTask(slot);
+    // Complete and announced (perhaps only while it was being closed), its
+    // task-complete command still queued: the host has been told, so the file
+    // goes into place now rather than being saved for a restore that would
+    // complete (and announce) it again.
+    if (!FinalizeIfComplete(slot))
+        DestroyTask(slot);
     return 1;
 }
 

@@ -7,6 +7,7 @@
 #include "components/WebRequest.h"
 
 class DownloadTask;
+struct ResumeRecord;
 
 enum TransferOutcome {
     TransferFailed,     // nothing is transferring; the task is not complete
@@ -40,12 +41,14 @@ namespace transfer {
 void __stdcall ReceiveCallback(void *context, const void *bytes, unsigned count);
 }  // namespace transfer
 
-// One read of a body of at most kSegmentedMinimum bytes into position.
-TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request, BYTE *position);
+// One read of a body of at most kSegmentedMinimum bytes, written into the
+// task's file from byte 0.
+TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request);
 
-// Reads the body in chunks into position until it ends or the task stops.
-// The request belongs to the stream from here on.
-TransferOutcome RunStream(DownloadTask *task, WebRequest *request, BYTE *position);
+// Reads the body in chunks and writes it into the task's file from byte 0,
+// until it ends, the file takes no more, or the task stops. The request
+// belongs to the stream from here on.
+TransferOutcome RunStream(DownloadTask *task, WebRequest *request);
 
 // A fresh probe and one stream from byte 0 over it: for servers that refuse
 // ranges and for paused single-stream tasks.
@@ -53,6 +56,10 @@ TransferOutcome StreamOverNewProbe(DownloadTask *task);
 
 // Bytes of segments that hold a request or are finished.
 DWORD CompletedBytes(const DownloadTask &task);
+
+// Whether the received counts cover the whole file: segment 0 holds all of it
+// (a single stream), or every segment holds exactly its range.
+bool AllBytesIn(const ResumeRecord &record);
 
 // Tells the host and posts the task-complete command, once per task.
 void AnnounceCompletion(DownloadTask *task);

@@ -327,6 +327,88 @@ TEST_F(FaultDownloadTest, AnUnchangedFileResumesFromItsOffsets)
     EXPECT_TRUE(resumedMidway);
 }
 
+// The disk takes no more bytes in the middle of a single stream (here the
+// task's file handle is swapped for a read-only one, which refuses every
+// write as a full disk would): the stream stops where the file stopped being
+// right, the host lives on, the record stays, and a later start completes.
+TEST_F(FaultDownloadTest, AFileThatTakesNoMoreStopsASingleStreamCleanly)
+{
+    resource.body = Pattern(2000000);
+    resource.http10 = true;
+    resource.piece = 16384;
+    resource.pauseMs = 5;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "full.bin", 2));
+    DownloadTask *task = gSlotTable.slots[0].task;
+    int section = TaskSection(*task);
+    ASSERT_TRUE(TaskHost::WaitReceived(0, 200000));
+    std::string temp = host.PathOf("full.bin.hhh");
+    HANDLE readOnly = CreateFileA(temp.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, readOnly);
+    HANDLE writable = task->fileHandle;
+    task->fileHandle = readOnly;  // closed by the task from here on
+    bool stopped = TaskHost::WaitState(0, TaskIdle, 20000);
+    CloseHandle(writable);
+    ASSERT_TRUE(stopped) << "the stream did not stop";
+    EXPECT_EQ(0, TaskHost::completions);
+    EXPECT_EQ(0, TaskHost::finalizations);
+    EXPECT_FALSE(FileExists(host.PathOf("full.bin")));
+    DWORD received = task->segments[0].received;
+    EXPECT_GE(received, 200000u);
+    EXPECT_LT(received, 2000000u);
+    std::string written = FileContents(temp);
+    ASSERT_EQ(2000000u, written.size());
+    EXPECT_TRUE(written.compare(0, received, resource.Body(), 0, received) == 0) << "a counted byte is wrong";
+    std::string name = "FILE" + std::to_string(section);
+    EXPECT_EQ(Url(), ProfileValue(SettingsFilePath(), name, "URLNAME"));
+    EXPECT_EQ(std::to_string(received), ProfileValue(SettingsFilePath(), name, "OFFSET0"));
+
+    resource.piece = 0;
+    StartTask(0);
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_EQ("", Difference(host.PathOf("full.bin"), resource.Body()));
+    EXPECT_EQ(1, TaskHost::completions);
+}
+
+// Everything a finalize does but the rename: a folder holds the final name.
+// The record then still says "all bytes in", as it does whenever a host ends
+// between the record and the rename, and the next host puts the file into
+// place from that record without fetching it again (here the server would
+// drop a new fetch after 1000 bytes).
+TEST_F(FaultDownloadTest, ACompleteFileLeftBehindIsFinalizedByTheNextHost)
+{
+    resource.body = Pattern(1500000);
+    resource.etag = "v1";
+    for (bool http10 : {false, true}) {
+        SCOPED_TRACE(http10 ? "single stream" : "segments");
+        resource.http10 = http10;
+        resource.dropAfter = 0;
+        TaskHost host;
+        std::string finalPath = host.PathOf("kept.bin");
+        std::string temp = finalPath + ".hhh";
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "kept.bin", 3));
+        std::string name = "FILE" + std::to_string(TaskSection(*gSlotTable.slots[0].task));
+        // Nothing is finalized before the window's messages run.
+        ASSERT_TRUE(CreateDirectoryA(finalPath.c_str(), nullptr));
+        ASSERT_TRUE(TaskHost::WaitFinalized(0));
+        EXPECT_EQ(1, TaskHost::completions);
+        EXPECT_EQ("", Difference(temp, resource.Body()));
+        EXPECT_EQ(temp, ProfileValue(SettingsFilePath(), name, "DESTNAME"));
+
+        ASSERT_TRUE(RemoveDirectoryA(finalPath.c_str()));
+        resource.dropAfter = 1000;
+        int connections = server.Connections();
+        ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
+        ASSERT_TRUE(TaskHost::WaitFinalized(0, 20000));
+        EXPECT_EQ("", Difference(finalPath, resource.Body()));
+        EXPECT_FALSE(FileExists(temp));
+        EXPECT_EQ(connections + 1, server.Connections()) << "fetched again";
+        EXPECT_EQ("0", ProfileValue(SettingsFilePath(), name, "MULTHREAD"));
+        DeleteFileA(finalPath.c_str());
+    }
+}
+
 // Pausing must not wait for a server that sends nothing more.
 DWORD TimePause(int slot)
 {
