@@ -9,16 +9,18 @@
 # curl and aria2c are given with their CA options) through the plug-in and the
 # component with 5 connections, beside curl and aria2c -x5 -s5.
 # Figures, not a test. Usage: bench/download-bench.sh [https] (builds first;
-# "https" runs the https rows alone).
+# "https" runs the https rows alone; RAVLIX_ARCH=x64 measures the 64-bit build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/build.sh" >/dev/null
-build=${RAVLIX_BUILD_DIR:-$root/build}
+. "$root/scripts/arch.sh"
+arch=${RAVLIX_ARCH:-x86}
+"$root/scripts/build.sh" "$arch" >/dev/null
+build=$(ravlix_build_dir "$arch")
 work=$build/bench
 mkdir -p "$work/out"
 
 only=${1:-all}
-export RAVLIX_WINEPREFIX="$build/wineprefix"
+ravlix_use_arch "$arch"
 # Wine reads the trust store when its wineserver starts.
 bash "$root/tests/peers/tls-certs.sh" authority "$work/peers/tls"
 . "$root/scripts/session.sh"

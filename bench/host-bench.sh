@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # The plug-in as users meet it: RavlixHost.exe under Wine (process start,
-# floating window, download, rename) with 1 and 5 connections, beside curl
+# floating window, download, rename) with 1 and 5 connections, the 32-bit
+# build's host and the 64-bit build's host side by side (both in the 64-bit
+# prefix, as on 64-bit Windows, where 32-bit hosts run under WoW64), beside curl
 # and aria2c -x5 -s5, on a 512 MiB file from a local nginx, on a 64 MiB file
 # from nginx's location with limit_rate 2m per connection, and on 4 GiB from
 # the generated-content server of the tests and from nginx (the same bytes
-# written to its docroot), then the plug-in alone on 20 GB. Prints wall
+# written to its docroot), then the plug-ins alone with aria2c on 20 GB. Prints wall
 # time, CPU time (user + system, the wineserver's share included for the
 # host), peak memory, and wall and CPU time as ratios to aria2c; checks every
 # copy's SHA-256. Figures, not a test. Usage: bench/host-bench.sh (builds first).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/build.sh" >/dev/null
-build=${RAVLIX_BUILD_DIR:-$root/build}
+. "$root/scripts/arch.sh"
+"$root/scripts/build.sh" all >/dev/null
+build=$(ravlix_build_dir x64)
 work=$build/host-bench
 mkdir -p "$work/out"
 
-export RAVLIX_WINEPREFIX="$build/wineprefix"
+ravlix_use_arch x64
 . "$root/scripts/session.sh"
 start_session
 
@@ -64,7 +67,10 @@ run() {
   rows+=("$label|$wall|$cpu|$((rss / 1024))|$check")
 }
 
-host=(wine "$build/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin --connections)
+host_x86=(wine "$(ravlix_build_dir x86)/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin
+  --connections)
+host_x64=(wine "$(ravlix_build_dir x64)/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin
+  --connections)
 aria=(aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false
   -d "$work/out" -o copy.bin)
 
@@ -73,10 +79,10 @@ table() {
   local title=$1
   IFS='|' read -r _ aria_wall aria_cpu _ _ <<<"${rows[-1]}"
   echo "$title"
-  printf '  %-26s %8s %8s %9s %11s %10s  %s\n' case wall_s cpu_s peak_MiB wall/aria2c cpu/aria2c sha256
+  printf '  %-30s %8s %8s %9s %11s %10s  %s\n' case wall_s cpu_s peak_MiB wall/aria2c cpu/aria2c sha256
   for row in "${rows[@]}"; do
     IFS='|' read -r label wall cpu peak check <<<"$row"
-    printf '  %-26s %8s %8s %9s %11.2f %10.2f  %s\n' "$label" "$wall" "$cpu" "$peak" \
+    printf '  %-30s %8s %8s %9s %11.2f %10.2f  %s\n' "$label" "$wall" "$cpu" "$peak" \
       "$(awk -v a="$wall" -v b="$aria_wall" 'BEGIN {print (b > 0 ? a / b : 0)}')" \
       "$(awk -v a="$cpu" -v b="$aria_cpu" 'BEGIN {print (b > 0 ? a / b : 0)}')" "$check"
   done
@@ -84,15 +90,19 @@ table() {
 }
 
 url="http://127.0.0.1:$nginx_port/f$big.bin"
-run "RavlixHost 1 connection" "f$big.bin" "${host[@]}" 1 "$url"
-run "RavlixHost 5 connections" "f$big.bin" "${host[@]}" 5 "$url"
+run "RavlixHost x86 1 connection" "f$big.bin" "${host_x86[@]}" 1 "$url"
+run "RavlixHost x86 5 connections" "f$big.bin" "${host_x86[@]}" 5 "$url"
+run "RavlixHost x64 1 connection" "f$big.bin" "${host_x64[@]}" 1 "$url"
+run "RavlixHost x64 5 connections" "f$big.bin" "${host_x64[@]}" 5 "$url"
 run "curl" "f$big.bin" curl -s -o "$out" "$url"
 run "aria2c -x5 -s5" "f$big.bin" "${aria[@]}" "$url"
 table "512 MiB from local nginx"
 
 slow_url="http://127.0.0.1:$nginx_port/slow/f$slow.bin"
-run "RavlixHost 1 connection" "f$slow.bin" "${host[@]}" 1 "$slow_url"
-run "RavlixHost 5 connections" "f$slow.bin" "${host[@]}" 5 "$slow_url"
+run "RavlixHost x86 1 connection" "f$slow.bin" "${host_x86[@]}" 1 "$slow_url"
+run "RavlixHost x86 5 connections" "f$slow.bin" "${host_x86[@]}" 5 "$slow_url"
+run "RavlixHost x64 1 connection" "f$slow.bin" "${host_x64[@]}" 1 "$slow_url"
+run "RavlixHost x64 5 connections" "f$slow.bin" "${host_x64[@]}" 5 "$slow_url"
 run "curl" "f$slow.bin" curl -s -o "$out" "$slow_url"
 run "aria2c -x5 -s5" "f$slow.bin" "${aria[@]}" "$slow_url"
 table "64 MiB from nginx with limit_rate 2m per connection"
@@ -101,12 +111,14 @@ table "64 MiB from nginx with limit_rate 2m per connection"
 generated="http://127.0.0.1:$generated_port/gen/$huge.bin"
 for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$generated_port/gen/1.bin" && break; sleep 0.1; done
 digest=sha256:$(python3 "$root/tests/peers/generated-server.py" --sha256 $huge)
-run "RavlixHost 5 connections" "$digest" "${host[@]}" 5 "$generated"
+run "RavlixHost x86 5 connections" "$digest" "${host_x86[@]}" 5 "$generated"
+run "RavlixHost x64 5 connections" "$digest" "${host_x64[@]}" 5 "$generated"
 run "curl" "$digest" curl -s -o "$out" "$generated"
 run "aria2c -x5 -s5" "$digest" "${aria[@]}" "$generated"
 table "4 GiB from the generated-content server"
 curl -s -o "$work/peers/docroot/g$huge.bin" "$generated"
-run "RavlixHost 5 connections" "$digest" "${host[@]}" 5 "http://127.0.0.1:$nginx_port/g$huge.bin"
+run "RavlixHost x86 5 connections" "$digest" "${host_x86[@]}" 5 "http://127.0.0.1:$nginx_port/g$huge.bin"
+run "RavlixHost x64 5 connections" "$digest" "${host_x64[@]}" 5 "http://127.0.0.1:$nginx_port/g$huge.bin"
 run "curl" "$digest" curl -s -o "$out" "http://127.0.0.1:$nginx_port/g$huge.bin"
 run "aria2c -x5 -s5" "$digest" "${aria[@]}" "http://127.0.0.1:$nginx_port/g$huge.bin"
 table "4 GiB from nginx"
@@ -115,7 +127,8 @@ rm -f "$work/peers/docroot/g$huge.bin"
 # Memory does not grow with the file: 20 GB, checked against the generator.
 twenty=20000000000
 digest=sha256:$(python3 "$root/tests/peers/generated-server.py" --sha256 $twenty)
-run "RavlixHost 5 connections" "$digest" "${host[@]}" 5 "http://127.0.0.1:$generated_port/gen/$twenty.bin"
+run "RavlixHost x86 5 connections" "$digest" "${host_x86[@]}" 5 "http://127.0.0.1:$generated_port/gen/$twenty.bin"
+run "RavlixHost x64 5 connections" "$digest" "${host_x64[@]}" 5 "http://127.0.0.1:$generated_port/gen/$twenty.bin"
 run "aria2c -x5 -s5" "$digest" "${aria[@]}" "http://127.0.0.1:$generated_port/gen/$twenty.bin"
 table "20 GB from the generated-content server"
 rm -f "$out"

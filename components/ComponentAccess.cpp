@@ -6,9 +6,18 @@ ComponentDescriptor *ResolveDescriptor(const void *address)
 {
     const unsigned char *bytes = static_cast<const unsigned char *>(address);
     if (bytes[0] == 0xFF && bytes[1] == 0x25) {
-        // jmp dword ptr [cell]: follow one level, never more.
+        // An indirect jump through the import cell: follow one level, never more.
         void *const *cell;
+#ifdef _WIN64
+        // jmp qword ptr [rip + disp32]: the cell lies disp32 bytes past the
+        // end of the six-byte instruction.
+        INT32 displacement;
+        memcpy(&displacement, bytes + 2, sizeof(displacement));
+        cell = reinterpret_cast<void *const *>(bytes + 6 + displacement);
+#else
+        // jmp dword ptr [cell]: the cell's absolute address.
         memcpy(&cell, bytes + 2, sizeof(cell));
+#endif
         return static_cast<ComponentDescriptor *>(*cell);
     }
     return static_cast<ComponentDescriptor *>(const_cast<void *>(address));

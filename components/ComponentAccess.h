@@ -4,8 +4,9 @@
 
 #include "components/ComponentDescriptor.h"
 
-// The address under which a descriptor is imported is a jump stub
-// (FF 25 <address of the import cell>); the cell holds the descriptor.
+// The address under which a descriptor is imported is the linker's jump stub
+// through the import cell, which holds the descriptor: FF 25 <address of the
+// cell> on x86, FF 25 <cell minus the end of the stub> (RIP-relative) on x64.
 // Any other address is taken to be the descriptor itself.
 ComponentDescriptor *ResolveDescriptor(const void *address);
 

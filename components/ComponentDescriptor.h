@@ -13,21 +13,28 @@ struct InstanceNode {
     InstanceNode *next;  // null at the end of the list
 };
 
+// Every field the plug-in touches is a pointer-sized word: on 32-bit Windows
+// the record is six 32-bit words, on 64-bit Windows the same fields in six
+// 64-bit slots (the 32-bit first and fourth fields are padded by the compiler).
 struct ComponentDescriptor {
     DWORD signature;  // identifies the library; its first two bytes are never FF 25
     void *(__cdecl *create)(void);
     void(__cdecl *destroy)(void *object);
-    DWORD objectSize;
+    SIZE_T objectSize;
     InstanceNode *instances;  // nodes come from LocalAlloc: the releasing side frees them with LocalFree
     LONG lockWord;            // 0 free, 1 held
 };
 
+#ifdef _WIN64
+static_assert(sizeof(void *) == 8, "a 64-bit build has 64-bit pointers");
+#else
 static_assert(sizeof(void *) == 4, "the descriptor layout is that of 32-bit Windows");
-static_assert(offsetof(ComponentDescriptor, create) == 4, "create is the second word");
-static_assert(offsetof(ComponentDescriptor, destroy) == 8, "destroy is the third word");
-static_assert(offsetof(ComponentDescriptor, instances) == 16, "instances is the fifth word");
-static_assert(offsetof(ComponentDescriptor, lockWord) == 20, "lockWord is the sixth word");
-static_assert(offsetof(InstanceNode, next) == 8, "next is the third word of a node");
+#endif
+static_assert(offsetof(ComponentDescriptor, create) == 1 * sizeof(void *), "create is the second word");
+static_assert(offsetof(ComponentDescriptor, destroy) == 2 * sizeof(void *), "destroy is the third word");
+static_assert(offsetof(ComponentDescriptor, instances) == 4 * sizeof(void *), "instances is the fifth word");
+static_assert(offsetof(ComponentDescriptor, lockWord) == 5 * sizeof(void *), "lockWord is the sixth word");
+static_assert(offsetof(InstanceNode, next) == 2 * sizeof(void *), "next is the third word of a node");
 
 // A bare spin on an atomic exchange: the guarded sections are a short list
 // walk and at most one destroy call.

@@ -1,7 +1,7 @@
 /*
  * Ravlix.h - the public interface of the Ravlix download plug-in (Ravlix.dll).
  *
- * A host application loads Ravlix.dll (32-bit), creates one controller with
+ * A host application loads Ravlix.dll, creates one controller with
  * CreateDownload, initialises it on its user-interface thread with
  * InitDownload, hands over downloads with StartDownload and destroys the
  * controller with ReleaseDownload on that same thread. The thread must run a
@@ -10,6 +10,11 @@
  *
  * All functions are extern "C", __cdecl, exported by their plain names.
  * Texts are ANSI, zero-terminated, at most 259 characters.
+ *
+ * The same header serves 32-bit hosts (with the 32-bit Ravlix.dll) and 64-bit
+ * hosts (with the 64-bit one): x64 has a single calling convention, and its
+ * compilers accept and ignore __cdecl. The types keep their sizes on both
+ * (int is 32 bits, the controller a pointer of the platform's width).
  */
 #ifndef RAVLIX_H
 #define RAVLIX_H

@@ -6,6 +6,7 @@ set -euo pipefail
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
 have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 have cmake || need+=(cmake)
 have make || need+=(make)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
@@ -15,13 +16,17 @@ have nginx || need+=(nginx)
 have import || need+=(imagemagick)
 have python3 || need+=(python3)
 have curl || need+=(curl)
+have zip || need+=(zip)
+have llvm-dlltool || need+=(llvm)
 have aria2c || need+=(aria2)
 have /usr/bin/time || need+=(time)
 have sha256sum || need+=(coreutils)
 have openssl || need+=(openssl)
 have update-ca-certificates || need+=(ca-certificates)
-if ! have wine || ! dpkg -s wine32:i386 >/dev/null 2>&1; then
-  need+=(wine wine32:i386)
+# Debian's wine starts the 32-bit loader, which hands a 64-bit program to
+# wine64; a 64-bit prefix runs 32-bit programs through wine32 as well.
+if ! have wine || ! dpkg -s wine32:i386 >/dev/null 2>&1 || ! dpkg -s wine64 >/dev/null 2>&1; then
+  need+=(wine wine32:i386 wine64)
 fi
 
 [ ${#need[@]} -eq 0 ] && exit 0

@@ -5,12 +5,17 @@
 #                         file, the host fetches it over 5 connections and
 #                         the copy's SHA-256 is checked against the source's
 #   scripts/run.sh URL    the host fetches URL instead
+#   --x64                 (first argument) runs the 64-bit host with the
+#                         64-bit plug-in instead of the 32-bit ones
 # Either way a screenshot of the floating window is taken while the download
 # runs, and a summary says where the file and the picture are.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/build.sh"
-build=${RAVLIX_BUILD_DIR:-$root/build}
+. "$root/scripts/arch.sh"
+arch=x86
+if [ "${1:-}" = --x64 ]; then arch=x64; shift; fi
+"$root/scripts/build.sh" "$arch"
+build=$(ravlix_build_dir "$arch")
 demo=$build/demo
 downloads=$demo/downloads
 screenshot=$demo/floating-window.png
@@ -19,7 +24,7 @@ sample_size=$((256 * 1024 * 1024))
 mkdir -p "$downloads"
 rm -f "$screenshot" "${screenshot%.png}-zoomed.png"
 
-export RAVLIX_WINEPREFIX="$build/wineprefix"
+ravlix_use_arch "$arch"
 . "$root/scripts/session.sh"
 start_session
 cleanup() {
@@ -52,7 +57,7 @@ file=$downloads/$name
 # An existing file would make the plug-in ask whether to overwrite it.
 rm -f "$file" "$file.hhh"
 
-echo "Downloading $url with RavlixHost over 5 connections (display $DISPLAY)"
+echo "Downloading $url with the $arch RavlixHost over 5 connections (display $DISPLAY)"
 wine "$build/bin/RavlixHost.exe" --exit-when-done --connections 5 --folder "Z:$downloads" \
   --name "$name" "$url" </dev/null >"$log" 2>&1 &
 host_pid=$!
@@ -75,7 +80,7 @@ sed 's/^/  host: /' "$log"
 
 read -r size seconds < <(awk '$1 == "file" {print $3, $5}' "$log" | tail -1)
 echo
-echo "Summary"
+echo "Summary ($arch build)"
 echo "  file:        $file"
 echo "  size:        $size bytes ($(awk -v s="$size" 'BEGIN {printf "%.1f", s / 1048576}') MiB)"
 echo "  time:        $seconds s"

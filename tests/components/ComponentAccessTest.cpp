@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string.h>
+
 #include <vector>
 
 #include "components/ComponentAccess.h"
@@ -195,6 +197,41 @@ TEST(ImportedDescriptor, ImportAddressIsAJumpStubThatResolvesIntoTheLibrary)
     EXPECT_EQ(reinterpret_cast<FARPROC>(http), GetProcAddress(GetModuleHandleA("Netquill.dll"), MAKEINTRESOURCEA(1)));
     // A descriptor's own address resolves to itself.
     EXPECT_EQ(skin, ResolveDescriptor(skin));
+}
+
+// The stub as this architecture's linker writes it, built by hand: FF 25 and
+// the cell's own address on x86; on x64 the cell's distance from the end of
+// the six-byte instruction, which may lie before or after the stub.
+const unsigned char *WriteStub(unsigned char *stub, void *const *cell)
+{
+    stub[0] = 0xFF;
+    stub[1] = 0x25;
+#ifdef _WIN64
+    INT32 displacement = static_cast<INT32>(reinterpret_cast<const unsigned char *>(cell) - (stub + 6));
+    memcpy(stub + 2, &displacement, sizeof(displacement));
+#else
+    memcpy(stub + 2, &cell, sizeof(cell));
+#endif
+    return stub;
+}
+
+TEST(ImportedDescriptor, StubOfThisArchitectureLeadsThroughItsCellOneLevelOnly)
+{
+    ComponentDescriptor first{0x31534554, CreateMarker, nullptr, 0, nullptr, 0};
+    ComponentDescriptor second{0x32534554, CreateMarker, nullptr, 0, nullptr, 0};
+    struct {
+        void *cellBefore;
+        unsigned char stub[16];
+        unsigned char chained[16];
+        void *cellAfter;
+    } block = {};
+    block.cellBefore = &first;
+    block.cellAfter = &second;
+    EXPECT_EQ(&first, ResolveDescriptor(WriteStub(block.stub, &block.cellBefore)));
+    EXPECT_EQ(&second, ResolveDescriptor(WriteStub(block.stub, &block.cellAfter)));
+    // A cell that holds another stub yields that stub's address, not what lies behind it.
+    block.cellAfter = const_cast<unsigned char *>(WriteStub(block.chained, &block.cellBefore));
+    EXPECT_EQ(static_cast<void *>(block.chained), ResolveDescriptor(WriteStub(block.stub, &block.cellAfter)));
 }
 
 size_t CountListed(ComponentDescriptor *descriptor, void *object)

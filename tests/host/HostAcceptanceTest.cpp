@@ -53,16 +53,6 @@ protected:
     std::string folder;
 };
 
-// Bytes the resume record of section FILE<n> says are in.
-long RecordedBytes(int section)
-{
-    std::string name = "FILE" + std::to_string(section);
-    long sum = 0;
-    for (int i = 0; i < 5; ++i)
-        sum += GetPrivateProfileIntA(name.c_str(), ("OFFSET" + std::to_string(i)).c_str(), 0, "KELMORA.ini");
-    return sum;
-}
-
 TEST_F(HostAcceptanceTest, DownloadsFromNginxAndPythonAtOnce)
 {
     std::string nginx = PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin");
@@ -77,6 +67,22 @@ TEST_F(HostAcceptanceTest, DownloadsFromNginxAndPythonAtOnce)
     EXPECT_NE(std::string::npos, output.find("released: 2 of 2 downloads finished")) << output;
     ExpectSameBytes("f67108864.bin", "f67108864.bin");
     ExpectSameBytes("f1048576.bin", "f1048576.bin");
+}
+
+TEST_F(HostAcceptanceTest, FetchesThreeDownloadsFromNginxAtOnce)
+{
+    const char *names[] = {"f67108864.bin", "f1048576.bin", "f10007.bin"};
+    std::string urls;
+    for (const char *name : names) {
+        Arguments("", name);
+        urls += " " + PeerUrl("RAVLIX_NGINX_PORT", (std::string("/slow/") + name).c_str());
+    }
+    HostRun host(Arguments("--exit-when-done --connections 5" + urls, names[0]));
+    ASSERT_TRUE(host.started());
+    EXPECT_EQ(0u, host.Wait()) << host.Output();
+    EXPECT_NE(std::string::npos, host.Output().find("released: 3 of 3 downloads finished")) << host.Output();
+    for (const char *name : names)
+        ExpectSameBytes(name, name);
 }
 
 TEST_F(HostAcceptanceTest, AKilledHostResumesWhenStartedAgain)

@@ -12,7 +12,11 @@ std::string TestProgramFolder()
     return folder.substr(0, folder.rfind('\\') + 1);
 }
 
-HostRun::HostRun(const std::string &arguments)
+HostRun::HostRun(const std::string &arguments) : HostRun(TestProgramFolder() + "RavlixHost.exe", arguments)
+{
+}
+
+HostRun::HostRun(const std::string &programPath, const std::string &arguments)
 {
     char temp[MAX_PATH];
     GetTempPathA(sizeof(temp), temp);
@@ -24,7 +28,7 @@ HostRun::HostRun(const std::string &arguments)
                                 CREATE_ALWAYS, 0, nullptr);
     if (output == INVALID_HANDLE_VALUE)
         return;
-    std::string command = "\"" + TestProgramFolder() + "RavlixHost.exe\" " + arguments;
+    std::string command = "\"" + programPath + "\" " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -73,4 +77,13 @@ void HostRun::Kill()
 std::string HostRun::Output() const
 {
     return testing_support::FileContents(outputPath_);
+}
+
+long RecordedBytes(int section)
+{
+    std::string name = "FILE" + std::to_string(section);
+    long sum = 0;
+    for (int i = 0; i < 5; ++i)
+        sum += GetPrivateProfileIntA(name.c_str(), ("OFFSET" + std::to_string(i)).c_str(), 0, "KELMORA.ini");
+    return sum;
 }

@@ -10,6 +10,9 @@ class HostRun {
 public:
     // Starts RavlixHost.exe (beside the test program) with arguments.
     explicit HostRun(const std::string &arguments);
+    // Starts the host program at programPath (a host of the other
+    // architecture, beside its own DLLs) with arguments.
+    HostRun(const std::string &programPath, const std::string &arguments);
     ~HostRun();
     HostRun(const HostRun &) = delete;
     HostRun &operator=(const HostRun &) = delete;
@@ -30,3 +33,6 @@ private:
 
 // The folder of the running test program, with a trailing backslash.
 std::string TestProgramFolder();
+
+// Bytes the resume record of section FILE<n> in the settings file says are in.
+long RecordedBytes(int section);

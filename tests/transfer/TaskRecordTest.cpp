@@ -161,8 +161,15 @@ TEST(ResumeRecord, FieldsInOrderWithTheirWidths)
     EXPECT_EQ(8u, offsetof(TaskSegment, received));
     EXPECT_EQ(16u, offsetof(TaskSegment, length));
     EXPECT_EQ(24u, offsetof(TaskSegment, state));
+    // A segment also holds six pointers and handles: 4 bytes each on x86, 8 on
+    // x64 (where the LONG before request and the one after finished are padded).
+#ifdef _WIN64
+    EXPECT_EQ(88u, sizeof(TaskSegment));
+    EXPECT_EQ(1088u + 5 * 88u, sizeof(ResumeRecord));
+#else
     EXPECT_EQ(64u, sizeof(TaskSegment));
     EXPECT_EQ(1088u + 5 * 64u, sizeof(ResumeRecord));
+#endif
 }
 
 TEST(StartWorker, RunsTheWorkerOnItsOwnThread)
