@@ -1,0 +1,39 @@
+// Random interleavings of what a host and its user do (start, pause, delete,
+// quit, release and init again, a killed host) with what servers do (change
+// the file, drop, stall), with the invariants of a downloader checked after
+// every step. RAVLIX_SEQUENCE_SEED picks the first seed, RAVLIX_SEQUENCE_STEPS
+// the length, RAVLIX_SEQUENCE_RUNS how many seeds in a row, and
+// RAVLIX_SEQUENCE_DRAIN_MS how long the closing drain may take; a failure
+// prints the seed and the numbered steps, which the same seed draws again.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "SequenceRun.h"
+
+namespace {
+
+unsigned long Setting(const char *name, unsigned long fallback)
+{
+    const char *value = getenv(name);
+    return value && *value ? strtoul(value, nullptr, 10) : fallback;
+}
+
+TEST(Sequence, InvariantsHoldThroughRandomInterleavings)
+{
+    unsigned first = static_cast<unsigned>(Setting("RAVLIX_SEQUENCE_SEED", 1));
+    unsigned runs = static_cast<unsigned>(Setting("RAVLIX_SEQUENCE_RUNS", 1));
+    RunOptions options;
+    options.steps = static_cast<int>(Setting("RAVLIX_SEQUENCE_STEPS", 45));
+    options.drainMs = static_cast<DWORD>(Setting("RAVLIX_SEQUENCE_DRAIN_MS", 25000));
+    for (unsigned seed = first; seed < first + runs; ++seed) {
+        options.seed = seed;
+        fprintf(stderr, "sequence seed %u, %d steps\n", seed, options.steps);
+        RunReport report = RunSequence(options);
+        fprintf(stderr, "seed %u: %s\n", seed, report.summary.c_str());
+        EXPECT_TRUE(report.violations.empty()) << ReportText(seed, report);
+    }
+}
+
+}  // namespace
