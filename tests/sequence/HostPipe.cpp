@@ -110,6 +110,18 @@ bool HostPipe::Await(std::string *answer, std::vector<std::string> *events, DWOR
     return false;
 }
 
+bool HostPipe::AwaitEvent(const std::string &prefix, std::vector<std::string> *events, DWORD timeoutMs)
+{
+    DWORD deadline = GetTickCount() + timeoutMs;
+    std::string line;
+    while (ReadLine(&line, deadline)) {
+        events->push_back(line);
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            return true;
+    }
+    return false;
+}
+
 void HostPipe::Kill()
 {
     if (process_) {

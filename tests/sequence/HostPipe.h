@@ -23,6 +23,9 @@ public:
     // dialogs) are appended to events. False when none came within timeoutMs
     // or the host ended.
     bool Await(std::string *answer, std::vector<std::string> *events, DWORD timeoutMs);
+    // Reads lines, all appended to events, until one that starts with
+    // prefix; false when none came within timeoutMs.
+    bool AwaitEvent(const std::string &prefix, std::vector<std::string> *events, DWORD timeoutMs);
     // Ends it at once and waits until it is gone.
     void Kill();
     bool Running() const;

@@ -144,6 +144,7 @@ void SequenceChecks::CheckFolder(std::vector<std::string> *violations)
 std::vector<bool> SequenceChecks::CheckRecords(std::vector<std::string> *violations)
 {
     std::vector<bool> recorded(downloads_.size(), false);
+    recordCount_ = 0;
     std::string settings = testing_support::SettingsFilePath();
     std::vector<char> names(65536);
     DWORD length = GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), settings.c_str());
@@ -155,6 +156,7 @@ std::vector<bool> SequenceChecks::CheckRecords(std::vector<std::string> *violati
         std::string url = ProfileText(settings, section, "URLNAME");
         if (destination.empty() && url.empty())
             continue;
+        ++recordCount_;
         size_t match = downloads_.size();
         for (size_t i = 0; i < downloads_.size(); ++i)
             if (SameText(destination, TempPath(downloads_[i])))
@@ -204,7 +206,8 @@ void SequenceChecks::Check(bool noLiveTask, std::vector<std::string> *violations
         Download &download = downloads_[i];
         if (download.state != DownloadState::Live || recorded[i])
             continue;
-        violations->push_back("lost: no live task and no record for the unfinished " + Describe(download));
+        violations->push_back("lost: no live task and no record for the unfinished " + Describe(download) + "; " +
+                              std::to_string(recordCount_) + " FILE sections of the settings file hold records");
         download.state = DownloadState::Lost;
     }
 }

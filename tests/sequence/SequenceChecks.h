@@ -54,7 +54,8 @@ private:
     std::string historyPath_;
     std::function<Versions(Source)> versionsOf_;
     std::vector<Download> downloads_;
-    std::vector<std::string> strangers_;  // files already reported as no download's
+    std::vector<std::string> strangers_;
+    int recordCount_ = 0;  // sections holding a record at the last check  // files already reported as no download's
 };
 
 // Empty when contents equals one of versions; else how it differs from each.

@@ -7,11 +7,13 @@
 //   release                  ReleaseDownload
 //   callback MS              the completion callback sleeps MS from now on
 //   hold                     answers "held" and stops its UI thread until "go"
+// Commands joined by " ; " on one line run in one turn of the UI thread, as a
+// host's own menu handler may call Quit and StartDownload together.
 // Each command but hold is answered with "ok MS RESULT", MS being the time
 // the UI thread spent in the call. Other lines it prints: "callback" when the
 // plug-in calls back, "slow MESSAGE WPARAM MS" when the UI thread spent more
 // than two seconds on one message, "dialog CAPTION" when it answers a
-// confirmation with OK. The test kills it at any moment.
+// confirmation or a message box with OK. The test kills it at any moment.
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -82,7 +84,8 @@ HWND OwnWindow(const char *className)
     return search.found;
 }
 
-// The user who always confirms: Pause All before Quit and ReleaseDownload ask.
+// The user who always confirms: Pause All before Quit and ReleaseDownload ask,
+// and a StartDownload beyond three live downloads says so in a message box.
 // Pressed again while the dialog stays, since a dialog still settling may
 // lose the first press.
 DWORD WINAPI ConfirmDialogs(void *)
@@ -96,7 +99,9 @@ DWORD WINAPI ConfirmDialogs(void *)
                 Say("dialog %s", caption);
                 last = dialog;
             }
+            // The confirmation ignores IDOK; a message box has only that button.
             PostMessageA(dialog, WM_COMMAND, IDC_CONFIRM_OK, 0);
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         }
         Sleep(40);
     }
@@ -169,11 +174,19 @@ void Run(const std::string &line)
     Say("ok %lu %ld", GetTickCount() - start, result);
 }
 
+void RunEach(const std::string &line)
+{
+    size_t from = 0;
+    for (size_t at; (at = line.find(" ; ", from)) != std::string::npos; from = at + 3)
+        Run(line.substr(from, at - from));
+    Run(line.substr(from));
+}
+
 LRESULT CALLBACK EventProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == kCommandMessage) {
         std::string *line = reinterpret_cast<std::string *>(lParam);
-        Run(*line);
+        RunEach(*line);
         delete line;
         return 0;
     }

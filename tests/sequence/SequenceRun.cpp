@@ -16,7 +16,7 @@ namespace {
 
 const DWORD kAnswerTimeoutMs = 40000;  // a freeze is reported long before: this only ends the wait
 const unsigned long kSlowCallMs = 2000;
-const size_t kScriptedSize = 1500000;
+const size_t kScriptedSize = 3000000;
 
 std::string ProgramFolder()
 {
@@ -88,12 +88,23 @@ private:
     // answer; reports a slow call, and a host that never answers (then
     // killed and started again). answered is false in that case.
     long Call(const std::string &line, bool *answered = nullptr);
+    // Commands joined by " ; ", run in one turn of the host's UI thread: the
+    // results of those that answered.
+    std::vector<long> CallEach(const std::string &line, size_t count);
     void ReadEvents(const std::vector<std::string> &events);
     void HostGone(const std::string &how);
     // Holds the host's UI thread (when one runs) and checks the invariants.
     void Check(bool noLiveTask);
     void Execute(const Step &step);
+    // The "start" command of a new download; the download, which the checks
+    // learn of once it is admitted (see Admit).
+    std::string StartCommand(const Step &step, Download *download);
+    void Admit(Download download, bool answered, long result);
     void StartDownload(const Step &step);
+    // Returns whether no task can be live afterwards.
+    bool AtCompletion(const Step &step);
+    bool QuitThenStart(const Step &step);
+    void KillAndRestart();
     void Drain();
 
     RunOptions options_;
@@ -116,6 +127,7 @@ bool SequenceRun::StartHost()
 void SequenceRun::ReadEvents(const std::vector<std::string> &events)
 {
     for (const std::string &event : events) {
+        fprintf(stderr, "  host: %s\n", event.c_str());
         unsigned message = 0, wParam = 0;
         unsigned long spent = 0;
         if (sscanf(event.c_str(), "slow %u %u %lu", &message, &wParam, &spent) == 3)
@@ -135,34 +147,45 @@ void SequenceRun::HostGone(const std::string &how)
     StartHost();
 }
 
-long SequenceRun::Call(const std::string &line, bool *answered)
+std::vector<long> SequenceRun::CallEach(const std::string &line, size_t count)
 {
-    if (answered)
-        *answered = false;
+    std::vector<long> results;
     if (!host_.Running()) {
         HostGone("the host process ended by itself (a crash)");
-        return -1;
+        return results;
     }
-    std::string answer;
-    std::vector<std::string> events;
-    bool got = host_.Send(line) && host_.Await(&answer, &events, kAnswerTimeoutMs);
-    ReadEvents(events);
-    if (!got) {
-        HostGone(host_.Running() ? "the host's UI thread did not answer \"" + line + "\" within 40 s"
-                                 : std::string("the host process ended by itself (a crash)"));
-        return -1;
+    if (!host_.Send(line))
+        return results;
+    while (results.size() < count) {
+        std::string answer;
+        std::vector<std::string> events;
+        bool got = host_.Await(&answer, &events, kAnswerTimeoutMs);
+        ReadEvents(events);
+        if (!got) {
+            HostGone(host_.Running() ? "the host's UI thread did not answer \"" + line + "\" within 40 s"
+                                     : std::string("the host process ended by itself (a crash)"));
+            return results;
+        }
+        unsigned long spent = 0;
+        long result = 0;
+        if (sscanf(answer.c_str(), "ok %lu %ld", &spent, &result) != 2) {
+            Violation("harness: the host answered \"" + answer + "\" to \"" + line + "\"");
+            return results;
+        }
+        if (spent > kSlowCallMs)
+            Violation("the UI-thread call \"" + line + "\" (part " + std::to_string(results.size() + 1) + ") took " +
+                      std::to_string(spent) + " ms");
+        results.push_back(result);
     }
-    unsigned long spent = 0;
-    long result = 0;
-    if (sscanf(answer.c_str(), "ok %lu %ld", &spent, &result) != 2) {
-        Violation("harness: the host answered \"" + answer + "\" to \"" + line + "\"");
-        return -1;
-    }
-    if (spent > kSlowCallMs)
-        Violation("the UI-thread call \"" + line + "\" took " + std::to_string(spent) + " ms");
+    return results;
+}
+
+long SequenceRun::Call(const std::string &line, bool *answered)
+{
+    std::vector<long> results = CallEach(line, 1);
     if (answered)
-        *answered = true;
-    return result;
+        *answered = !results.empty();
+    return results.empty() ? -1 : results[0];
 }
 
 void SequenceRun::Check(bool noLiveTask)
@@ -187,20 +210,22 @@ void SequenceRun::Check(bool noLiveTask)
         host_.Send("go");
 }
 
-void SequenceRun::StartDownload(const Step &step)
+std::string SequenceRun::StartCommand(const Step &step, Download *download)
 {
-    Download download;
-    download.source = static_cast<Source>(step.a);
-    download.name = "s" + std::to_string(stepIndex_ + 1) + ".bin";
+    download->source = static_cast<Source>(step.a);
+    download->name = "s" + std::to_string(stepIndex_ + 1) + ".bin";
     std::string tag = "?d=" + std::to_string(stepIndex_ + 1);
-    switch (download.source) {
-    case Source::NginxTrickle: download.url = PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f1048576.bin") + tag; break;
-    case Source::NginxSmall: download.url = PeerUrl("RAVLIX_NGINX_PORT", "/f10007.bin") + tag; break;
-    case Source::ScriptedRanges: download.url = server_.Url("/r/" + download.name); break;
-    case Source::ScriptedPlain: download.url = server_.Url("/s/" + download.name); break;
+    switch (download->source) {
+    case Source::NginxTrickle: download->url = PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f1048576.bin") + tag; break;
+    case Source::NginxSmall: download->url = PeerUrl("RAVLIX_NGINX_PORT", "/f10007.bin") + tag; break;
+    case Source::ScriptedRanges: download->url = server_.Url("/r/" + download->name); break;
+    case Source::ScriptedPlain: download->url = server_.Url("/s/" + download->name); break;
     }
-    bool answered = false;
-    long result = Call("start " + download.url + " " + download.name + " " + std::to_string(step.b), &answered);
+    return "start " + download->url + " " + download->name + " " + std::to_string(step.b);
+}
+
+void SequenceRun::Admit(Download download, bool answered, long result)
+{
     if (!answered) {
         // Admitted or not, nobody knows: its files and records are still
         // checked, but not missed.
@@ -209,6 +234,49 @@ void SequenceRun::StartDownload(const Step &step)
     } else if (result == 1) {
         checks_.Admitted(download);
     }
+}
+
+void SequenceRun::StartDownload(const Step &step)
+{
+    Download download;
+    std::string command = StartCommand(step, &download);
+    bool answered = false;
+    long result = Call(command, &answered);
+    Admit(download, answered, result);
+}
+
+void SequenceRun::KillAndRestart()
+{
+    host_.Kill();
+    Check(true);
+    StartHost();
+}
+
+bool SequenceRun::AtCompletion(const Step &step)
+{
+    std::vector<std::string> events;
+    if (!host_.AwaitEvent("callback", &events, 8000))
+        fprintf(stderr, "  no completion within 8 s\n");
+    ReadEvents(events);
+    switch (static_cast<CompletionAction>(step.a)) {
+    case CompletionAction::PauseAll: Call("command " + std::to_string(IDM_PAUSE_ALL)); break;
+    case CompletionAction::Quit: return Call("command " + std::to_string(IDM_QUIT)) == 0;
+    case CompletionAction::DeleteTask: Call("command " + std::to_string(IDM_DELETE_TASK1 + step.b)); break;
+    case CompletionAction::PauseTask: Call("command " + std::to_string(IDM_PAUSE_TASK1 + step.b)); break;
+    case CompletionAction::Kill: KillAndRestart(); break;
+    case CompletionAction::Release: return Call("release") == 0;
+    }
+    return false;
+}
+
+bool SequenceRun::QuitThenStart(const Step &step)
+{
+    Download download;
+    std::string command = StartCommand(step, &download);
+    std::vector<long> results = CallEach("command " + std::to_string(IDM_QUIT) + " ; " + command, 2);
+    Admit(download, results.size() == 2, results.size() == 2 ? results[1] : -1);
+    // The new download may be live: no check for missing records now.
+    return false;
 }
 
 void SequenceRun::Execute(const Step &step)
@@ -224,15 +292,13 @@ void SequenceRun::Execute(const Step &step)
     case StepKind::Quit: noLiveTask = Call("command " + std::to_string(IDM_QUIT)) == 0; break;
     case StepKind::Init: Call("init"); break;
     case StepKind::Release: noLiveTask = Call("release") == 0; break;
-    case StepKind::Kill:
-        host_.Kill();
-        Check(true);
-        StartHost();
-        break;
+    case StepKind::Kill: KillAndRestart(); break;
     case StepKind::ChangeFile: server_.Change(step.a); break;
     case StepKind::ServerMood: server_.SetMood(static_cast<ServerMood>(step.a)); break;
     case StepKind::CallbackDelay: Call("callback " + std::to_string(step.a)); break;
     case StepKind::Wait: Sleep(static_cast<DWORD>(step.a)); break;
+    case StepKind::AtCompletion: noLiveTask = AtCompletion(step); break;
+    case StepKind::QuitThenStart: noLiveTask = QuitThenStart(step); break;
     }
     Check(noLiveTask);
 }

@@ -4,8 +4,6 @@
 // behave and every download that can still finish is given the time to.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
@@ -14,7 +12,7 @@
 struct RunOptions {
     unsigned seed = 1;
     int steps = 60;
-    DWORD drainMs = 30000;
+    unsigned long drainMs = 30000;
 };
 
 struct RunReport {

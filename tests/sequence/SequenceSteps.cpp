@@ -25,7 +25,8 @@ StepKind DrawKind(std::mt19937 &random, const HostShape &host)
         {StepKind::DeleteTask, 4},   {StepKind::PauseAll, 4},      {StepKind::StartAll, 5},
         {StepKind::Quit, 3},         {StepKind::Init, initWeight}, {StepKind::Release, host.controller ? 2 : 0},
         {StepKind::Kill, 3},         {StepKind::ChangeFile, 3},    {StepKind::ServerMood, 4},
-        {StepKind::CallbackDelay, 3}, {StepKind::Wait, 16},
+        {StepKind::CallbackDelay, 3}, {StepKind::Wait, 16},       {StepKind::AtCompletion, 6},
+        {StepKind::QuitThenStart, 2},
     };
     int total = 0;
     for (const Weighted &entry : table)
@@ -86,6 +87,24 @@ std::vector<Step> DrawSteps(unsigned seed, int count)
             break;
         }
         case StepKind::Wait: step.a = 100 + static_cast<int>(random() % 1900); break;
+        case StepKind::AtCompletion:
+            step.a = static_cast<int>(random() % kCompletionActionCount);
+            step.b = static_cast<int>(random() % 3);
+            switch (static_cast<CompletionAction>(step.a)) {
+            case CompletionAction::Quit: host.quit = true; break;
+            case CompletionAction::Kill: host = HostShape(); break;
+            case CompletionAction::Release:
+                host.controller = false;
+                host.initialised = false;
+                break;
+            default: break;
+            }
+            break;
+        case StepKind::QuitThenStart:
+            step.a = static_cast<int>(random() % kSourceCount);
+            step.b = 1 + static_cast<int>(random() % 5);
+            host.quit = true;
+            break;
         default: break;
         }
         steps.push_back(step);
@@ -114,6 +133,17 @@ std::string StepText(const Step &step)
     }
     case StepKind::CallbackDelay: return "host callback takes " + std::to_string(step.a) + " ms";
     case StepKind::Wait: return "wait " + std::to_string(step.a) + " ms";
+    case StepKind::AtCompletion: {
+        const char *actions[] = {"Pause All", "Quit", "Delete task ", "Pause task ", "kill the host process",
+                                 "ReleaseDownload"};
+        std::string action = actions[step.a % kCompletionActionCount];
+        if (action.back() == ' ')
+            action += std::to_string(step.b + 1);
+        return "at the next completion callback: " + action;
+    }
+    case StepKind::QuitThenStart:
+        return std::string("Quit, and in the same turn StartDownload ") + SourceName(step.a) + " connections " +
+               std::to_string(step.b);
     }
     return "?";
 }

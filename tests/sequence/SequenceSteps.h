@@ -19,8 +19,14 @@ enum class StepKind {
     ChangeFile,     // the scripted server's file changes; `a` is the change of length
     ServerMood,     // the scripted server becomes ServerMood(`a`)
     CallbackDelay,  // the completion callback takes `a` ms from now on
-    Wait            // `a` ms of nothing
+    Wait,           // `a` ms of nothing
+    AtCompletion,   // waits for the next completion callback, then does CompletionAction(`a`) (to task `b`)
+    QuitThenStart   // Quit and StartDownload of source `a` with `b` connections in one turn of the UI thread
 };
+
+// What the user does the moment a download completes.
+enum class CompletionAction { PauseAll, Quit, DeleteTask, PauseTask, Kill, Release };
+const int kCompletionActionCount = 6;
 
 // Where a download comes from.
 enum class Source {

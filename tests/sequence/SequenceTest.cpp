@@ -26,7 +26,7 @@ TEST(Sequence, InvariantsHoldThroughRandomInterleavings)
     unsigned runs = static_cast<unsigned>(Setting("RAVLIX_SEQUENCE_RUNS", 1));
     RunOptions options;
     options.steps = static_cast<int>(Setting("RAVLIX_SEQUENCE_STEPS", 45));
-    options.drainMs = static_cast<DWORD>(Setting("RAVLIX_SEQUENCE_DRAIN_MS", 25000));
+    options.drainMs = Setting("RAVLIX_SEQUENCE_DRAIN_MS", 25000);
     for (unsigned seed = first; seed < first + runs; ++seed) {
         options.seed = seed;
         fprintf(stderr, "sequence seed %u, %d steps\n", seed, options.steps);
