@@ -173,7 +173,8 @@ std::vector<long> SequenceRun::CallEach(const std::string &line, size_t count)
             return results;
         }
         if (spent > kSlowCallMs)
-            Violation("the UI-thread call \"" + line + "\" (part " + std::to_string(results.size() + 1) + ") took " +
+            Violation("the UI-thread call \"" + line + "\"" +
+                      (count > 1 ? " (part " + std::to_string(results.size() + 1) + ")" : std::string()) + " took " +
                       std::to_string(spent) + " ms");
         results.push_back(result);
     }
@@ -255,8 +256,8 @@ void SequenceRun::KillAndRestart()
 bool SequenceRun::AtCompletion(const Step &step)
 {
     std::vector<std::string> events;
-    if (!host_.AwaitEvent("callback", &events, 8000))
-        fprintf(stderr, "  no completion within 8 s\n");
+    if (!host_.AwaitEvent("callback", &events, 10000))
+        fprintf(stderr, "  no completion within 10 s\n");
     ReadEvents(events);
     switch (static_cast<CompletionAction>(step.a)) {
     case CompletionAction::PauseAll: Call("command " + std::to_string(IDM_PAUSE_ALL)); break;

@@ -10,6 +10,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "ChangingServer.h"
+#include "SequenceChecks.h"
 #include "SequenceRun.h"
 
 namespace {
@@ -18,6 +20,29 @@ unsigned long Setting(const char *name, unsigned long fallback)
 {
     const char *value = getenv(name);
     return value && *value ? strtoul(value, nullptr, 10) : fallback;
+}
+
+// The harness itself: a seed names one list of steps, and a file stitched
+// from two versions of a source is told apart from either.
+TEST(SequenceHarness, ASeedDrawsTheSameStepsAndAMixedFileIsNoVersion)
+{
+    std::vector<Step> first = DrawSteps(7, 200), again = DrawSteps(7, 200), other = DrawSteps(8, 200);
+    std::string a, b, c;
+    for (size_t i = 0; i < first.size(); ++i) {
+        a += StepText(first[i]) + "\n";
+        b += StepText(again[i]) + "\n";
+        c += StepText(other[i]) + "\n";
+    }
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
+
+    Versions versions = {std::make_shared<const std::string>(VersionBytes(1, 100000)),
+                         std::make_shared<const std::string>(VersionBytes(2, 100000))};
+    EXPECT_EQ("", CompareWithVersions(*versions[1], versions));
+    std::string mixed = versions[0]->substr(0, 40000) + versions[1]->substr(40000);
+    std::string difference = CompareWithVersions(mixed, versions);
+    EXPECT_NE(std::string::npos, difference.find("version 1 (100000 bytes): first difference at 40000")) << difference;
+    EXPECT_NE("", CompareWithVersions(versions[0]->substr(0, 99999), versions));
 }
 
 TEST(Sequence, InvariantsHoldThroughRandomInterleavings)
