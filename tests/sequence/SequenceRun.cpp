@@ -16,6 +16,9 @@ namespace {
 
 const DWORD kAnswerTimeoutMs = 40000;  // a freeze is reported long before: this only ends the wait
 const unsigned long kSlowCallMs = 2000;
+// A hold waits for whatever the UI thread is doing, sent messages included,
+// which the host cannot time itself; the margin covers the pipes.
+const DWORD kSlowHoldMs = 3000;
 const size_t kScriptedSize = 3000000;
 
 std::string ProgramFolder()
@@ -195,12 +198,17 @@ void SequenceRun::Check(bool noLiveTask)
     if (host_.Running()) {
         std::string answer;
         std::vector<std::string> events;
+        DWORD start = GetTickCount();
         if (!host_.Send("hold") || !host_.Await(&answer, &events, kAnswerTimeoutMs) || answer != "held") {
             ReadEvents(events);
             HostGone("the host's UI thread did not come to a hold within 40 s");
             return;
         }
+        DWORD spent = GetTickCount() - start;
         ReadEvents(events);
+        if (spent > kSlowHoldMs)
+            Violation("the host's UI thread took " + std::to_string(spent) +
+                      " ms to take the next message (busy in one it had not returned from)");
         held = true;
     }
     std::vector<std::string> found;
