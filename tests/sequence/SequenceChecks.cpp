@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
-#include <algorithm>
+#include <ctype.h>
 #include <stdlib.h>
+
+#include <algorithm>
+#include <map>
 
 #include "tests/support/IniText.h"
 
@@ -14,11 +17,45 @@ bool SameText(const std::string &a, const std::string &b)
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-std::string ProfileText(const std::string &file, const std::string &section, const char *key)
+// A profile file read in one go: its workers keep updating the settings file
+// while the host's UI thread is held, and two keys read one after the other
+// could come from two versions of it.
+typedef std::map<std::string, std::map<std::string, std::string>> Profile;
+
+std::string Lower(std::string text)
 {
-    char value[1024] = "";
-    GetPrivateProfileStringA(section.c_str(), key, "", value, sizeof(value), file.c_str());
-    return value;
+    for (char &c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+Profile ReadProfile(const std::string &file)
+{
+    Profile profile;
+    std::string text = testing_support::ReadWholeFile(file), section;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? text.size() : end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t equals = line.find('=');
+        if (!line.empty() && line[0] == '[' && line.find(']') != std::string::npos)
+            section = Lower(line.substr(1, line.find(']') - 1));
+        else if (equals != std::string::npos)
+            profile[section][Lower(line.substr(0, equals))] = line.substr(equals + 1);
+    }
+    return profile;
+}
+
+std::string ProfileText(const Profile &profile, const std::string &section, const char *key)
+{
+    auto found = profile.find(Lower(section));
+    if (found == profile.end())
+        return std::string();
+    auto value = found->second.find(Lower(key));
+    return value == found->second.end() ? std::string() : value->second;
 }
 
 // -1 when the file is missing.
@@ -95,12 +132,13 @@ int SequenceChecks::Count(DownloadState state) const
 // The history's records are numbered without gaps; status 4 is a deletion.
 void SequenceChecks::ReadDeletions()
 {
+    Profile history = ReadProfile(historyPath_);
     for (int i = 0;; ++i) {
         std::string section = "FILE" + std::to_string(i);
-        std::string name = ProfileText(historyPath_, section, "NAME");
+        std::string name = ProfileText(history, section, "NAME");
         if (name.empty())
             break;
-        if (ProfileText(historyPath_, section, "STATUS") != "4")
+        if (ProfileText(history, section, "STATUS") != "4")
             continue;
         for (Download &download : downloads_)
             if ((download.state == DownloadState::Live || download.state == DownloadState::Lost) &&
@@ -145,13 +183,12 @@ std::vector<bool> SequenceChecks::CheckRecords(std::vector<std::string> *violati
 {
     std::vector<bool> recorded(downloads_.size(), false);
     recordCount_ = 0;
-    std::string settings = testing_support::SettingsFilePath();
-    std::vector<char> names(65536);
-    DWORD length = GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), settings.c_str());
-    for (const char *section = names.data(); section < names.data() + length && *section;
-         section += strlen(section) + 1) {
-        if (_strnicmp(section, "FILE", 4) != 0)
+    Profile settings = ReadProfile(testing_support::SettingsFilePath());
+    for (const auto &entry : settings) {
+        if (entry.first.compare(0, 4, "file") != 0)
             continue;
+        std::string shown = "FILE" + entry.first.substr(4);
+        const char *section = shown.c_str();
         std::string destination = ProfileText(settings, section, "DESTNAME");
         std::string url = ProfileText(settings, section, "URLNAME");
         if (destination.empty() && url.empty())
@@ -181,13 +218,14 @@ std::vector<bool> SequenceChecks::CheckRecords(std::vector<std::string> *violati
 std::string SequenceChecks::Describe(const Download &download) const
 {
     std::string historyStatus = "none";
+    Profile history = ReadProfile(historyPath_);
     for (int i = 0;; ++i) {
         std::string section = "FILE" + std::to_string(i);
-        std::string name = ProfileText(historyPath_, section, "NAME");
+        std::string name = ProfileText(history, section, "NAME");
         if (name.empty())
             break;
         if (SameText(name, download.name) || SameText(name, download.name + ".hhh"))
-            historyStatus = ProfileText(historyPath_, section, "STATUS");
+            historyStatus = ProfileText(history, section, "STATUS");
     }
     long long temp = SizeOf(TempPath(download));
     return download.name + " (" + download.url + "): " +
