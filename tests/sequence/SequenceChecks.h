@@ -1,0 +1,61 @@
+// What the sequence test knows about its downloads, and the invariants it
+// checks from outside the host while the host's UI thread stands still (or no
+// host runs): the files in the download folder, the resume records in the
+// settings file and the history.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SequenceSteps.h"
+
+enum class DownloadState {
+    Live,      // admitted, not yet in place
+    Finished,  // in place, a complete version of its source
+    Deleted,   // the history says the user deleted it
+    Lost,      // found with neither a record nor a live task (reported)
+    Wrong      // in place with bytes of no complete version (reported)
+};
+
+struct Download {
+    std::string name;  // the destination name given to StartDownload
+    std::string url;
+    Source source;
+    DownloadState state = DownloadState::Live;
+};
+
+typedef std::vector<std::shared_ptr<const std::string>> Versions;
+
+class SequenceChecks {
+public:
+    // versionsOf gives every complete version a source has served so far.
+    SequenceChecks(std::string folder, std::string historyPath, std::function<Versions(Source)> versionsOf);
+
+    void Admitted(const Download &download) { downloads_.push_back(download); }
+    // Appends what breaks an invariant to violations. noLiveTask: no task
+    // can be live (no host runs, or it has just quit or released), so every
+    // unfinished download must have its record now.
+    void Check(bool noLiveTask, std::vector<std::string> *violations);
+    int Count(DownloadState state) const;
+    const std::vector<Download> &downloads() const { return downloads_; }
+
+private:
+    std::string TempPath(const Download &download) const { return folder_ + "\\" + download.name + ".hhh"; }
+    void ReadDeletions();
+    void CheckFolder(std::vector<std::string> *violations);
+    // The downloads (by index) that a record in the settings file keeps.
+    std::vector<bool> CheckRecords(std::vector<std::string> *violations);
+    std::string Describe(const Download &download) const;
+
+    std::string folder_;
+    std::string historyPath_;
+    std::function<Versions(Source)> versionsOf_;
+    std::vector<Download> downloads_;
+    std::vector<std::string> strangers_;
+    int recordCount_ = 0;  // sections holding a record at the last check  // files already reported as no download's
+};
+
+// Empty when contents equals one of versions; else how it differs from each.
+std::string CompareWithVersions(const std::string &contents, const Versions &versions);

@@ -1,0 +1,393 @@
+#include "SequenceRun.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <memory>
+
+#include "ChangingServer.h"
+#include "HostPipe.h"
+#include "SequenceChecks.h"
+#include "peers/PeerFiles.h"
+#include "res/ResourceIds.h"
+#include "tests/support/IniText.h"
+
+namespace {
+
+const DWORD kAnswerTimeoutMs = 40000;  // a freeze is reported long before: this only ends the wait
+const unsigned long kSlowCallMs = 2000;
+// A hold waits for whatever the UI thread is doing, sent messages included,
+// which the host cannot time itself; the margin covers the pipes.
+const DWORD kSlowHoldMs = 3000;
+const size_t kScriptedSize = 3000000;
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string folder(path, length);
+    return folder.substr(0, folder.rfind('\\') + 1);
+}
+
+void EmptyFolder(const std::string &folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileA((folder + "\\" + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+std::shared_ptr<const std::string> PeerFile(const char *name)
+{
+    auto contents = std::make_shared<std::string>();
+    ReadPeerFile(name, contents.get());
+    return contents;
+}
+
+class SequenceRun {
+public:
+    explicit SequenceRun(const RunOptions &options)
+        : options_(options), server_(kScriptedSize, options.seed),
+          checks_(DownloadFolder(), ProgramFolder() + "Vorazuvud.ini", [this](Source s) { return VersionsOf(s); })
+    {
+        trickleFile_ = PeerFile("f1048576.bin");
+        smallFile_ = PeerFile("f10007.bin");
+    }
+
+    RunReport Run();
+
+private:
+    static std::string DownloadFolder()
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        return std::string(temp) + "ravlix-sequence";
+    }
+
+    Versions VersionsOf(Source source)
+    {
+        switch (source) {
+        case Source::NginxTrickle: return {trickleFile_};
+        case Source::NginxSmall: return {smallFile_};
+        default: return server_.Versions();
+        }
+    }
+
+    void Violation(const std::string &what) { report_.violations.push_back(Where() + what); }
+    std::string Where() const
+    {
+        if (stepIndex_ < static_cast<int>(report_.steps.size()))
+            return "step " + std::to_string(stepIndex_ + 1) + " (" + StepText(report_.steps[stepIndex_]) + "): ";
+        return "drain: ";
+    }
+
+    bool StartHost();
+    // Sends one command and returns the RESULT of its "ok MS RESULT"
+    // answer; reports a slow call, and a host that never answers (then
+    // killed and started again). answered is false in that case.
+    long Call(const std::string &line, bool *answered = nullptr);
+    // Commands joined by " ; ", run in one turn of the host's UI thread: the
+    // results of those that answered.
+    std::vector<long> CallEach(const std::string &line, size_t count);
+    void ReadEvents(const std::vector<std::string> &events);
+    void HostGone(const std::string &how);
+    // Holds the host's UI thread (when one runs) and checks the invariants.
+    void Check(bool noLiveTask);
+    void Execute(const Step &step);
+    // The "start" command of a new download; the download, which the checks
+    // learn of once it is admitted (see Admit).
+    std::string StartCommand(const Step &step, Download *download);
+    void Admit(Download download, bool answered, long result);
+    void StartDownload(const Step &step);
+    // Returns whether no task can be live afterwards.
+    bool AtCompletion(const Step &step);
+    bool QuitThenStart(const Step &step);
+    void KillAndRestart();
+    void Drain();
+
+    RunOptions options_;
+    ChangingServer server_;
+    SequenceChecks checks_;
+    std::shared_ptr<const std::string> trickleFile_, smallFile_;
+    HostPipe host_;
+    RunReport report_;
+    int stepIndex_ = 0;
+};
+
+bool SequenceRun::StartHost()
+{
+    if (host_.Start(ProgramFolder() + "SequenceHost.exe"))
+        return true;
+    Violation("the host process did not start");
+    return false;
+}
+
+void SequenceRun::ReadEvents(const std::vector<std::string> &events)
+{
+    for (const std::string &event : events) {
+        fprintf(stderr, "  host: %s\n", event.c_str());
+        unsigned message = 0, wParam = 0;
+        unsigned long spent = 0;
+        if (sscanf(event.c_str(), "slow %u %u %lu", &message, &wParam, &spent) == 3)
+            Violation("the UI thread spent " + std::to_string(spent) + " ms on one message (" +
+                      (message == WM_COMMAND ? "WM_COMMAND " + std::to_string(wParam)
+                       : message == WM_TIMER ? std::string("WM_TIMER")
+                                             : "message " + std::to_string(message)) +
+                      ")");
+    }
+}
+
+void SequenceRun::HostGone(const std::string &how)
+{
+    Violation(how);
+    host_.Kill();
+    Check(true);
+    StartHost();
+}
+
+std::vector<long> SequenceRun::CallEach(const std::string &line, size_t count)
+{
+    std::vector<long> results;
+    if (!host_.Running()) {
+        HostGone("the host process ended by itself (a crash)");
+        return results;
+    }
+    if (!host_.Send(line))
+        return results;
+    while (results.size() < count) {
+        std::string answer;
+        std::vector<std::string> events;
+        bool got = host_.Await(&answer, &events, kAnswerTimeoutMs);
+        ReadEvents(events);
+        if (!got) {
+            HostGone(host_.Running() ? "the host's UI thread did not answer \"" + line + "\" within 40 s"
+                                     : std::string("the host process ended by itself (a crash)"));
+            return results;
+        }
+        unsigned long spent = 0;
+        long result = 0;
+        if (sscanf(answer.c_str(), "ok %lu %ld", &spent, &result) != 2) {
+            Violation("harness: the host answered \"" + answer + "\" to \"" + line + "\"");
+            return results;
+        }
+        if (spent > kSlowCallMs)
+            Violation("the UI-thread call \"" + line + "\"" +
+                      (count > 1 ? " (part " + std::to_string(results.size() + 1) + ")" : std::string()) + " took " +
+                      std::to_string(spent) + " ms");
+        results.push_back(result);
+    }
+    return results;
+}
+
+long SequenceRun::Call(const std::string &line, bool *answered)
+{
+    std::vector<long> results = CallEach(line, 1);
+    if (answered)
+        *answered = !results.empty();
+    return results.empty() ? -1 : results[0];
+}
+
+void SequenceRun::Check(bool noLiveTask)
+{
+    bool held = false;
+    if (host_.Running()) {
+        std::string answer;
+        std::vector<std::string> events;
+        DWORD start = GetTickCount();
+        if (!host_.Send("hold") || !host_.Await(&answer, &events, kAnswerTimeoutMs) || answer != "held") {
+            ReadEvents(events);
+            HostGone("the host's UI thread did not come to a hold within 40 s");
+            return;
+        }
+        DWORD spent = GetTickCount() - start;
+        ReadEvents(events);
+        if (spent > kSlowHoldMs)
+            Violation("the host's UI thread took " + std::to_string(spent) +
+                      " ms to take the next message (busy in one it had not returned from)");
+        held = true;
+    }
+    std::vector<std::string> found;
+    checks_.Check(noLiveTask, &found);
+    for (const std::string &violation : found)
+        Violation(violation);
+    if (held)
+        host_.Send("go");
+}
+
+std::string SequenceRun::StartCommand(const Step &step, Download *download)
+{
+    download->source = static_cast<Source>(step.a);
+    download->name = "s" + std::to_string(stepIndex_ + 1) + ".bin";
+    std::string tag = "?d=" + std::to_string(stepIndex_ + 1);
+    switch (download->source) {
+    case Source::NginxTrickle: download->url = PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f1048576.bin") + tag; break;
+    case Source::NginxSmall: download->url = PeerUrl("RAVLIX_NGINX_PORT", "/f10007.bin") + tag; break;
+    case Source::ScriptedRanges: download->url = server_.Url("/r/" + download->name); break;
+    case Source::ScriptedPlain: download->url = server_.Url("/s/" + download->name); break;
+    }
+    return "start " + download->url + " " + download->name + " " + std::to_string(step.b);
+}
+
+void SequenceRun::Admit(Download download, bool answered, long result)
+{
+    if (!answered) {
+        // Admitted or not, nobody knows: its files and records are still
+        // checked, but not missed.
+        download.state = DownloadState::Lost;
+        checks_.Admitted(download);
+    } else if (result == 1) {
+        checks_.Admitted(download);
+    }
+}
+
+void SequenceRun::StartDownload(const Step &step)
+{
+    Download download;
+    std::string command = StartCommand(step, &download);
+    bool answered = false;
+    long result = Call(command, &answered);
+    Admit(download, answered, result);
+}
+
+void SequenceRun::KillAndRestart()
+{
+    host_.Kill();
+    Check(true);
+    StartHost();
+}
+
+bool SequenceRun::AtCompletion(const Step &step)
+{
+    std::vector<std::string> events;
+    if (!host_.AwaitEvent("callback", &events, 10000))
+        fprintf(stderr, "  no completion within 10 s\n");
+    ReadEvents(events);
+    switch (static_cast<CompletionAction>(step.a)) {
+    case CompletionAction::PauseAll: Call("command " + std::to_string(IDM_PAUSE_ALL)); break;
+    case CompletionAction::Quit: return Call("command " + std::to_string(IDM_QUIT)) == 0;
+    case CompletionAction::DeleteTask: Call("command " + std::to_string(IDM_DELETE_TASK1 + step.b)); break;
+    case CompletionAction::PauseTask: Call("command " + std::to_string(IDM_PAUSE_TASK1 + step.b)); break;
+    case CompletionAction::Kill: KillAndRestart(); break;
+    case CompletionAction::Release: return Call("release") == 0;
+    }
+    return false;
+}
+
+bool SequenceRun::QuitThenStart(const Step &step)
+{
+    Download download;
+    std::string command = StartCommand(step, &download);
+    std::vector<long> results = CallEach("command " + std::to_string(IDM_QUIT) + " ; " + command, 2);
+    Admit(download, results.size() == 2, results.size() == 2 ? results[1] : -1);
+    // The new download may be live: no check for missing records now.
+    return false;
+}
+
+void SequenceRun::Execute(const Step &step)
+{
+    bool noLiveTask = false;
+    switch (step.kind) {
+    case StepKind::Start: StartDownload(step); break;
+    case StepKind::PauseTask: Call("command " + std::to_string(IDM_PAUSE_TASK1 + step.a)); break;
+    case StepKind::StartTask: Call("command " + std::to_string(IDM_START_TASK1 + step.a)); break;
+    case StepKind::DeleteTask: Call("command " + std::to_string(IDM_DELETE_TASK1 + step.a)); break;
+    case StepKind::PauseAll: Call("command " + std::to_string(IDM_PAUSE_ALL)); break;
+    case StepKind::StartAll: Call("command " + std::to_string(IDM_START_ALL)); break;
+    case StepKind::Quit: noLiveTask = Call("command " + std::to_string(IDM_QUIT)) == 0; break;
+    case StepKind::Init: Call("init"); break;
+    case StepKind::Release: noLiveTask = Call("release") == 0; break;
+    case StepKind::Kill: KillAndRestart(); break;
+    case StepKind::ChangeFile: server_.Change(step.a); break;
+    case StepKind::ServerMood: server_.SetMood(static_cast<ServerMood>(step.a)); break;
+    case StepKind::CallbackDelay: Call("callback " + std::to_string(step.a)); break;
+    case StepKind::Wait: Sleep(static_cast<DWORD>(step.a)); break;
+    case StepKind::AtCompletion: noLiveTask = AtCompletion(step); break;
+    case StepKind::QuitThenStart: noLiveTask = QuitThenStart(step); break;
+    }
+    Check(noLiveTask);
+}
+
+// The servers behave and the host is fast: every download the steps left
+// unfinished is restored (Quit, then InitDownload, at most three at a time)
+// and started, until all are done, the time is up, or a round brings nothing.
+void SequenceRun::Drain()
+{
+    server_.SetMood(ServerMood::Normal);
+    Call("callback 0");
+    DWORD deadline = GetTickCount() + options_.drainMs;
+    while (checks_.Count(DownloadState::Live) > 0 && static_cast<LONG>(GetTickCount() - deadline) < 0) {
+        bool quit = Call("command " + std::to_string(IDM_QUIT)) == 0;
+        Check(quit);
+        Call("init");
+        Call("command " + std::to_string(IDM_START_ALL));
+        int live = checks_.Count(DownloadState::Live);
+        DWORD lastChange = GetTickCount();
+        while (GetTickCount() - lastChange < 8000 && static_cast<LONG>(GetTickCount() - deadline) < 0) {
+            Sleep(1000);
+            Check(false);
+            if (checks_.Count(DownloadState::Live) != live) {
+                live = checks_.Count(DownloadState::Live);
+                lastChange = GetTickCount();
+            }
+            if (live == 0)
+                break;
+        }
+    }
+}
+
+RunReport SequenceRun::Run()
+{
+    report_.steps = DrawSteps(options_.seed, options_.steps);
+    std::string folder = DownloadFolder();
+    CreateDirectoryA(folder.c_str(), nullptr);
+    EmptyFolder(folder);
+    DeleteFileA(testing_support::SettingsFilePath().c_str());
+    DeleteFileA((ProgramFolder() + "Vorazuvud.ini").c_str());
+    WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", (folder + "\\").c_str(), "KELMORA.ini");
+    if (trickleFile_->empty() || smallFile_->empty()) {
+        report_.violations.push_back("harness: the peers' files are missing (is RAVLIX_PEER_ROOT set?)");
+        return report_;
+    }
+    if (!StartHost())
+        return report_;
+    for (stepIndex_ = 0; stepIndex_ < options_.steps; ++stepIndex_) {
+        fprintf(stderr, "step %d: %s\n", stepIndex_ + 1, StepText(report_.steps[stepIndex_]).c_str());
+        Execute(report_.steps[stepIndex_]);
+    }
+    Drain();
+    host_.Kill();
+    report_.summary = std::to_string(checks_.downloads().size()) + " downloads admitted: " +
+                      std::to_string(checks_.Count(DownloadState::Finished)) + " finished, " +
+                      std::to_string(checks_.Count(DownloadState::Deleted)) + " deleted, " +
+                      std::to_string(checks_.Count(DownloadState::Live)) + " unfinished with a record, " +
+                      std::to_string(checks_.Count(DownloadState::Lost)) + " lost or unknown, " +
+                      std::to_string(checks_.Count(DownloadState::Wrong)) + " wrong";
+    DeleteFileA(testing_support::SettingsFilePath().c_str());
+    if (report_.violations.empty())
+        EmptyFolder(folder);
+    return report_;
+}
+
+}  // namespace
+
+RunReport RunSequence(const RunOptions &options)
+{
+    SequenceRun run(options);
+    return run.Run();
+}
+
+std::string ReportText(unsigned seed, const RunReport &report)
+{
+    std::string text = "seed " + std::to_string(seed) + ", " + std::to_string(report.steps.size()) + " steps:\n";
+    for (size_t i = 0; i < report.steps.size(); ++i)
+        text += "  " + std::to_string(i + 1) + ". " + StepText(report.steps[i]) + "\n";
+    text += report.summary + "\n";
+    for (const std::string &violation : report.violations)
+        text += "VIOLATION " + violation + "\n";
+    return text;
+}
