@@ -170,6 +170,9 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     task->pathClaim = pathClaim;
     task->sectionClaim = sectionClaim;
     task->resumeSection = section;
+    // Recorded before the worker makes the temporary file: a host killed
+    // before the first bytes arrive still finds the download and its file.
+    SaveResumeRecord(*task, section);
     StartWorker(task);
     return RAVLIX_ADMITTED;
 }

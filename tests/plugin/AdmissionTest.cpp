@@ -262,6 +262,32 @@ TEST_F(AdmissionTest, ANewTaskTakesASectionNoSavedDownloadUses)
     EXPECT_EQ("http://127.0.0.1:9/new", ProfileValue(SettingsFilePath(), "FILE2", "URLNAME"));
 }
 
+// The record is there as soon as StartDownload returns, before the worker
+// has made the temporary file: a host killed at that moment loses nothing.
+TEST_F(AdmissionTest, AnAdmittedDownloadIsRecordedBeforeItsFirstByte)
+{
+    const char url[] = "http://127.0.0.1:9/early.bin";
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit(url, nullptr, 4));
+    DownloadTask *task = gSlotTable.slots[0].task;
+    std::string section = "FILE" + std::to_string(TaskSection(*task));
+    EXPECT_EQ(url, ProfileValue(SettingsFilePath(), section, "URLNAME"));
+    EXPECT_EQ(folder + "/early.bin.hhh", ProfileValue(SettingsFilePath(), section, "DESTNAME"));
+    EXPECT_EQ("4", ProfileValue(SettingsFilePath(), section, "MULTHREAD"));
+    EXPECT_EQ("0", ProfileValue(SettingsFilePath(), section, "OFFSET3"));
+
+    // The host dies: its task goes without a save, and the next host resumes it.
+    ASSERT_TRUE(WorkerEnded(0));
+    CloseHandle(task->threadHandle);
+    ReleaseClaim(task->sectionClaim);
+    ReleaseClaim(task->pathClaim);
+    delete task;
+    ClearSlotTable();
+    EXPECT_EQ(1, RestoreTasks(nullptr));
+    ASSERT_NE(nullptr, gSlotTable.slots[0].task);
+    EXPECT_STREQ(url, gSlotTable.slots[0].task->url);
+    EXPECT_TRUE(WorkerEnded(0));
+}
+
 // Ten downloads wait in FILE1 .. FILE10: a new one still has a section of its
 // own, its progress is saved there, and a later host resumes it.
 TEST_F(AdmissionTest, ANewDownloadBesideTenSavedOnesIsSavedAndResumed)
