@@ -3,6 +3,7 @@
 
 #include "store/ResumeRecords.h"
 #include "transfer/HttpRequests.h"
+#include "transfer/Pieces.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
 #include "transfer/Transfer.h"
@@ -201,6 +202,8 @@ SegmentIssue IssueSegments(DownloadTask *task)
         return SegmentsNone;
     ULONGLONG totalSize = task->totalSize;
     task->segmentSize = totalSize / count;
+    StoreWord(task->helping, 0);
+    ResetPieces(task);
     int live = 0;
     for (int i = 0; i < count; ++i) {
         TaskSegment &segment = task->segments[i];
@@ -212,6 +215,10 @@ SegmentIssue IssueSegments(DownloadTask *task)
         if (!task->resumeFlag || segment.received > segment.length)
             StoreWord(segment.received, 0);
         segment.writePos = offset + segment.received;
+        RangeExtent &extent = ExtentOf(*task, segment);
+        extent.first = offset;
+        extent.reservedEnd = segment.writePos;
+        StoreWord(extent.cut, 0);
         int refusal = WebRequestOk;
         live += OpenSegment(task, i, &refusal);
         // Waiting for the other segments would not make this one's range
@@ -237,12 +244,8 @@ int OpenSegment(DownloadTask *task, int i, int *refusal)
 {
     TaskSegment &segment = task->segments[i];
     segment.index = i;
-    if (!RenewEvent(segment.stopEvent))
+    if (!RenewRangeEvents(segment))
         return 0;
-    if (!RenewEvent(segment.busyEvent)) {
-        CloseEvent(segment.stopEvent);
-        return 0;
-    }
     StoreWord(segment.finished, 0);
 
     // A resumed segment that is complete needs no request; an empty range
@@ -252,41 +255,57 @@ int OpenSegment(DownloadTask *task, int i, int *refusal)
         DropSegment(segment, SegmentIdle);
         return 1;
     }
+    ULONGLONG start = ExtentOf(*task, segment).first + (task->resumeFlag ? segment.received : 0);
+    return OpenRange(task, segment, start, SegmentRangeEnd(*task, i) - 1, refusal);
+}
 
+int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG last, int *refusal)
+{
     // If-Range makes a server that changed its file answer with the whole new
     // one instead of a range of it, which the component refuses as another version.
     char header[2 * kTextSize];
-    ULONGLONG start = i * task->segmentSize + (task->resumeFlag ? segment.received : 0);
-    ULONGLONG end = i == UsedSegmentCount(*task) - 1 ? task->totalSize - 1 : (i + 1) * task->segmentSize - 1;
-    int length = snprintf(header, sizeof(header), "Range:bytes=%llu-%llu/%llu\r\n", start, end, task->totalSize);
+    int length = snprintf(header, sizeof(header), "Range:bytes=%llu-%llu/%llu\r\n", start, last, task->totalSize);
     if (task->validator[0])
         snprintf(header + length, sizeof(header) - length, "If-Range: %s\r\n", IfRangeValue(task->validator));
 
     WebRequest *request = NewRequest();
     if (!request) {
-        DropSegment(segment, SegmentIdle);
+        DropSegment(range, SegmentIdle);
         return 0;
     }
-    StoreWord(segment.state, SegmentPrepared);
+    StoreWord(range.state, SegmentPrepared);
+    ExtentOf(*task, range).startTick = GetTickCount();
+    ExtentOf(*task, range).startReceived = LoadWord(range.received);
     if (!BeginOpening(task, request)) {
         GiveBack(request);
-        DropSegment(segment, SegmentIdle);
+        DropSegment(range, SegmentIdle);
         return 0;
     }
-    int opened = request->operations->Open(request, task->url, task->proxy, header, 0, transfer::ReceiveCallback, &segment);
+    int opened = request->operations->Open(request, task->url, task->proxy, header, 0, transfer::ReceiveCallback, &range);
     EndOpening(task);
     if (!opened) {
         *refusal = request->operations->LastError(request);
         GiveBack(request);
-        DropSegment(segment, SegmentIdle);
+        DropSegment(range, SegmentIdle);
         return 0;
     }
-    if (!PublishSegmentRequest(task, i, request)) {
+    if (!PublishRangeRequest(task, range, request)) {
         CloseAndGiveBack(request);
-        DropSegment(segment, SegmentStopped);
+        DropSegment(range, SegmentStopped);
         return 0;
     }
-    // A quick segment may be complete (Idle) already.
-    InterlockedCompareExchange(&segment.state, SegmentRunning, SegmentPrepared);
+    // A quick range may be complete (Idle) already.
+    InterlockedCompareExchange(&range.state, SegmentRunning, SegmentPrepared);
     return 1;
+}
+
+bool RenewRangeEvents(TaskSegment &range)
+{
+    if (!RenewEvent(range.stopEvent))
+        return false;
+    if (!RenewEvent(range.busyEvent)) {
+        CloseEvent(range.stopEvent);
+        return false;
+    }
+    return true;
 }
