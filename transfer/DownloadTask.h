@@ -12,7 +12,7 @@ class DownloadTask;
 const int kTextSize = 260;     // every path, URL, proxy and label, terminator included
 const int kMaxSegments = 5;
 // Ranges taken over by connections that finished their own, per run of a task.
-const int kMaxPieces = 48;
+const int kMaxPieces = 256;
 
 enum TaskState : LONG {
     TaskIdle = 0,         // not transferring: no segment request could be opened
@@ -118,6 +118,7 @@ public:
     LONG pieceCount;
     LONG helping;               // 1 while the worker hands out ranges: it opens no segment any more
     ULONGLONG bestRate;         // fastest rate a connection of this run has shown, bytes per second
+    DWORD setupMs;              // longest a range request of this run took to open
 };
 
 inline RangeExtent &ExtentOf(DownloadTask &task, const TaskSegment &range)

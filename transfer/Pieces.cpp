@@ -43,6 +43,7 @@ void ResetPieces(DownloadTask *task)
     memset(task->extents + kMaxSegments, 0, sizeof(RangeExtent) * kMaxPieces);
     StoreWord(task->pieceCount, 0);
     task->bestRate = 0;
+    task->setupMs = 0;
     LeaveCriticalSection(&task->lock);
 }
 

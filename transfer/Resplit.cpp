@@ -12,13 +12,14 @@ namespace {
 const DWORD kPollMilliseconds = 50;
 // A rate measured over less than this is mostly connection setup.
 const DWORD kMeasureMilliseconds = 300;
-// A range that its own connection ends within this time is left alone: a new
-// request costs a connection, a header round trip and a slow start, tens to
-// hundreds of milliseconds on real servers, and would gain next to nothing.
-const ULONGLONG kWorthMilliseconds = 1000;
-// The least a piece holds: below it a request's own cost is no longer small
-// against its bytes.
-const ULONGLONG kMinPiece = 1 << 20;
+// A range is split only while its own connection needs longer than twice
+// what opening a request took in this run (connect, request, header: a few
+// milliseconds here, tens to hundreds on real servers), and never when it
+// ends within this time anyway: the helper's gain is at most the time left.
+const ULONGLONG kWorthMilliseconds = 200;
+// The least a piece holds: below it a request's header and slow start are no
+// longer small against its bytes.
+const ULONGLONG kMinPiece = 256 * 1024;
 
 struct TaskLock {
     explicit TaskLock(DownloadTask *task) : task(task) { EnterCriticalSection(&task->lock); }
@@ -37,8 +38,9 @@ bool Fetching(const TaskSegment &range)
 // Bytes per second since the range's request was opened; 0 while unknown.
 ULONGLONG RateOf(const TaskSegment &range, const RangeExtent &extent, DWORD now, bool *known)
 {
-    DWORD elapsed = now - extent.startTick;
-    *known = elapsed >= kMeasureMilliseconds;
+    // Signed: a range opened after now was taken reads as just opened.
+    LONG elapsed = static_cast<LONG>(now - extent.startTick);
+    *known = elapsed >= static_cast<LONG>(kMeasureMilliseconds);
     if (!*known)
         return 0;
     return (LoadWord(range.received) - extent.startReceived) * 1000 / elapsed;
@@ -81,11 +83,13 @@ struct Choice {
     TaskSegment *range = nullptr;
     int home = 0;
     ULONGLONG rate = 0;
-    ULONGLONG left = 0;
+    ULONGLONG leftMs = 0;  // how long its own connection still needs
 };
 
-// The fetching range with the most bytes left whose own connection would
-// still take a while over them.
+// The fetching range whose own connection would still take longest over the
+// bytes it has left, if that is long enough for a helper to gain: on an even
+// server the one with the most bytes left, on an uneven one perhaps a smaller
+// range behind a slow connection.
 Choice LargestRange(DownloadTask *task, DWORD now)
 {
     Choice choice;
@@ -97,14 +101,16 @@ Choice LargestRange(DownloadTask *task, DWORD now)
         if (known && rate > task->bestRate)
             task->bestRate = rate;
         ULONGLONG left = LoadWord(range.length) - LoadWord(range.received);
-        if (!known || left < 2 * kMinPiece || left <= choice.left)
+        if (!known || left <= kMinPiece)
             return;
-        if (rate > 0 && left * 1000 / rate < kWorthMilliseconds)
+        ULONGLONG leftMs = rate > 0 ? left * 1000 / rate : ~0ull;
+        ULONGLONG worth = 2ull * task->setupMs > kWorthMilliseconds ? 2ull * task->setupMs : kWorthMilliseconds;
+        if (leftMs < worth || leftMs <= choice.leftMs)
             return;
         choice.range = &range;
         choice.home = home;
         choice.rate = rate;
-        choice.left = left;
+        choice.leftMs = leftMs;
     });
     return choice;
 }
@@ -188,8 +194,8 @@ void HelpRanges(DownloadTask *task)
     while (!StopRequested(*task) && !LoadWord(task->announced)) {
         Sleep(kPollMilliseconds);
         ReleaseFinishedPieces(task);
-        DWORD now = GetTickCount();
-        while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) && HandOutRange(task, now)) {
+        while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
+               HandOutRange(task, GetTickCount())) {
         }
     }
 }

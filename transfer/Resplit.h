@@ -6,6 +6,6 @@
 
 // Runs on the worker once the segments are issued, until the task is stopped
 // or announced complete: whenever fewer ranges run than the task has
-// connections, cuts the end off the range that would take longest and opens
-// a request for it as a piece.
+// connections, cuts the end off the range whose connection would take
+// longest to finish it and opens a request for it as a piece.
 void HelpRanges(DownloadTask *task);

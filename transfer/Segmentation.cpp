@@ -281,8 +281,13 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
         DropSegment(range, SegmentIdle);
         return 0;
     }
+    DWORD began = GetTickCount();
     int opened = request->operations->Open(request, task->url, task->proxy, header, 0, transfer::ReceiveCallback, &range);
     EndOpening(task);
+    // Only the worker opens ranges, so the slowest open of the run needs no lock.
+    DWORD took = GetTickCount() - began;
+    if (opened && took > task->setupMs)
+        task->setupMs = took;
     if (!opened) {
         *refusal = request->operations->LastError(request);
         GiveBack(request);
