@@ -29,10 +29,13 @@ struct TaskLock {
     DownloadTask *task;
 };
 
+// A range with a request that has bytes to come. The request itself is not
+// asked anything: a stopping side may be closing and giving it back meanwhile.
+// One that failed counts as fetching until stall recovery restarts the task,
+// and is the first to be helped, its connection having the lowest rate.
 bool Fetching(const TaskSegment &range)
 {
-    WebRequest *request = __atomic_load_n(&range.request, __ATOMIC_ACQUIRE);
-    return request && !LoadWord(range.finished) && request->operations->LastError(request) == WebRequestOk;
+    return __atomic_load_n(&range.request, __ATOMIC_ACQUIRE) && !LoadWord(range.finished);
 }
 
 // Bytes per second since the range's request was opened; 0 while unknown.

@@ -19,9 +19,7 @@ enum TransferOutcome {
 };
 
 const DWORD kSegmentedMinimum = 5000;  // smaller files are read in one piece
-// A single stream's reads and writes: few enough calls per megabyte, and a
-// slow server's bytes still show in the window within a fraction of a second.
-const DWORD kStreamChunk = 64 * 1024;
+const DWORD kStreamChunk = 5000;
 
 // Opens a request without extra headers and reads totalSize,
 // serverMinorVersion and the validator (ETag or Last-Modified) from its
