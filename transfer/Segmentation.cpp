@@ -43,13 +43,15 @@ void ResetOffsets(DownloadTask *task)
 }
 
 // From here on the task's bytes are of the version the validator names, and
-// none of them is in yet. Offsets and validator change together under the
+// none of them is in yet: nor are those of the last run's pieces, whose
+// requests the stop that ended that run has closed. Offsets and validator change together under the
 // task's lock, under which the record writer copies them: no record pairs
 // the new validator with offsets into the old version's bytes.
 void AdoptVersion(DownloadTask *task, const char *validator)
 {
     EnterCriticalSection(&task->lock);
     ResetOffsets(task);
+    ResetPieces(task);
     memcpy(task->validator, validator, sizeof(task->validator));
     LeaveCriticalSection(&task->lock);
 }
