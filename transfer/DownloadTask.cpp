@@ -6,7 +6,7 @@ DownloadTask::DownloadTask()
     : fileHandle(nullptr), threadHandle(nullptr),
       progressCallback(nullptr), preparedSize(0), stopRequested(0), announced(0), pendingRequest(nullptr),
       sectionClaim(nullptr), pathClaim(nullptr), validator{}, bytesAtRecovery(0),
-      fruitlessRecoveries(0)
+      fruitlessRecoveries(0), pieces{}, extents{}, pieceCount(0), helping(0), bestRate(0), setupMs(0)
 {
     for (TaskSegment &segment : segments)
         segment.state = SegmentIdle;

@@ -11,6 +11,8 @@ class DownloadTask;
 
 const int kTextSize = 260;     // every path, URL, proxy and label, terminator included
 const int kMaxSegments = 5;
+// Ranges taken over by connections that finished their own, per run of a task.
+const int kMaxPieces = 256;
 
 enum TaskState : LONG {
     TaskIdle = 0,         // not transferring: no segment request could be opened
@@ -32,13 +34,15 @@ enum AggregateStatusCode {
     AggregateMixed = 4
 };
 
-// One byte range of a task. The fields that cross threads (state, received,
-// finished, keepRunning) are whole aligned words; read and write them with
-// LoadWord and StoreWord.
+// One byte range of a task: one of its segments, or a piece of a segment's
+// range that another connection took over (index kMaxSegments and up). The
+// fields that cross threads (state, received, length, finished, keepRunning)
+// are whole aligned words; read and write them with LoadWord and StoreWord.
+// writePos, received and length change under the task's lock.
 struct TaskSegment {
     ULONGLONG writePos;     // file offset of the segment's next byte
-    ULONGLONG received;     // bytes of this segment written so far
-    ULONGLONG length;       // bytes in this segment
+    ULONGLONG received;     // bytes of this segment written so far, contiguous from its first byte
+    ULONGLONG length;       // bytes in this segment; shrinks when a piece is taken off its end
     LONG state;             // SegmentState
     WebRequest *request;
     DownloadTask *owner;    // the receive callback finds its task through it
@@ -48,6 +52,18 @@ struct TaskSegment {
     HANDLE stopEvent;       // manual-reset: set means the callback delivers nothing more
     HANDLE busyEvent;       // manual-reset: set while a callback works inside the segment
     LONG finished;          // 1 once length bytes are written
+};
+
+// What a range's re-splitting needs besides its record, kept beside the
+// records so that their layout stays the resume image's. Changed under the
+// task's lock.
+struct RangeExtent {
+    ULONGLONG first;         // file offset of the range's first byte
+    ULONGLONG reservedEnd;   // end of the write in progress: a cut never falls below it
+    ULONGLONG startReceived; // received when the request was opened, for its rate
+    DWORD startTick;         // when the request was opened
+    LONG home;               // a piece: the segment whose fixed range holds it
+    LONG cut;                // 1 once a piece was taken off the end: the request stops at length
 };
 
 // The task's data part, exactly what a slot keeps as its resume image.
@@ -95,7 +111,20 @@ public:
     char validator[kTextSize];  // ETag or Last-Modified of the file the stored offsets describe
     ULONGLONG bytesAtRecovery;  // segment bytes in when the task last recovered from a stall
     LONG fruitlessRecoveries;   // recoveries in a row that brought no byte
+    // Taken-over ranges of this run: entries below pieceCount are in use, each
+    // opened once; the worker adds them, under lock, and stops at the limit.
+    TaskSegment pieces[kMaxPieces];
+    RangeExtent extents[kMaxSegments + kMaxPieces];  // by the range's index
+    LONG pieceCount;
+    LONG helping;               // 1 while the worker hands out ranges: it opens no segment any more
+    ULONGLONG bestRate;         // fastest rate a connection of this run has shown, bytes per second
+    DWORD setupMs;              // longest a range request of this run took to open
 };
+
+inline RangeExtent &ExtentOf(DownloadTask &task, const TaskSegment &range)
+{
+    return task.extents[range.index];
+}
 
 // The settings section that holds the task's resume record.
 inline int TaskSection(const DownloadTask &task)

@@ -1,8 +1,10 @@
-// Runs on the HTTP component's threads, one delivery at a time per segment,
-// segments of one task in parallel. Never blocks: its only waits are
-// zero-time tests of the segment's stop event.
+// Runs on the HTTP component's threads, one delivery at a time per range (a
+// segment or a piece), ranges of one task in parallel. Never blocks for
+// long: its only waits are zero-time tests of the range's stop event and the
+// task's lock, which its holders keep for a few counter updates.
 
 #include "transfer/DownloadTask.h"
+#include "transfer/Pieces.h"
 #include "transfer/Transfer.h"
 
 namespace {
@@ -12,73 +14,95 @@ bool Signalled(HANDLE event)
     return WaitForSingleObject(event, 0) != WAIT_TIMEOUT;  // a failed wait counts as signalled
 }
 
-// Writes count bytes at the segment's write position through the file handle
-// and advances it; false when the file did not take them all. A view of the
-// whole file would take address space in proportion to its size. Bytes the
-// file took are in the system's cache and outlive this process, so received
-// may count them at once. Segments write disjoint ranges, so only the advance
-// of the counters needs the lock.
-bool WriteInto(DownloadTask *task, TaskSegment &segment, const void *bytes, DWORD count)
+// Writes count bytes at offset through the file handle. A view of the whole
+// file would take address space in proportion to its size. Bytes the file
+// took are in the system's cache and outlive this process, so received may
+// count them at once.
+bool WriteAt(DownloadTask *task, ULONGLONG offset, const void *bytes, DWORD count)
 {
     OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(segment.writePos);
-    at.OffsetHigh = static_cast<DWORD>(segment.writePos >> 32);
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD written = 0;
-    if (!WriteFile(task->fileHandle, bytes, count, &written, &at) || written != count)
-        return false;
-    EnterCriticalSection(&task->lock);
-    segment.writePos += count;
-    StoreWord(segment.received, segment.received + count);
-    LeaveCriticalSection(&task->lock);
-    return true;
+    return WriteFile(task->fileHandle, bytes, count, &written, &at) && written == count;
+}
+
+// A full disk, say: the range stops where its file ends being right, and a
+// later start goes on from there.
+void StopOnFailedWrite(TaskSegment *range)
+{
+    SetEvent(range->stopEvent);
+    StoreWord(range->state, SegmentStopped);
 }
 
 }  // namespace
 
 void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsigned count)
 {
-    TaskSegment *segment = static_cast<TaskSegment *>(context);
-    if (!segment || !segment->owner)
+    TaskSegment *range = static_cast<TaskSegment *>(context);
+    if (!range || !range->owner)
         return;
-    DownloadTask *task = segment->owner;
+    DownloadTask *task = range->owner;
 
-    // Entry handshake with the stopping side: busy is set before the segment
+    // Entry handshake with the stopping side: busy is set before the range
     // is touched, and stop is tested on both sides of setting it, so once a
     // stop has seen busy clear no delivery is inside and none enters.
-    if (!segment->stopEvent || Signalled(segment->stopEvent) || !segment->busyEvent)
+    if (!range->stopEvent || Signalled(range->stopEvent) || !range->busyEvent)
         return;
-    SetEvent(segment->busyEvent);
-    if (Signalled(segment->stopEvent)) {
-        ResetEvent(segment->busyEvent);
+    SetEvent(range->busyEvent);
+    if (Signalled(range->stopEvent)) {
+        ResetEvent(range->busyEvent);
+        return;
+    }
+    if (LoadWord(range->finished) == 1) {
+        ResetEvent(range->busyEvent);
         return;
     }
 
-    if (LoadWord(segment->finished) == 1) {
-        ResetEvent(segment->busyEvent);
+    // The worker may cut the range's end while this delivery writes: what to
+    // write is decided under the lock and reserved, and a cut never falls
+    // below the reservation, so no byte past the cut is written. Ranges write
+    // disjoint bytes, so the write itself needs no lock.
+    RangeExtent &extent = ExtentOf(*task, *range);
+    EnterCriticalSection(&task->lock);
+    ULONGLONG at = range->writePos;
+    ULONGLONG left = range->length - range->received;
+    DWORD take = count < left ? count : static_cast<DWORD>(left);
+    extent.reservedEnd = at + take;
+    LeaveCriticalSection(&task->lock);
+
+    if (take > 0 && !WriteAt(task, at, bytes, take)) {
+        EnterCriticalSection(&task->lock);
+        extent.reservedEnd = range->writePos;
+        LeaveCriticalSection(&task->lock);
+        StopOnFailedWrite(range);
+        ResetEvent(range->busyEvent);
         return;
     }
-    ULONGLONG received = segment->received;
-    ULONGLONG length = segment->length;
-    if (received < length) {
-        // bytes past the end are dropped
-        DWORD take = count < length - received ? count : static_cast<DWORD>(length - received);
-        if (take > 0 && !WriteInto(task, *segment, bytes, take)) {
-            // A full disk, say: the segment stops where its file ends being
-            // right, and a later start goes on from there.
-            SetEvent(segment->stopEvent);
-            StoreWord(segment->state, SegmentStopped);
-            ResetEvent(segment->busyEvent);
-            return;
-        }
-        if (received + take >= length)
-            StoreWord(segment->finished, 1);
-    } else {
-        StoreWord(segment->finished, 1);
-    }
-    if (segment->received >= length && LoadWord(segment->state) != SegmentIdle)
-        StoreWord(segment->state, SegmentIdle);
 
-    if (CompletedBytes(*task) >= task->totalSize)
+    EnterCriticalSection(&task->lock);
+    range->writePos += take;
+    StoreWord(range->received, range->received + take);
+    bool done = range->received >= range->length;
+    if (done) {
+        StoreWord(range->finished, 1);
+        // A range that was never cut is idle now; a cut segment stays running
+        // until its pieces are in, which the fold tells.
+        if (!extent.cut)
+            InterlockedCompareExchange(&range->state, SegmentIdle, SegmentRunning);
+        FoldPieces(task);
+    }
+    ULONGLONG completed = CompletedBytes(*task);
+    LeaveCriticalSection(&task->lock);
+
+    // The rest of a cut range's answer belongs to the piece taken off it: the
+    // connection ends instead of carrying bytes nobody writes. Its Close comes
+    // from the stopping side, which waits for this delivery to end first.
+    if (done && LoadWord(extent.cut)) {
+        if (WebRequest *request = __atomic_load_n(&range->request, __ATOMIC_ACQUIRE))
+            request->operations->Cancel(request);
+    }
+    if (completed >= task->totalSize)
         AnnounceCompletion(task);
-    ResetEvent(segment->busyEvent);
+    ResetEvent(range->busyEvent);
 }

@@ -3,6 +3,7 @@
 
 #include "store/ResumeRecords.h"
 #include "transfer/HttpRequests.h"
+#include "transfer/Pieces.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
 #include "transfer/Transfer.h"
@@ -42,13 +43,15 @@ void ResetOffsets(DownloadTask *task)
 }
 
 // From here on the task's bytes are of the version the validator names, and
-// none of them is in yet. Offsets and validator change together under the
+// none of them is in yet: nor are those of the last run's pieces, whose
+// requests the stop that ended that run has closed. Offsets and validator change together under the
 // task's lock, under which the record writer copies them: no record pairs
 // the new validator with offsets into the old version's bytes.
 void AdoptVersion(DownloadTask *task, const char *validator)
 {
     EnterCriticalSection(&task->lock);
     ResetOffsets(task);
+    ResetPieces(task);
     memcpy(task->validator, validator, sizeof(task->validator));
     LeaveCriticalSection(&task->lock);
 }
@@ -201,6 +204,8 @@ SegmentIssue IssueSegments(DownloadTask *task)
         return SegmentsNone;
     ULONGLONG totalSize = task->totalSize;
     task->segmentSize = totalSize / count;
+    StoreWord(task->helping, 0);
+    ResetPieces(task);
     int live = 0;
     for (int i = 0; i < count; ++i) {
         TaskSegment &segment = task->segments[i];
@@ -212,6 +217,10 @@ SegmentIssue IssueSegments(DownloadTask *task)
         if (!task->resumeFlag || segment.received > segment.length)
             StoreWord(segment.received, 0);
         segment.writePos = offset + segment.received;
+        RangeExtent &extent = ExtentOf(*task, segment);
+        extent.first = offset;
+        extent.reservedEnd = segment.writePos;
+        StoreWord(extent.cut, 0);
         int refusal = WebRequestOk;
         live += OpenSegment(task, i, &refusal);
         // Waiting for the other segments would not make this one's range
@@ -237,12 +246,8 @@ int OpenSegment(DownloadTask *task, int i, int *refusal)
 {
     TaskSegment &segment = task->segments[i];
     segment.index = i;
-    if (!RenewEvent(segment.stopEvent))
+    if (!RenewRangeEvents(segment))
         return 0;
-    if (!RenewEvent(segment.busyEvent)) {
-        CloseEvent(segment.stopEvent);
-        return 0;
-    }
     StoreWord(segment.finished, 0);
 
     // A resumed segment that is complete needs no request; an empty range
@@ -252,41 +257,62 @@ int OpenSegment(DownloadTask *task, int i, int *refusal)
         DropSegment(segment, SegmentIdle);
         return 1;
     }
+    ULONGLONG start = ExtentOf(*task, segment).first + (task->resumeFlag ? segment.received : 0);
+    return OpenRange(task, segment, start, SegmentRangeEnd(*task, i) - 1, refusal);
+}
 
+int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG last, int *refusal)
+{
     // If-Range makes a server that changed its file answer with the whole new
     // one instead of a range of it, which the component refuses as another version.
     char header[2 * kTextSize];
-    ULONGLONG start = i * task->segmentSize + (task->resumeFlag ? segment.received : 0);
-    ULONGLONG end = i == UsedSegmentCount(*task) - 1 ? task->totalSize - 1 : (i + 1) * task->segmentSize - 1;
-    int length = snprintf(header, sizeof(header), "Range:bytes=%llu-%llu/%llu\r\n", start, end, task->totalSize);
+    int length = snprintf(header, sizeof(header), "Range:bytes=%llu-%llu/%llu\r\n", start, last, task->totalSize);
     if (task->validator[0])
         snprintf(header + length, sizeof(header) - length, "If-Range: %s\r\n", IfRangeValue(task->validator));
 
     WebRequest *request = NewRequest();
     if (!request) {
-        DropSegment(segment, SegmentIdle);
+        DropSegment(range, SegmentIdle);
         return 0;
     }
-    StoreWord(segment.state, SegmentPrepared);
+    StoreWord(range.state, SegmentPrepared);
+    ExtentOf(*task, range).startTick = GetTickCount();
+    ExtentOf(*task, range).startReceived = LoadWord(range.received);
     if (!BeginOpening(task, request)) {
         GiveBack(request);
-        DropSegment(segment, SegmentIdle);
+        DropSegment(range, SegmentIdle);
         return 0;
     }
-    int opened = request->operations->Open(request, task->url, task->proxy, header, 0, transfer::ReceiveCallback, &segment);
+    DWORD began = GetTickCount();
+    int opened = request->operations->Open(request, task->url, task->proxy, header, 0, transfer::ReceiveCallback, &range);
     EndOpening(task);
+    // Only the worker opens ranges, so the slowest open of the run needs no lock.
+    DWORD took = GetTickCount() - began;
+    if (opened && took > task->setupMs)
+        task->setupMs = took;
     if (!opened) {
         *refusal = request->operations->LastError(request);
         GiveBack(request);
-        DropSegment(segment, SegmentIdle);
+        DropSegment(range, SegmentIdle);
         return 0;
     }
-    if (!PublishSegmentRequest(task, i, request)) {
+    if (!PublishRangeRequest(task, range, request)) {
         CloseAndGiveBack(request);
-        DropSegment(segment, SegmentStopped);
+        DropSegment(range, SegmentStopped);
         return 0;
     }
-    // A quick segment may be complete (Idle) already.
-    InterlockedCompareExchange(&segment.state, SegmentRunning, SegmentPrepared);
+    // A quick range may be complete (Idle) already.
+    InterlockedCompareExchange(&range.state, SegmentRunning, SegmentPrepared);
     return 1;
+}
+
+bool RenewRangeEvents(TaskSegment &range)
+{
+    if (!RenewEvent(range.stopEvent))
+        return false;
+    if (!RenewEvent(range.busyEvent)) {
+        CloseEvent(range.stopEvent);
+        return false;
+    }
+    return true;
 }

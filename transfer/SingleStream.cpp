@@ -86,7 +86,7 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
         return TransferFailed;
     }
     // From here a stopping side cancels this request and waits for the done event.
-    if (!PublishSegmentRequest(task, 0, request)) {
+    if (!PublishRangeRequest(task, task->segments[0], request)) {
         StoreWord(stream.state, SegmentStopped);
         SetEvent(stream.streamDoneEvent);
         CloseAndGiveBack(request);

@@ -6,6 +6,7 @@
 #include "store/ResumeRecords.h"
 #include "transfer/AnsweringWait.h"
 #include "transfer/HttpRequests.h"
+#include "transfer/Pieces.h"
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskSlotTable.h"
@@ -45,12 +46,12 @@ void WaitWhileBusy(HANDLE busyEvent)
         PauseAnswering(10);
 }
 
-// Stops segment i's request, whoever runs it: the component's deliveries of a
-// range, or the worker's single-stream loop on segment 0. Which of the two it
-// is needs no guess from serverMinorVersion, which the worker may be changing.
-void StopSegment(DownloadTask *task, int i)
+// Stops the request of a segment or piece, whoever runs it: the component's
+// deliveries of a range, or the worker's single-stream loop on segment 0.
+// Which of the two it is needs no guess from serverMinorVersion, which the
+// worker may be changing.
+void StopRange(DownloadTask *task, TaskSegment &segment)
 {
-    TaskSegment &segment = task->segments[i];
     if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE))
         return;
     if (segment.stopEvent) {
@@ -60,7 +61,7 @@ void StopSegment(DownloadTask *task, int i)
     }
     // Taken under the task's lock: the worker's stop of a stream that ended
     // short takes it too, and only the side that took it touches it again.
-    if (WebRequest *request = TakeSegmentRequest(task, i)) {
+    if (WebRequest *request = TakeRangeRequest(task, segment)) {
         // A read waiting on a stalled server returns at once, and the stream
         // loop, which still holds the request, ends after it. Its done event
         // was created before the request was published; a range request finds
@@ -81,6 +82,7 @@ void DestroyTask(int slot)
 {
     DownloadTask *task = gSlotTable.slots[slot].task;
     CloseHandleOf(task->segments[0].streamDoneEvent);
+    ResetPieces(task);
     ReleaseClaim(task->sectionClaim);
     ReleaseClaim(task->pathClaim);
     delete task;
@@ -166,7 +168,12 @@ void StopRequests(DownloadTask *task)
     RequestStop(task);
     int count = UsedSegmentCount(*task);
     for (int i = 0; i < count; ++i)
-        StopSegment(task, i);
+        StopRange(task, task->segments[i]);
+    // The worker adds no piece once the stop is marked; those it added stop
+    // as segments do.
+    int pieces = LoadWord(task->pieceCount);
+    for (int p = 0; p < pieces; ++p)
+        StopRange(task, task->pieces[p]);
     // Segments the stop kept from opening, and the unused ones of a single
     // stream, read as stopped too: the task as a whole is.
     for (int i = 0; i < count; ++i)

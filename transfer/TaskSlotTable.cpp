@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "transfer/Pieces.h"
 #include "transfer/TaskClaims.h"
 
 TaskSlotTable gSlotTable;
@@ -25,13 +26,7 @@ static const DownloadTask *SlotTask(int slot)
 ULONGLONG ReceivedBytes(int slot)
 {
     const DownloadTask *task = SlotTask(slot);
-    if (!task)
-        return 0;
-    ULONGLONG sum = 0;
-    int count = UsedSegmentCount(*task);
-    for (int i = 0; i < count; ++i)
-        sum += LoadWord(task->segments[i].received);
-    return sum;
+    return task ? ReceivedRangeBytes(*task) : 0;
 }
 
 ULONGLONG TotalBytes(int slot)

@@ -29,20 +29,20 @@ void EndOpening(DownloadTask *task)
     task->pendingRequest = nullptr;
 }
 
-bool PublishSegmentRequest(DownloadTask *task, int i, WebRequest *request)
+bool PublishRangeRequest(DownloadTask *task, TaskSegment &range, WebRequest *request)
 {
     TaskLock lock(task);
     if (StopRequested(*task))
         return false;
-    task->segments[i].request = request;
+    __atomic_store_n(&range.request, request, __ATOMIC_RELEASE);
     return true;
 }
 
-WebRequest *TakeSegmentRequest(DownloadTask *task, int i)
+WebRequest *TakeRangeRequest(DownloadTask *task, TaskSegment &range)
 {
     TaskLock lock(task);
-    WebRequest *request = task->segments[i].request;
-    task->segments[i].request = nullptr;
+    WebRequest *request = range.request;
+    __atomic_store_n(&range.request, nullptr, __ATOMIC_RELEASE);
     return request;
 }
 

@@ -11,11 +11,17 @@
 bool BeginOpening(DownloadTask *task, WebRequest *request);
 void EndOpening(DownloadTask *task);
 
-// Worker: stores request as segment i's under the lock; false if a stop came first.
-bool PublishSegmentRequest(DownloadTask *task, int i, WebRequest *request);
+// Worker: stores request as the range's (a segment or a piece) under the
+// lock; false if a stop came first.
+bool PublishRangeRequest(DownloadTask *task, TaskSegment &range, WebRequest *request);
 
-// Worker and stopping side: removes and returns segment i's request, or null.
-WebRequest *TakeSegmentRequest(DownloadTask *task, int i);
+// Worker and stopping side: removes and returns the range's request, or null.
+WebRequest *TakeRangeRequest(DownloadTask *task, TaskSegment &range);
+
+inline WebRequest *TakeSegmentRequest(DownloadTask *task, int i)
+{
+    return TakeRangeRequest(task, task->segments[i]);
+}
 
 // Stopping side: no further transfer starts, the single-stream loop ends
 // after its current read, and a request being opened is cancelled.

@@ -1,5 +1,6 @@
 #include "store/ResumeRecords.h"
 #include "transfer/HttpRequests.h"
+#include "transfer/Resplit.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
 #include "transfer/Transfer.h"
@@ -33,8 +34,10 @@ void Conclude(DownloadTask *task, TransferOutcome outcome)
 {
     switch (outcome) {
     case TransferIssued:
-        if (!StopRequested(*task))
+        if (!StopRequested(*task)) {
             StoreWord(task->state, TaskDownloading);
+            HelpRanges(task);
+        }
         break;
     case TransferShort:
         if (!StopRequested(*task))

@@ -8,6 +8,7 @@
 
 class DownloadTask;
 struct ResumeRecord;
+struct TaskSegment;
 
 enum TransferOutcome {
     TransferFailed,     // nothing is transferring; the task is not complete
@@ -47,6 +48,16 @@ SegmentIssue IssueSegments(DownloadTask *task);
 // When the request failed, *refusal is its WebRequestError.
 int OpenSegment(DownloadTask *task, int i, int *refusal);
 
+// Opens the range request [start, last] for a segment or piece whose events
+// are fresh, with If-Range when the task has a validator, and publishes it as
+// the range's request; 1 when it runs. When the request failed, *refusal is
+// its WebRequestError.
+int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG last, int *refusal);
+
+// New stop and busy events for a range about to be opened; false if the
+// system gave none.
+bool RenewRangeEvents(TaskSegment &range);
+
 namespace transfer {
 // Writes a delivered piece into the file (the context is the segment). A
 // function of the ReceiveCallback type of the same name.
@@ -66,7 +77,8 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request);
 // ranges and for paused single-stream tasks.
 TransferOutcome StreamOverNewProbe(DownloadTask *task);
 
-// Bytes of segments that hold a request or are finished.
+// Bytes of segments and pieces that hold a request or are finished; under
+// the task's lock when pieces may be folding.
 ULONGLONG CompletedBytes(const DownloadTask &task);
 
 // Whether the received counts cover the whole file: segment 0 holds all of it

@@ -7,6 +7,13 @@ ranges answered with 206; /slow/gen/<size>.bin does the same at 2 MB/s per
 connection. No file of gigabytes is ever written, and a test compares a copy
 with the same generator.
 
+An uneven server: /uneven/<key>/gen/<size>.bin serves the n-th request made
+under <key> (from 0) at UNEVEN_RATES[n % 5] bytes per second, one of five
+connections at a tenth of the others' rate; /drop/<key>/gen/<size>.bin does
+the same and closes the seventh request (the first after a probe and five
+segments) after DROP_AFTER bytes. /count/<key> answers how many requests
+were made under <key>.
+
     generated-server.py PORT            serves on 127.0.0.1:PORT
     generated-server.py --sha256 SIZE   prints the SHA-256 of a whole file
 """
@@ -14,6 +21,7 @@ import hashlib
 import http.server
 import re
 import sys
+import threading
 import time
 
 BLOCK = 1 << 20
@@ -49,6 +57,37 @@ def generated_bytes(first, end):
         offset += take
 
 
+UNEVEN_RATES = [6e6, 6e6, 6e6, 6e5, 6e6]
+DROPPED_REQUEST = 6
+DROP_AFTER = 256 * 1024
+COUNTS = {}
+COUNTS_LOCK = threading.Lock()
+
+
+def next_request(key):
+    with COUNTS_LOCK:
+        number = COUNTS.get(key, 0)
+        COUNTS[key] = number + 1
+    return number
+
+
+def paced(pieces, rate, limit):
+    """The pieces in 64 KiB writes at rate bytes per second, at most limit bytes."""
+    sent = 0
+    began = time.monotonic()
+    for piece in pieces:
+        for at in range(0, len(piece), 65536):
+            if limit is not None and sent >= limit:
+                return
+            part = piece[at:at + 65536]
+            yield part
+            sent += len(part)
+            if rate:
+                ahead = began + sent / rate - time.monotonic()
+                if ahead > 0:
+                    time.sleep(ahead)
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
@@ -62,11 +101,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.answer(send_body=True)
 
     def answer(self, send_body):
-        match = re.fullmatch(r"(/slow)?/gen/(\d+)\.bin", self.path)
+        counted = re.fullmatch(r"/count/(\w+)", self.path)
+        if counted:
+            with COUNTS_LOCK:
+                body = str(COUNTS.get(counted.group(1), 0)).encode()
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            if send_body:
+                self.wfile.write(body)
+            return
+        match = re.fullmatch(r"(/slow|/uneven/\w+|/drop/\w+)?/gen/(\d+)\.bin", self.path)
         if not match:
             self.send_error(404)
             return
-        slow, size = match.group(1) is not None, int(match.group(2))
+        size = int(match.group(2))
+        prefix = match.group(1) or ""
+        rate, limit = (2e6 if prefix == "/slow" else None), None
+        if prefix.startswith(("/uneven/", "/drop/")):
+            number = next_request(prefix.split("/")[2])
+            rate = UNEVEN_RATES[number % len(UNEVEN_RATES)]
+            if prefix.startswith("/drop/") and number == DROPPED_REQUEST:
+                limit = DROP_AFTER
         first, end = 0, size
         status = 200
         asked = self.headers.get("Range")
@@ -93,13 +149,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not send_body:
             return
         try:
-            for piece in generated_bytes(first, end):
-                if slow:
-                    for at in range(0, len(piece), 65536):
-                        self.wfile.write(piece[at:at + 65536])
-                        time.sleep(65536 / 2e6)
-                else:
-                    self.wfile.write(piece)
+            pieces = generated_bytes(first, end)
+            for piece in paced(pieces, rate, limit) if rate or limit else pieces:
+                self.wfile.write(piece)
+            if limit is not None:
+                self.close_connection = True
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
 

@@ -301,3 +301,75 @@ TEST(ReceiverStopHandshake, NoWriteFollowsTheStop)
 }
 
 }  // namespace
+
+namespace {
+
+// Segment 1 cut at 2000 bytes, as the worker cuts it for a helping
+// connection: the rest of its range becomes piece 0.
+TaskSegment &CutSegmentOne(DownloadTask &task)
+{
+    for (int i = 0; i < 3; ++i)
+        task.extents[i].first = i * 3335;
+    TaskSegment &piece = task.pieces[0];
+    piece.owner = &task;
+    piece.index = kMaxSegments;
+    piece.length = 1335;
+    piece.writePos = 3335 + 2000;
+    piece.state = SegmentRunning;
+    piece.stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    piece.busyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    piece.request = NewRequest();
+    task.extents[kMaxSegments].first = 3335 + 2000;
+    task.extents[kMaxSegments].home = 1;
+    task.segments[1].length = 2000;
+    task.extents[1].cut = 1;
+    task.pieceCount = 1;
+    return piece;
+}
+
+}  // namespace
+
+// The cut segment writes nothing past the cut, even when its answer goes on;
+// the piece's bytes join the segment's count once both are in, so the record
+// and the completion see one whole segment, and the task is announced once.
+TEST_F(ReceiverTest, ACutSegmentStopsAtTheCutAndItsPieceJoinsItsCount)
+{
+    TaskSegment &piece = CutSegmentOne(task);
+    TaskSegment &segment = task.segments[1];
+    Deliver(1, 0, 3335);
+    EXPECT_EQ(2000u, segment.received);
+    EXPECT_EQ(1, segment.finished);
+    EXPECT_EQ(SegmentRunning, segment.state) << "its piece is still coming";
+    std::vector<BYTE> file = Contents();
+    EXPECT_EQ(0, memcmp(file.data() + 3335, source.data() + 3335, 2000));
+    EXPECT_EQ(0xEE, file[3335 + 2000]) << "a byte past the cut was written";
+    EXPECT_EQ(0xEE, file[2 * 3335 - 1]);
+
+    transfer::ReceiveCallback(&piece, source.data() + 3335 + 2000, 1335);
+    EXPECT_EQ(3335u, segment.received) << "the piece joined the segment's count";
+    EXPECT_EQ(3335u, segment.length);
+    EXPECT_EQ(0u, piece.received);
+    EXPECT_EQ(SegmentIdle, segment.state);
+    EXPECT_EQ(0, gAnnouncements);
+
+    Deliver(0, 0, 3335);
+    Deliver(2, 0, 3337);
+    EXPECT_EQ(1, gAnnouncements);
+    EXPECT_TRUE(AllBytesIn(task));
+    file = Contents();
+    EXPECT_EQ(0, memcmp(file.data(), source.data(), source.size()));
+}
+
+// A piece that ends before the segment reaches the cut waits for it: the
+// segment's count stays its own contiguous bytes until then.
+TEST_F(ReceiverTest, APieceInBeforeItsSegmentJoinsOnceTheSegmentReachesTheCut)
+{
+    TaskSegment &piece = CutSegmentOne(task);
+    transfer::ReceiveCallback(&piece, source.data() + 3335 + 2000, 1335);
+    EXPECT_EQ(1335u, piece.received);
+    Deliver(1, 0, 1500);
+    EXPECT_EQ(1500u, task.segments[1].received) << "only the contiguous bytes count";
+    Deliver(1, 1500, 500);
+    EXPECT_EQ(3335u, task.segments[1].received);
+    EXPECT_EQ(0u, piece.received);
+}

@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# The plug-in as users meet it: RavlixHost.exe under Wine (process start,
+# floating window, download, rename) beside curl and aria2c -x5 -s5, each
+# case run three times and its median printed:
+#   - 512 MiB from a local nginx: 5 connections against aria2c, 1 against curl;
+#   - 64 MiB from nginx's location with limit_rate 2m per connection;
+#   - 64 MiB from an uneven server (tests/peers/generated-server.py /uneven/:
+#     one connection in five at a tenth of the others' rate), also against
+#     the ideal time, the bytes over the sum of five connections' rates;
+#   - 64 MiB from Python's http.server (HTTP/1.0: one stream) against curl.
+# Prints wall time, CPU time (user + system, the wineserver's share included
+# for the host), peak memory, and the wall time as a ratio to the case's
+# reference; checks every copy's SHA-256. Figures, not a test.
+# The 32-bit build's host; bench/host-bench.sh sets both architectures and
+# the big files side by side. Usage: bench/server-kinds-bench.sh (builds first).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/arch.sh"
+"$root/scripts/build.sh" x86 >/dev/null
+build=$(ravlix_build_dir x86)
+work=$build/server-kinds-bench
+mkdir -p "$work/out"
+
+ravlix_use_arch x86
+. "$root/scripts/session.sh"
+start_session
+
+read -r nginx_port python_port generated_port < <(python3 -c '
+import socket
+s = [socket.socket() for _ in range(3)]
+for x in s: x.bind(("127.0.0.1", 0))
+print(*[x.getsockname()[1] for x in s])')
+big=536870912
+mid=67108864
+bash "$root/tests/peers/peers.sh" start "$work/peers" "$nginx_port" "$python_port" 1 $big $mid
+setsid python3 "$root/tests/peers/generated-server.py" "$generated_port" </dev/null >"$work/generated.log" 2>&1 &
+generated_pid=$!
+stop_all() {
+  kill "$generated_pid" 2>/dev/null || true
+  rm -f "$work/out/copy.bin" "$work/out/copy.bin.hhh"
+  bash "$root/tests/peers/peers.sh" stop "$work/peers"
+  stop_session
+}
+trap stop_all EXIT
+for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$generated_port/gen/1.bin" && break; sleep 0.1; done
+
+. "$root/bench/wineserver-cpu.sh"
+
+out=$work/out/copy.bin
+rows=()
+# One run: wall, CPU and peak memory into the globals, and the copy checked.
+once() {
+  local want=$1
+  shift
+  rm -f "$out" "$out.hhh"
+  local before after
+  before=$(server_cpu)
+  /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@" >"$work/stdout.txt" 2>&1 </dev/null || {
+    echo "$* failed:" >&2; cat "$work/stdout.txt" >&2; }
+  after=$(server_cpu)
+  local user sys rss
+  read -r once_wall user sys rss <"$work/time.txt"
+  once_cpu=$(awk -v u="$user" -v s="$sys" -v a="$after" -v b="$before" 'BEGIN {printf "%.2f", u + s + a - b}')
+  once_peak=$((rss / 1024))
+  once_check=MISMATCH
+  [ -f "$out" ] && [ "$(sha256sum <"$out" | cut -d' ' -f1)" = "$want" ] && once_check=ok
+  return 0
+}
+
+median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
+
+# run LABEL WANT COMMAND...: three runs, the medians as one row. A command
+# word @KEY@ becomes a key of its own per run (the uneven server counts
+# connections per key).
+run() {
+  local label=$1 want=$2
+  shift 2
+  local walls=() cpus=() peaks=() checks=ok
+  for n in 1 2 3; do
+    local command=("${@//@KEY@/k$RANDOM$n}")
+    once "$want" "${command[@]}"
+    walls+=("$once_wall") cpus+=("$once_cpu") peaks+=("$once_peak")
+    [ "$once_check" = ok ] || checks=MISMATCH
+  done
+  rows+=("$label|$(median "${walls[@]}")|$(median "${cpus[@]}")|$(printf '%s\n' "${peaks[@]}" | sort -g | tail -1)|$checks")
+}
+
+digest_of() { sha256sum <"$work/peers/docroot/$1" | cut -d' ' -f1; }
+
+host=(wine "$build/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin --connections)
+aria=(aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false
+  -d "$work/out" -o copy.bin)
+
+# Prints one group of rows, each with its wall time over the reference's:
+# the row labelled REFERENCE, or a fixed number of seconds.
+table() {
+  local title=$1
+  echo "$title (medians of 3; peak = the highest of the 3)"
+  printf '  %-28s %8s %8s %9s  %-22s %s\n' case wall_s cpu_s peak_MiB "wall ratio" sha256
+  for row in "${rows[@]}"; do
+    IFS='|' read -r label wall cpu peak check reference <<<"$row"
+    local ratio=""
+    if [ -n "${reference:-}" ]; then
+      ratio=$(awk -v a="$wall" -v b="${reference#*=}" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}')
+      ratio="$ratio × ${reference%%=*}"
+    fi
+    printf '  %-28s %8s %8s %9s  %-22s %s\n' "$label" "$wall" "$cpu" "$peak" "$ratio" "$check"
+  done
+  rows=()
+}
+
+# Sets the reference of row INDEX: NAME=SECONDS.
+refer() { rows[$1]="${rows[$1]}|$2"; }
+wall_of() { IFS='|' read -r _ wall _ <<<"${rows[$1]}"; echo "$wall"; }
+
+url="http://127.0.0.1:$nginx_port/f$big.bin"
+want=$(digest_of "f$big.bin")
+run "curl" "$want" curl -s -o "$out" "$url"
+run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
+run "RavlixHost 1 connection" "$want" "${host[@]}" 1 "$url"
+run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
+refer 2 "curl=$(wall_of 0)"
+refer 3 "aria2c=$(wall_of 1)"
+table "512 MiB from local nginx"
+
+url="http://127.0.0.1:$nginx_port/slow/f$mid.bin"
+want=$(digest_of "f$mid.bin")
+run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
+run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
+refer 1 "aria2c=$(wall_of 0)"
+table "64 MiB from nginx with limit_rate 2m per connection"
+
+url="http://127.0.0.1:$generated_port/uneven/@KEY@/gen/$mid.bin"
+want=$(python3 "$root/tests/peers/generated-server.py" --sha256 $mid)
+# Four connections at 6 MB/s and one at 0.6 MB/s.
+ideal=$(awk -v b=$mid 'BEGIN {printf "%.2f", b / (4 * 6e6 + 6e5)}')
+run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
+run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
+refer 0 "ideal=$ideal"
+rows+=("${rows[1]}|ideal=$ideal")
+rows[2]="RavlixHost against ideal|${rows[2]#*|}"
+refer 1 "aria2c=$(wall_of 0)"
+table "64 MiB from the uneven server (4 × 6 MB/s, 1 × 0.6 MB/s per connection)"
+
+url="http://127.0.0.1:$python_port/f$mid.bin"
+want=$(digest_of "f$mid.bin")
+run "curl" "$want" curl -s -o "$out" "$url"
+run "RavlixHost (one stream)" "$want" "${host[@]}" 1 "$url"
+refer 1 "curl=$(wall_of 0)"
+table "64 MiB from Python's http.server (HTTP/1.0)"
+rm -f "$out"

@@ -1,0 +1,274 @@
+// Connections that finish their segment take over the rest of a slow one:
+// against a server that serves one connection in five at a tenth of the
+// others' rate (tests/peers/generated-server.py, /uneven/), one that also
+// drops the first helping connection (/drop/), a pause and a killed host in
+// the middle of it, and a record of the build before re-splitting. Every copy
+// is compared with the generator.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include <string>
+
+#include "peers/PeerFiles.h"
+#include "store/HistoryStore.h"
+#include "store/ResumeRecords.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/GeneratedBytes.h"
+#include "tests/support/TaskHost.h"
+#include "transfer/Pieces.h"
+
+using namespace testing_support;
+
+namespace {
+
+const ULONGLONG kSize = 24u << 20;
+const DWORD kWaitMs = 120000;
+
+// A key of its own per case and run: the server counts requests per key.
+std::string NewKey(const char *name)
+{
+    return std::string(name) + std::to_string(GetTickCount());
+}
+
+std::string UnevenUrl(const char *kind, const std::string &key, ULONGLONG size = kSize)
+{
+    return PeerUrl("RAVLIX_GENERATED_PORT", ("/" + std::string(kind) + "/" + key + "/gen/" + std::to_string(size) +
+                                             ".bin").c_str());
+}
+
+// How many requests the server has answered under key.
+int RequestsUnder(const std::string &key)
+{
+    const char *port = getenv("RAVLIX_GENERATED_PORT");
+    if (!port)
+        return -1;
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(atoi(port)));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (connect(connection, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0) {
+        std::string request = "GET /count/" + key + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        send(connection, request.data(), static_cast<int>(request.size()), 0);
+        char buffer[1024];
+        int got;
+        while ((got = recv(connection, buffer, sizeof(buffer), 0)) > 0)
+            answer.append(buffer, got);
+    }
+    closesocket(connection);
+    WSACleanup();
+    size_t body = answer.find("\r\n\r\n");
+    return body == std::string::npos ? -1 : atoi(answer.c_str() + body + 4);
+}
+
+ULONGLONG RecordedOffset(int section, int segment)
+{
+    std::string text = ProfileValue(SettingsFilePath(), "FILE" + std::to_string(section),
+                                    ("OFFSET" + std::to_string(segment)).c_str());
+    return strtoull(text.c_str(), nullptr, 10);
+}
+
+// Every segment's recorded count lies within its fixed range, and the bytes
+// it counts are the generator's.
+void ExpectRecordedPrefixesRight(const std::string &temp, int section, ULONGLONG size, int connections)
+{
+    ULONGLONG segmentSize = size / connections;
+    for (int i = 0; i < connections; ++i) {
+        ULONGLONG start = i * segmentSize;
+        ULONGLONG length = i == connections - 1 ? size - start : segmentSize;
+        ULONGLONG count = RecordedOffset(section, i);
+        EXPECT_LE(count, length) << "segment " << i;
+        EXPECT_EQ("", DifferenceFromGenerated(temp, start, start + (count < length ? count : length)))
+            << "segment " << i;
+    }
+}
+
+bool PiecesUnderWay(const DownloadTask *task)
+{
+    int pieces = LoadWord(task->pieceCount);
+    for (int p = 0; p < pieces; ++p) {
+        if (LoadWord(task->pieces[p].received) > 0 && !LoadWord(task->pieces[p].finished))
+            return true;
+    }
+    return false;
+}
+
+class ResplitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char path[MAX_PATH];
+        HistoryFilePath(path, sizeof(path));
+        DeleteFileA(path);
+    }
+
+    // Downloads url with five connections, watching the window's sizes all
+    // along: the received size never goes back and the total never changes.
+    void FetchWatching(TaskHost &host, const std::string &url, const char *name)
+    {
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(url, name, 5));
+        ULONGLONG lastReceived = 0, total = 0;
+        int backwards = 0, totalChanges = 0;
+        bool finished = TaskHost::PumpUntil(
+            [&] {
+                if (TaskHost::SlotEmpty(0))
+                    return true;
+                ULONGLONG received = ReceivedBytes(0), size = TotalBytes(0);
+                backwards += received < lastReceived ? 1 : 0;
+                lastReceived = received;
+                if (size != 0 && total != 0 && size != total)
+                    ++totalChanges;
+                if (size != 0)
+                    total = size;
+                return false;
+            },
+            kWaitMs);
+        ASSERT_TRUE(finished);
+        EXPECT_EQ(0, backwards) << "the received size went back";
+        EXPECT_EQ(0, totalChanges);
+        EXPECT_EQ(kSize, total);
+        EXPECT_EQ(1, TaskHost::completions) << "announced once";
+        std::string path = host.PathOf(name);
+        EXPECT_EQ("", DifferenceFromGenerated(path, 0, kSize, kSize));
+        EXPECT_FALSE(FileExists(path + ".hhh"));
+        DeleteFileA(path.c_str());
+    }
+};
+
+// The slow fifth is taken over: more requests than a probe and five segments
+// reach the server, and the file is whole.
+TEST_F(ResplitTest, TheSlowSegmentIsTakenOverOnAnUnevenServer)
+{
+    TaskHost host;
+    std::string key = NewKey("uneven");
+    FetchWatching(host, UnevenUrl("uneven", key), "uneven.bin");
+    EXPECT_GT(RequestsUnder(key), 6) << "no connection helped the slow one";
+}
+
+// The server ends the first helping connection after 256 KiB: the piece goes
+// on over a new connection from where it stopped.
+TEST_F(ResplitTest, AHelpingConnectionThatIsDroppedStillYieldsTheWholeFile)
+{
+    TaskHost host;
+    std::string key = NewKey("drop");
+    FetchWatching(host, UnevenUrl("drop", key), "dropped.bin");
+    EXPECT_GT(RequestsUnder(key), 7) << "the dropped piece was not asked for again";
+}
+
+// Paused while pieces are under way: the record counts only what is
+// contiguous from each segment's start, those bytes are right, nothing
+// arrives while paused, and a start finishes the file.
+TEST_F(ResplitTest, APauseDuringResplittingResumesToTheWholeFile)
+{
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(UnevenUrl("uneven", NewKey("pause")), "paused.bin", 5));
+    DownloadTask *task = gSlotTable.slots[0].task;
+    int section = TaskSection(*task);
+    ASSERT_TRUE(TaskHost::PumpUntil([task] { return PiecesUnderWay(task); }, kWaitMs));
+    PauseTask(0);
+    ASSERT_EQ(TaskPaused, task->state);
+    EXPECT_EQ(AggregateAllStopped, AggregateStatus(*task));
+    std::string temp = host.PathOf("paused.bin.hhh");
+    ExpectRecordedPrefixesRight(temp, section, kSize, 5);
+    ULONGLONG received = ReceivedBytes(0);
+    Sleep(500);
+    EXPECT_EQ(received, ReceivedBytes(0)) << "nothing arrives while paused";
+
+    StartTask(0);
+    ASSERT_TRUE(TaskHost::WaitFinalized(0, kWaitMs));
+    EXPECT_EQ(1, TaskHost::completions);
+    std::string path = host.PathOf("paused.bin");
+    EXPECT_EQ("", DifferenceFromGenerated(path, 0, kSize, kSize));
+    DeleteFileA(path.c_str());
+}
+
+// A host killed while the fast connections help the slow one leaves a record
+// whose counts are right; the next host resumes it to the whole file.
+TEST_F(ResplitTest, AHostKilledDuringResplittingIsResumedFromItsRecord)
+{
+    // Larger than the others: the kill comes before the helpers are done.
+    const ULONGLONG size = 64u << 20;
+    TaskHost host;
+    ULONGLONG segmentSize = size / 5;
+    ChildProcess other("KillableHost.exe " + UnevenUrl("uneven", NewKey("killed"), size) + " killed.bin 5");
+    ASSERT_TRUE(other.started);
+    // Segment 0 is complete and the slow segment 2 is not: connections help it.
+    bool helping = TaskHost::PumpUntil(
+        [segmentSize] { return RecordedOffset(1, 0) == segmentSize && RecordedOffset(1, 2) < segmentSize; }, kWaitMs);
+    Sleep(300);
+    other.Kill();
+    ASSERT_TRUE(helping);
+    std::string temp = host.PathOf("killed.bin.hhh");
+    ASSERT_TRUE(FileExists(temp)) << "the download ended before the kill";
+    ExpectRecordedPrefixesRight(temp, 1, size, 5);
+
+    ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0, kWaitMs));
+    EXPECT_EQ(1, TaskHost::completions);
+    std::string path = host.PathOf("killed.bin");
+    EXPECT_EQ("", DifferenceFromGenerated(path, 0, size, size));
+    DeleteFileA(path.c_str());
+}
+
+// A record the build before re-splitting wrote (tests/transfer/data): its
+// counts are taken as they stand and the task finishes on the uneven server.
+TEST_F(ResplitTest, ARecordOfThePreviousBuildResumes)
+{
+    const char *data = getenv("RAVLIX_TRANSFER_DATA");
+    ASSERT_NE(nullptr, data);
+    TaskHost host;
+    std::string temp = host.PathOf("earlier.bin.hhh");
+    std::string url = UnevenUrl("uneven", NewKey("earlier"));
+    std::string record = ReadWholeFile(std::string("Z:") + data + "/record-before-resplit.ini");
+    ASSERT_FALSE(record.empty());
+    for (auto [mark, value] : {std::make_pair(std::string("@URL@"), url), std::make_pair(std::string("@TEMP@"), temp)})
+        record.replace(record.find(mark), mark.size(), value);
+    // Its lines go into the settings file as keys, beside what the host wrote.
+    size_t at = record.find("[FILE1]");
+    ASSERT_NE(std::string::npos, at);
+    for (size_t line = record.find('\n', at) + 1; line < record.size();) {
+        size_t next = record.find('\n', line);
+        std::string text = record.substr(line, next - line);
+        size_t equals = text.find('=');
+        if (equals != std::string::npos)
+            WritePrivateProfileStringA("FILE1", text.substr(0, equals).c_str(), text.substr(equals + 1).c_str(),
+                                       "KELMORA.ini");
+        line = next == std::string::npos ? record.size() : next + 1;
+    }
+    DWORD written = 0;
+
+    // The temporary file as that build left it: each segment's counted bytes
+    // in place, the rest of the file zeros.
+    ULONGLONG segmentSize = kSize / 5;
+    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    LARGE_INTEGER end;
+    end.QuadPart = kSize;
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    static const GeneratedBytes generator;
+    for (int i = 0; i < 5; ++i) {
+        ULONGLONG count = RecordedOffset(1, i);
+        std::string bytes(count, '\0');
+        generator.Fill(i * segmentSize, reinterpret_cast<BYTE *>(&bytes[0]), count);
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(i * segmentSize);
+        WriteFile(file, bytes.data(), static_cast<DWORD>(count), &written, &at);
+    }
+    CloseHandle(file);
+
+    ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback)) << ReadWholeFile(SettingsFilePath());
+    ASSERT_TRUE(TaskHost::WaitFinalized(0, kWaitMs));
+    EXPECT_EQ(1, TaskHost::completions);
+    std::string path = host.PathOf("earlier.bin");
+    EXPECT_EQ("", DifferenceFromGenerated(path, 0, kSize, kSize));
+    DeleteFileA(path.c_str());
+}
+
+}  // namespace

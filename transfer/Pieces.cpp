@@ -1,0 +1,88 @@
+#include "transfer/Pieces.h"
+
+#include <string.h>
+
+namespace {
+
+void CloseEventOf(HANDLE &event)
+{
+    if (event) {
+        CloseHandle(event);
+        event = nullptr;
+    }
+}
+
+TaskSegment *PieceAt(DownloadTask *task, int home, ULONGLONG offset)
+{
+    int count = LoadWord(task->pieceCount);
+    for (int p = 0; p < count; ++p) {
+        TaskSegment &piece = task->pieces[p];
+        const RangeExtent &extent = ExtentOf(*task, piece);
+        if (extent.home == home && extent.first == offset && LoadWord(piece.length) > 0)
+            return &piece;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+ULONGLONG SegmentRangeEnd(const ResumeRecord &record, int i)
+{
+    int count = UsedSegmentCount(record);
+    return i == count - 1 ? record.totalSize : (i + 1) * record.segmentSize;
+}
+
+void ResetPieces(DownloadTask *task)
+{
+    EnterCriticalSection(&task->lock);
+    for (TaskSegment &piece : task->pieces) {
+        CloseEventOf(piece.stopEvent);
+        CloseEventOf(piece.busyEvent);
+        memset(&piece, 0, sizeof(piece));
+    }
+    memset(task->extents + kMaxSegments, 0, sizeof(RangeExtent) * kMaxPieces);
+    StoreWord(task->pieceCount, 0);
+    task->bestRate = 0;
+    task->setupMs = 0;
+    LeaveCriticalSection(&task->lock);
+}
+
+void FoldPieces(DownloadTask *task)
+{
+    int count = UsedSegmentCount(*task);
+    for (int i = 0; i < count; ++i) {
+        TaskSegment &segment = task->segments[i];
+        RangeExtent &extent = ExtentOf(*task, segment);
+        while (segment.received == segment.length) {
+            TaskSegment *piece = PieceAt(task, i, extent.first + segment.length);
+            if (!piece || piece->received != piece->length)
+                break;
+            ULONGLONG bytes = piece->length;
+            StoreWord(piece->received, 0);
+            StoreWord(piece->length, 0);
+            StoreWord(piece->finished, 1);
+            StoreWord(segment.length, segment.length + bytes);
+            segment.writePos += bytes;
+            extent.reservedEnd = segment.writePos;
+            StoreWord(segment.received, segment.received + bytes);
+        }
+        if (extent.first + segment.received == SegmentRangeEnd(*task, i)) {
+            StoreWord(segment.finished, 1);
+            InterlockedCompareExchange(&segment.state, SegmentIdle, SegmentRunning);
+        }
+    }
+}
+
+ULONGLONG ReceivedRangeBytes(const DownloadTask &task)
+{
+    EnterCriticalSection(&task.lock);
+    ULONGLONG sum = 0;
+    int count = UsedSegmentCount(task);
+    for (int i = 0; i < count; ++i)
+        sum += LoadWord(task.segments[i].received);
+    int pieces = LoadWord(task.pieceCount);
+    for (int p = 0; p < pieces; ++p)
+        sum += LoadWord(task.pieces[p].received);
+    LeaveCriticalSection(&task.lock);
+    return sum;
+}

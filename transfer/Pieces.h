@@ -1,0 +1,25 @@
+// The pieces of a task: ranges cut off the end of a segment (or of another
+// piece) and fetched by a connection that finished its own range. The stored
+// record knows segments only, each by the bytes contiguous from its fixed
+// start; a piece's bytes join its segment's count once everything between
+// them is in.
+#pragma once
+
+#include "transfer/DownloadTask.h"
+
+// One past the last byte of segment i's fixed range.
+ULONGLONG SegmentRangeEnd(const ResumeRecord &record, int i);
+
+// Empties the piece table for a new run, closing the events the last one left.
+// No piece request may be open: the stop that ended that run closed them.
+void ResetPieces(DownloadTask *task);
+
+// Under the task's lock: every complete piece that continues a segment whose
+// bytes are all in up to it joins that segment (its length and count grow by
+// the piece's, the piece counts nothing from then on), and a segment whose
+// fixed range is whole reads as idle. Totals do not change.
+void FoldPieces(DownloadTask *task);
+
+// Bytes of the segments and pieces, under the task's lock so that no fold is
+// seen half done.
+ULONGLONG ReceivedRangeBytes(const DownloadTask &task);

@@ -1,0 +1,204 @@
+#include "transfer/Resplit.h"
+
+#include "transfer/HttpRequests.h"
+#include "transfer/Pieces.h"
+#include "transfer/TaskStop.h"
+#include "transfer/Transfer.h"
+
+namespace {
+
+// How often the worker looks for a free connection: small against the
+// seconds a worthwhile piece takes, and a stop waits for it at most this long.
+const DWORD kPollMilliseconds = 50;
+// A rate measured over less than this is mostly connection setup.
+const DWORD kMeasureMilliseconds = 300;
+// A range is split only while its own connection needs longer than twice
+// what opening a request took in this run (connect, request, header: a few
+// milliseconds here, tens to hundreds on real servers), and never when it
+// ends within this time anyway: the helper's gain is at most the time left.
+const ULONGLONG kWorthMilliseconds = 200;
+// The least a piece holds: below it a request's header and slow start are no
+// longer small against its bytes.
+const ULONGLONG kMinPiece = 256 * 1024;
+
+struct TaskLock {
+    explicit TaskLock(DownloadTask *task) : task(task) { EnterCriticalSection(&task->lock); }
+    ~TaskLock() { LeaveCriticalSection(&task->lock); }
+    TaskLock(const TaskLock &) = delete;
+    TaskLock &operator=(const TaskLock &) = delete;
+    DownloadTask *task;
+};
+
+// A range with a request that has bytes to come. The request itself is not
+// asked anything: a stopping side may be closing and giving it back meanwhile.
+// One that failed counts as fetching until stall recovery restarts the task,
+// and is the first to be helped, its connection having the lowest rate.
+bool Fetching(const TaskSegment &range)
+{
+    return __atomic_load_n(&range.request, __ATOMIC_ACQUIRE) && !LoadWord(range.finished);
+}
+
+// Bytes per second since the range's request was opened; 0 while unknown.
+ULONGLONG RateOf(const TaskSegment &range, const RangeExtent &extent, DWORD now, bool *known)
+{
+    // Signed: a range opened after now was taken reads as just opened.
+    LONG elapsed = static_cast<LONG>(now - extent.startTick);
+    *known = elapsed >= static_cast<LONG>(kMeasureMilliseconds);
+    if (!*known)
+        return 0;
+    return (LoadWord(range.received) - extent.startReceived) * 1000 / elapsed;
+}
+
+template <typename Visit>
+void ForEachRange(DownloadTask *task, Visit visit)
+{
+    int count = UsedSegmentCount(*task);
+    for (int i = 0; i < count; ++i)
+        visit(task->segments[i], i);
+    int pieces = LoadWord(task->pieceCount);
+    for (int p = 0; p < pieces; ++p)
+        visit(task->pieces[p], ExtentOf(*task, task->pieces[p]).home);
+}
+
+int FetchingCount(DownloadTask *task)
+{
+    int running = 0;
+    ForEachRange(task, [&](TaskSegment &range, int) { running += Fetching(range) ? 1 : 0; });
+    return running;
+}
+
+// A finished piece's connection has ended; its request goes back now rather
+// than at the stop, so the finished ones hold no buffers. Taken under the
+// lock, so a stopping side that comes too finds none and leaves it alone.
+void ReleaseFinishedPieces(DownloadTask *task)
+{
+    int pieces = LoadWord(task->pieceCount);
+    for (int p = 0; p < pieces && !StopRequested(*task); ++p) {
+        TaskSegment &piece = task->pieces[p];
+        if (LoadWord(piece.finished) && __atomic_load_n(&piece.request, __ATOMIC_ACQUIRE)) {
+            if (WebRequest *request = TakeRangeRequest(task, piece))
+                CloseAndGiveBack(request);
+        }
+    }
+}
+
+struct Choice {
+    TaskSegment *range = nullptr;
+    int home = 0;
+    ULONGLONG rate = 0;
+    ULONGLONG leftMs = 0;  // how long its own connection still needs
+};
+
+// The fetching range whose own connection would still take longest over the
+// bytes it has left, if that is long enough for a helper to gain: on an even
+// server the one with the most bytes left, on an uneven one perhaps a smaller
+// range behind a slow connection.
+Choice LargestRange(DownloadTask *task, DWORD now)
+{
+    Choice choice;
+    ForEachRange(task, [&](TaskSegment &range, int home) {
+        if (!Fetching(range))
+            return;
+        bool known;
+        ULONGLONG rate = RateOf(range, ExtentOf(*task, range), now, &known);
+        if (known && rate > task->bestRate)
+            task->bestRate = rate;
+        ULONGLONG left = LoadWord(range.length) - LoadWord(range.received);
+        if (!known || left <= kMinPiece)
+            return;
+        ULONGLONG leftMs = rate > 0 ? left * 1000 / rate : ~0ull;
+        ULONGLONG worth = 2ull * task->setupMs > kWorthMilliseconds ? 2ull * task->setupMs : kWorthMilliseconds;
+        if (leftMs < worth || leftMs <= choice.leftMs)
+            return;
+        choice.range = &range;
+        choice.home = home;
+        choice.rate = rate;
+        choice.leftMs = leftMs;
+    });
+    return choice;
+}
+
+// Cuts the end off the chosen range as the next piece, under the lock so that
+// its receiver sees the shorter length before another byte: the range keeps
+// what its connection fetches in the time the helper, at the best rate seen,
+// fetches the rest (half when the two are equal), and never less than what
+// it is writing now. False when no piece is worth it.
+bool CutPiece(DownloadTask *task, const Choice &choice, TaskSegment *&piece)
+{
+    TaskLock lock(task);
+    TaskSegment &range = *choice.range;
+    RangeExtent &extent = ExtentOf(*task, range);
+    LONG p = task->pieceCount;
+    if (StopRequested(*task) || p >= kMaxPieces || LoadWord(range.finished))
+        return false;
+    ULONGLONG left = range.length - range.received;
+    ULONGLONG helper = task->bestRate > choice.rate ? task->bestRate : choice.rate;
+    ULONGLONG keep = helper == 0 ? left / 2
+                                 : static_cast<ULONGLONG>(static_cast<double>(left) * choice.rate / (choice.rate + helper));
+    ULONGLONG cut = extent.first + range.received + keep;
+    if (cut < extent.reservedEnd)
+        cut = extent.reservedEnd;
+    ULONGLONG end = extent.first + range.length;
+    if (end < cut + kMinPiece)
+        return false;
+    piece = &task->pieces[p];
+    piece->owner = task;
+    piece->index = kMaxSegments + p;
+    piece->writePos = cut;
+    piece->length = end - cut;
+    piece->received = 0;
+    piece->finished = 0;
+    piece->state = SegmentPrepared;
+    RangeExtent &taken = ExtentOf(*task, *piece);
+    taken.home = choice.home;
+    taken.first = cut;
+    taken.reservedEnd = cut;
+    taken.cut = 0;
+    StoreWord(range.length, cut - extent.first);
+    StoreWord(extent.cut, 1);
+    StoreWord(task->pieceCount, p + 1);
+    return true;
+}
+
+// The piece's request did not open: while the range it came from is still
+// short of the cut, that range simply fetches the bytes again as before. If
+// it has reached the cut, the piece stays unfetched, which stall recovery sees.
+void ReturnPiece(DownloadTask *task, TaskSegment &range, TaskSegment &piece)
+{
+    TaskLock lock(task);
+    if (LoadWord(range.finished) || ExtentOf(*task, range).first + range.length != ExtentOf(*task, piece).first)
+        return;
+    StoreWord(range.length, range.length + piece.length);
+    StoreWord(piece.length, 0);
+    StoreWord(piece.finished, 1);
+}
+
+bool HandOutRange(DownloadTask *task, DWORD now)
+{
+    Choice choice = LargestRange(task, now);
+    LONG p = LoadWord(task->pieceCount);
+    if (!choice.range || p >= kMaxPieces || !RenewRangeEvents(task->pieces[p]))
+        return false;
+    TaskSegment *piece = nullptr;
+    if (!CutPiece(task, choice, piece))
+        return false;
+    int refusal = WebRequestOk;
+    ULONGLONG first = ExtentOf(*task, *piece).first;
+    if (!OpenRange(task, *piece, first, first + piece->length - 1, &refusal))
+        ReturnPiece(task, *choice.range, *piece);
+    return true;
+}
+
+}  // namespace
+
+void HelpRanges(DownloadTask *task)
+{
+    StoreWord(task->helping, 1);
+    while (!StopRequested(*task) && !LoadWord(task->announced)) {
+        Sleep(kPollMilliseconds);
+        ReleaseFinishedPieces(task);
+        while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
+               HandOutRange(task, GetTickCount())) {
+        }
+    }
+}
