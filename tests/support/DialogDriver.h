@@ -28,7 +28,7 @@ public:
     ~DialogDriver()
     {
         stop_ = 1;
-        WaitForSingleObject(thread_, 10000);
+        WaitForSingleObject(thread_, 70000);  // a press goes on for up to a minute
         CloseHandle(thread_);
     }
 
@@ -39,11 +39,14 @@ public:
     bool found() const { return seen_.window != nullptr; }
 
     // Presses a button of the dialog by its command id, again while the
-    // dialog stays: on a loaded machine a dialog still settling may lose the
-    // first press. prepare, when given, runs before every press.
+    // dialog stays: on a loaded machine a dialog still settling (a file
+    // dialog listing its folder, say) may lose presses for many seconds.
+    // prepare, when given, runs before every press.
     static void Press(const SeenDialog &dialog, int id, const std::function<void()> &prepare = nullptr)
     {
-        for (int attempt = 0; attempt < 20 && IsWindow(dialog.window); ++attempt) {
+        const DWORD kPressForMs = 60000;
+        DWORD started = GetTickCount();
+        while (IsWindow(dialog.window) && GetTickCount() - started < kPressForMs) {
             if (prepare)
                 prepare();
             PostMessageA(dialog.window, WM_COMMAND, id, 0);
