@@ -22,24 +22,11 @@ ravlix_use_arch x64
 . "$root/scripts/session.sh"
 start_session
 
-read -r nginx_port python_port generated_port < <(python3 -c '
-import socket
-s = [socket.socket() for _ in range(3)]
-for x in s: x.bind(("127.0.0.1", 0))
-print(*[x.getsockname()[1] for x in s])')
 big=536870912
 slow=67108864
 huge=4294967296
-bash "$root/tests/peers/peers.sh" start "$work/peers" "$nginx_port" "$python_port" 1 $big $slow
-setsid python3 "$root/tests/peers/generated-server.py" "$generated_port" </dev/null >"$work/generated.log" 2>&1 &
-generated_pid=$!
-stop_all() {
-  kill "$generated_pid" 2>/dev/null || true
-  rm -f "$work/peers/docroot/g$huge.bin" "$work/out/copy.bin" "$work/out/copy.bin.hhh"
-  bash "$root/tests/peers/peers.sh" stop "$work/peers"
-  stop_session
-}
-trap stop_all EXIT
+. "$root/bench/bench-peers.sh"
+start_bench_peers 1 $big $slow
 
 . "$root/bench/wineserver-cpu.sh"
 
@@ -109,7 +96,6 @@ table "64 MiB from nginx with limit_rate 2m per connection"
 
 # 4 GiB: the generated server computes its bytes; nginx serves them from disk.
 generated="http://127.0.0.1:$generated_port/gen/$huge.bin"
-for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$generated_port/gen/1.bin" && break; sleep 0.1; done
 digest=sha256:$(python3 "$root/tests/peers/generated-server.py" --sha256 $huge)
 run "RavlixHost x86 5 connections" "$digest" "${host_x86[@]}" 5 "$generated"
 run "RavlixHost x64 5 connections" "$digest" "${host_x64[@]}" 5 "$generated"

@@ -25,24 +25,10 @@ ravlix_use_arch x86
 . "$root/scripts/session.sh"
 start_session
 
-read -r nginx_port python_port generated_port < <(python3 -c '
-import socket
-s = [socket.socket() for _ in range(3)]
-for x in s: x.bind(("127.0.0.1", 0))
-print(*[x.getsockname()[1] for x in s])')
 big=536870912
 mid=67108864
-bash "$root/tests/peers/peers.sh" start "$work/peers" "$nginx_port" "$python_port" 1 $big $mid
-setsid python3 "$root/tests/peers/generated-server.py" "$generated_port" </dev/null >"$work/generated.log" 2>&1 &
-generated_pid=$!
-stop_all() {
-  kill "$generated_pid" 2>/dev/null || true
-  rm -f "$work/out/copy.bin" "$work/out/copy.bin.hhh"
-  bash "$root/tests/peers/peers.sh" stop "$work/peers"
-  stop_session
-}
-trap stop_all EXIT
-for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$generated_port/gen/1.bin" && break; sleep 0.1; done
+. "$root/bench/bench-peers.sh"
+start_bench_peers 1 $big $mid
 
 . "$root/bench/wineserver-cpu.sh"
 
