@@ -2,6 +2,7 @@
 
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
+#include "transfer/TaskLock.h"
 #include "transfer/TaskStop.h"
 #include "transfer/Transfer.h"
 
@@ -20,14 +21,6 @@ const ULONGLONG kWorthMilliseconds = 200;
 // The least a piece holds: below it a request's header and slow start are no
 // longer small against its bytes.
 const ULONGLONG kMinPiece = 256 * 1024;
-
-struct TaskLock {
-    explicit TaskLock(DownloadTask *task) : task(task) { EnterCriticalSection(&task->lock); }
-    ~TaskLock() { LeaveCriticalSection(&task->lock); }
-    TaskLock(const TaskLock &) = delete;
-    TaskLock &operator=(const TaskLock &) = delete;
-    DownloadTask *task;
-};
 
 // A range with a request that has bytes to come. The request itself is not
 // asked anything: a stopping side may be closing and giving it back meanwhile.

@@ -99,18 +99,27 @@ const char *IfRangeValue(const char *validator)
     return value;
 }
 
+// The file at the length the probe found: a paused task's file, still open
+// at the length it had then, is closed first. On failure the probe's request
+// is given back.
+bool PrepareProbedFile(DownloadTask *task, WebRequest *request, bool *offsetsValid)
+{
+    if (task->fileHandle && task->preparedSize != task->totalSize)
+        ReleaseFile(task);
+    if (PrepareFile(task, offsetsValid))
+        return true;
+    CloseAndGiveBack(request);
+    return false;
+}
+
 // One stream from byte 0 over the probe's request, whatever the server's version.
 TransferOutcome StreamFromStart(DownloadTask *task, WebRequest *request, const char *validator)
 {
     // The stop logic tells the two modes apart by the version.
     task->serverMinorVersion = 0;
-    if (task->fileHandle && task->preparedSize != task->totalSize)
-        ReleaseFile(task);
     bool offsetsValid;
-    if (!PrepareFile(task, &offsetsValid)) {
-        CloseAndGiveBack(request);
+    if (!PrepareProbedFile(task, request, &offsetsValid))
         return TransferFailed;
-    }
     AdoptVersion(task, validator);
     task->segments[0].length = task->totalSize;
     StoreWord(task->state, TaskDownloading);
@@ -139,14 +148,9 @@ TransferOutcome FreshStart(DownloadTask *task)
         WebRequest *request = Probe(task, validator);
         if (!request)
             return TransferFailed;
-        // A paused task still has its file open, at the length it had then.
-        if (task->fileHandle && task->preparedSize != task->totalSize)
-            ReleaseFile(task);
         bool offsetsValid;
-        if (!PrepareFile(task, &offsetsValid)) {
-            CloseAndGiveBack(request);
+        if (!PrepareProbedFile(task, request, &offsetsValid))
             return TransferFailed;
-        }
         // Stored offsets describe the file only if it is still there at the
         // same length and the server still serves the same version of it.
         bool sameVersion = offsetsValid && strcmp(validator, task->validator) == 0;

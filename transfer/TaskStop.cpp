@@ -1,18 +1,7 @@
 #include "transfer/TaskStop.h"
 
 #include "components/WebRequest.h"
-
-namespace {
-
-struct TaskLock {
-    explicit TaskLock(DownloadTask *task) : task(task) { EnterCriticalSection(&task->lock); }
-    ~TaskLock() { LeaveCriticalSection(&task->lock); }
-    TaskLock(const TaskLock &) = delete;
-    TaskLock &operator=(const TaskLock &) = delete;
-    DownloadTask *task;
-};
-
-}  // namespace
+#include "transfer/TaskLock.h"
 
 bool BeginOpening(DownloadTask *task, WebRequest *request)
 {

@@ -49,20 +49,27 @@ void ScriptedConnection::WaitForClientClose()
     }
 }
 
-ScriptedServer::ScriptedServer(Script script)
-    : script_(script), listener_(INVALID_SOCKET), port_(0), stopEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      connections_(0)
+SOCKET ListenOnLoopback(int backlog, unsigned short *port)
 {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof(address);
-    if (bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0 && listen(listener_, 64) == 0 &&
-        getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        port_ = ntohs(address.sin_port);
+    *port = 0;
+    if (bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0 && listen(listener, backlog) == 0 &&
+        getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        *port = ntohs(address.sin_port);
+    return listener;
+}
+
+ScriptedServer::ScriptedServer(Script script)
+    : script_(script), listener_(INVALID_SOCKET), port_(0), stopEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      connections_(0)
+{
+    listener_ = ListenOnLoopback(64, &port_);
     acceptThread_ = std::thread(&ScriptedServer::AcceptLoop, this);
 }
 
@@ -149,10 +156,10 @@ void ScriptedServer::Serve(Worker *worker, int index)
     worker->done = true;
 }
 
-std::string Pattern(size_t size)
+std::string Pattern(size_t size, unsigned variant)
 {
     std::string bytes(size, '\0');
-    unsigned state = 2463534242u;
+    unsigned state = 2463534242u ^ (variant * 2654435761u);
     for (size_t i = 0; i < size; ++i) {
         state ^= state << 13;
         state ^= state >> 17;

@@ -83,8 +83,12 @@ private:
     std::vector<std::string> requests_;
 };
 
-// Pseudo-random bytes, the same for the same size: a byte from a wrong offset shows.
-std::string Pattern(size_t size);
+// A socket listening on a free port of 127.0.0.1 (0 in *port if that failed).
+SOCKET ListenOnLoopback(int backlog, unsigned short *port);
+
+// Pseudo-random bytes, the same for the same size and variant: a byte from a
+// wrong offset, or from another variant, shows.
+std::string Pattern(size_t size, unsigned variant = 0);
 
 // What a good HTTP/1.1 server answers: 206 with Content-Range for a range,
 // 200 with the whole body otherwise.

@@ -52,15 +52,7 @@ std::string LastModifiedOf(int version)
 
 std::string VersionBytes(int number, size_t size)
 {
-    std::string bytes(size, '\0');
-    unsigned state = 2463534242u ^ (static_cast<unsigned>(number) * 2654435761u);
-    for (size_t i = 0; i < size; ++i) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        bytes[i] = static_cast<char>(state >> 24);
-    }
-    return bytes;
+    return Pattern(size, static_cast<unsigned>(number));
 }
 
 ChangingServer::ChangingServer(size_t size, unsigned seed) : random_(seed)

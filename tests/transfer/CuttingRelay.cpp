@@ -1,5 +1,7 @@
 #include "CuttingRelay.h"
 
+#include "tests/netquill/ScriptedServer.h"
+
 namespace {
 
 const DWORD kPollMs = 100;
@@ -31,16 +33,7 @@ bool SendAll(SOCKET socket, const char *data, size_t size)
 CuttingRelay::CuttingRelay(unsigned short targetPort, unsigned seed)
     : targetPort_(targetPort), listener_(INVALID_SOCKET), port_(0), state_(seed ? seed : 1)
 {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof(address);
-    if (bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0 && listen(listener_, 16) == 0 &&
-        getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        port_ = ntohs(address.sin_port);
+    listener_ = ListenOnLoopback(16, &port_);
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
 
