@@ -45,7 +45,8 @@ struct WebRequestTable {
     const char *(__thiscall *GetResponseHeader)(WebRequest *self);
     // 4: ends the request; afterwards no delivery runs or begins.
     int(__thiscall *Close)(WebRequest *self);
-    // 5: up to max body bytes into buffer; 0 at the end of the body or on failure.
+    // 5: up to max body bytes into buffer, returning as soon as any have
+    // arrived rather than waiting to fill it; 0 at the end of the body or on failure.
     unsigned(__thiscall *Read)(WebRequest *self, void *buffer, unsigned max);
 };
 

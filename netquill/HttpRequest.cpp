@@ -287,17 +287,16 @@ void HttpRequest::Fail(int error)
 unsigned HttpRequest::Read(void *buffer, unsigned max)
 {
     EnterCriticalSection(&callLock_);
+    // What has arrived is handed out at once, never held back to fill the
+    // caller's buffer: a caller reading large chunks from a server that
+    // stalls still sees every byte that came before the stall.
     unsigned filled = 0;
-    if (open_ && !callback_ && buffer) {
-        while (filled < max) {
-            if (pendingSize_ == 0 && Pull(&pending_, &pendingSize_) != PieceData)
-                break;
-            size_t take = max - filled < pendingSize_ ? max - filled : pendingSize_;
-            memcpy(static_cast<char *>(buffer) + filled, pending_, take);
-            pending_ += take;
-            pendingSize_ -= take;
-            filled += static_cast<unsigned>(take);
-        }
+    if (open_ && !callback_ && buffer && max > 0 && (pendingSize_ > 0 || Pull(&pending_, &pendingSize_) == PieceData)) {
+        size_t take = max < pendingSize_ ? max : pendingSize_;
+        memcpy(buffer, pending_, take);
+        pending_ += take;
+        pendingSize_ -= take;
+        filled = static_cast<unsigned>(take);
     }
     LeaveCriticalSection(&callLock_);
     return filled;

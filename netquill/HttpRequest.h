@@ -34,6 +34,7 @@ public:
     // releases the thread, socket, events and buffers. From inside a delivery
     // it would wait for itself, so there it does nothing.
     void Close();
+    // The bytes that have arrived, at most max, waiting only while there are none.
     unsigned Read(void *buffer, unsigned max);
 
 private:

@@ -1,5 +1,8 @@
 // Small files and HTTP/1.0 servers: the worker reads the probe's own body and
 // writes it into the temporary file from byte 0.
+#include <memory>
+#include <new>
+
 #include "transfer/HttpRequests.h"
 #include "transfer/TaskStop.h"
 #include "transfer/TaskWindow.h"
@@ -51,7 +54,13 @@ TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request)
     }
     BYTE body[kSegmentedMinimum];
     DWORD want = task->totalSize < sizeof(body) ? static_cast<DWORD>(task->totalSize) : sizeof(body);
-    unsigned count = request->operations->Read(request, body, want);
+    DWORD count = 0;
+    while (count < want) {
+        unsigned got = request->operations->Read(request, body + count, want - count);
+        if (got == 0)
+            break;
+        count += got;
+    }
     EndOpening(task);
     CloseAndGiveBack(request);
     DWORD written = count > 0 ? WriteAt(task, 0, body, count) : 0;
@@ -70,6 +79,11 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
     if (!request)
         return TransferFailed;
     if (!task->fileHandle) {
+        CloseAndGiveBack(request);
+        return TransferFailed;
+    }
+    std::unique_ptr<BYTE[]> chunk(new (std::nothrow) BYTE[kStreamChunk]);
+    if (!chunk) {
         CloseAndGiveBack(request);
         return TransferFailed;
     }
@@ -93,15 +107,14 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
         return TransferStopped;
     }
 
-    BYTE chunk[kStreamChunk];
     ULONGLONG totalSize = task->totalSize;
     ULONGLONG total = 0;
     while (LoadWord(stream.keepRunning) && LoadWord(stream.state) == SegmentRunning) {
         DWORD want = totalSize - total < kStreamChunk ? static_cast<DWORD>(totalSize - total) : kStreamChunk;
-        unsigned count = request->operations->Read(request, chunk, want);
+        unsigned count = request->operations->Read(request, chunk.get(), want);
         if (count == 0)
             break;
-        DWORD written = WriteAt(task, total, chunk, count);
+        DWORD written = WriteAt(task, total, chunk.get(), count);
         total += written;
         StoreWord(stream.received, total);
         // A full disk, say: the stream ends at the last byte the file took,

@@ -19,7 +19,9 @@ enum TransferOutcome {
 };
 
 const DWORD kSegmentedMinimum = 5000;  // smaller files are read in one piece
-const DWORD kStreamChunk = 5000;
+// A single stream's reads: as large as the component's receive buffer, so that
+// one read and one write move whatever a receive brought.
+const DWORD kStreamChunk = 1024 * 1024;
 
 // Opens a request without extra headers and reads totalSize,
 // serverMinorVersion and the validator (ETag or Last-Modified) from its
@@ -64,8 +66,8 @@ namespace transfer {
 void __stdcall ReceiveCallback(void *context, const void *bytes, unsigned count);
 }  // namespace transfer
 
-// One read of a body of at most kSegmentedMinimum bytes, written into the
-// task's file from byte 0.
+// Reads a body of at most kSegmentedMinimum bytes to its end and writes it
+// into the task's file from byte 0.
 TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request);
 
 // Reads the body in chunks and writes it into the task's file from byte 0,

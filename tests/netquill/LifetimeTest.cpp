@@ -81,6 +81,27 @@ TEST(Close, EndsATrickleAtOnce)
     EXPECT_EQ(kFile.substr(0, got.size()), got);
 }
 
+// A large read from a server that has stopped sending returns the bytes that
+// came before, at once; it does not sit out the idle time-out to fill its buffer.
+TEST(Read, HandsOutWhatArrivedWithoutWaitingToFillTheBuffer)
+{
+    ScriptedServer server([](ScriptedConnection &c) {
+        c.Send("HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + kFile.substr(0, 1000));
+        c.WaitForClientClose();
+    });
+    TestRequest request;
+    ASSERT_TRUE(request.Open(server.Url("/f")));
+    std::string got;
+    std::string buffer(65536, '\0');
+    while (got.size() < 1000) {
+        unsigned n = request.Read(&buffer[0], 65536);
+        ASSERT_GT(n, 0u);
+        got.append(buffer.data(), n);
+    }
+    EXPECT_EQ(kFile.substr(0, 1000), got);
+    EXPECT_EQ(WebRequestOk, request.LastError());
+}
+
 TEST(Cancel, BlockedReadReturnsZero)
 {
     ScriptedServer server([](ScriptedConnection &c) {

@@ -152,7 +152,9 @@ TEST(Https, CancelDuringDownload)
     TestRequest request;
     ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, "/f67108864.bin")));
     std::string start(65536, '\0');
-    ASSERT_EQ(65536u, request.Read(&start[0], 65536));
+    unsigned first = request.Read(&start[0], 65536);
+    ASSERT_GT(first, 0u);
+    start.resize(first);
     request.Cancel();
     std::string rest = request.ReadAll(65536);
     EXPECT_LT(start.size() + rest.size(), file.size());
