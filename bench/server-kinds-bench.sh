@@ -10,7 +10,9 @@
 #   - 64 MiB from Python's http.server (HTTP/1.0: one stream) against curl.
 # Prints wall time, CPU time (user + system, the wineserver's share included
 # for the host), peak memory, and the wall time as a ratio to the case's
-# reference; checks every copy's SHA-256. Figures, not a test.
+# reference; for the host also the download's own time, from the call that
+# hands it over to the file in place (Wine's process start-up left out), and
+# its ratio. Checks every copy's SHA-256. Figures, not a test.
 # The 32-bit build's host; bench/host-bench.sh sets both architectures and
 # the big files side by side. Usage: bench/server-kinds-bench.sh (builds first).
 set -euo pipefail
@@ -34,7 +36,8 @@ start_bench_peers 1 $big $mid
 
 out=$work/out/copy.bin
 rows=()
-# One run: wall, CPU and peak memory into the globals, and the copy checked.
+# One run: wall, CPU, peak memory and the host's own download time ("-" for
+# the peers) into the globals, and the copy checked.
 once() {
   local want=$1
   shift
@@ -48,6 +51,7 @@ once() {
   read -r once_wall user sys rss <"$work/time.txt"
   once_cpu=$(awk -v u="$user" -v s="$sys" -v a="$after" -v b="$before" 'BEGIN {printf "%.2f", u + s + a - b}')
   once_peak=$((rss / 1024))
+  once_own=$(awk '/^file .* bytes .* s / {for (i = 1; i < NF; i++) if ($(i + 1) == "s") t = $i} END {print (t == "" ? "-" : t)}' "$work/stdout.txt")
   once_check=MISMATCH
   [ -f "$out" ] && [ "$(sha256sum <"$out" | cut -d' ' -f1)" = "$want" ] && once_check=ok
   return 0
@@ -61,14 +65,16 @@ median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
 run() {
   local label=$1 want=$2
   shift 2
-  local walls=() cpus=() peaks=() checks=ok
+  local walls=() cpus=() peaks=() owns=() checks=ok
   for n in 1 2 3; do
     local command=("${@//@KEY@/k$RANDOM$n}")
     once "$want" "${command[@]}"
-    walls+=("$once_wall") cpus+=("$once_cpu") peaks+=("$once_peak")
+    walls+=("$once_wall") cpus+=("$once_cpu") peaks+=("$once_peak") owns+=("$once_own")
     [ "$once_check" = ok ] || checks=MISMATCH
   done
-  rows+=("$label|$(median "${walls[@]}")|$(median "${cpus[@]}")|$(printf '%s\n' "${peaks[@]}" | sort -g | tail -1)|$checks")
+  local own=-
+  [ "${owns[0]}" = - ] || own=$(median "${owns[@]}")
+  rows+=("$label|$(median "${walls[@]}")|$(median "${cpus[@]}")|$(printf '%s\n' "${peaks[@]}" | sort -g | tail -1)|$checks|$own")
 }
 
 digest_of() { sha256sum <"$work/peers/docroot/$1" | cut -d' ' -f1; }
@@ -82,15 +88,18 @@ aria=(aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --aut
 table() {
   local title=$1
   echo "$title (medians of 3; peak = the highest of the 3)"
-  printf '  %-28s %8s %8s %9s  %-22s %s\n' case wall_s cpu_s peak_MiB "wall ratio" sha256
+  printf '  %-28s %8s %8s %9s  %-18s %9s  %-18s %s\n' case wall_s cpu_s peak_MiB "wall ratio" in_host_s \
+    "in-host ratio" sha256
   for row in "${rows[@]}"; do
-    IFS='|' read -r label wall cpu peak check reference <<<"$row"
-    local ratio=""
+    IFS='|' read -r label wall cpu peak check own reference <<<"$row"
+    local ratio="" own_ratio=""
     if [ -n "${reference:-}" ]; then
       ratio=$(awk -v a="$wall" -v b="${reference#*=}" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}')
       ratio="$ratio × ${reference%%=*}"
+      [ "$own" = - ] || own_ratio="$(awk -v a="$own" -v b="${reference#*=}" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}') × ${reference%%=*}"
     fi
-    printf '  %-28s %8s %8s %9s  %-22s %s\n' "$label" "$wall" "$cpu" "$peak" "$ratio" "$check"
+    printf '  %-28s %8s %8s %9s  %-18s %9s  %-18s %s\n' "$label" "$wall" "$cpu" "$peak" "$ratio" "$own" "$own_ratio" \
+      "$check"
   done
   rows=()
 }

@@ -89,7 +89,7 @@ void LookForFinishedFiles()
         ++gHost.finished;
         double seconds = (GetTickCount64() - download.startTick) / 1000.0;
         long long size = FileSize(download.path);
-        Say("file %s %lld bytes %.1f s %.1f MiB/s", download.path.c_str(), size, seconds,
+        Say("file %s %lld bytes %.2f s %.1f MiB/s", download.path.c_str(), size, seconds,
             seconds > 0 ? size / 1048576.0 / seconds : 0.0);
     }
     if (gHost.options.exitWhenDone && gHost.finished == static_cast<int>(gHost.downloads.size()))

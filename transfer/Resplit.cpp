@@ -11,8 +11,11 @@ namespace {
 // How often the worker looks for a free connection: small against the
 // seconds a worthwhile piece takes, and a stop waits for it at most this long.
 const DWORD kPollMilliseconds = 50;
-// A rate measured over less than this is mostly connection setup.
-const DWORD kMeasureMilliseconds = 300;
+// A range's rate counts from when its answer's header was in, so the
+// connection's setup is already behind it; this long is enough to tell a
+// connection at a tenth of the others' rate, and short, because a piece
+// landing on a slow connection cannot be helped before its rate is known.
+const DWORD kMeasureMilliseconds = 150;
 // A range is split only while its own connection needs longer than twice
 // what opening a request took in this run (connect, request, header: a few
 // milliseconds here, tens to hundreds on real servers), and never when it
@@ -75,6 +78,19 @@ void ReleaseFinishedPieces(DownloadTask *task)
     }
 }
 
+// Keeps the fastest rate any connection of the run has shown, looked at on
+// every poll: by the time a connection is free, the fast ones it would be
+// measured by have usually finished.
+void NoteBestRate(DownloadTask *task, DWORD now)
+{
+    ForEachRange(task, [&](TaskSegment &range, int) {
+        bool known;
+        ULONGLONG rate = Fetching(range) ? RateOf(range, ExtentOf(*task, range), now, &known) : 0;
+        if (rate > task->bestRate)
+            task->bestRate = rate;
+    });
+}
+
 struct Choice {
     TaskSegment *range = nullptr;
     int home = 0;
@@ -94,8 +110,6 @@ Choice LargestRange(DownloadTask *task, DWORD now)
             return;
         bool known;
         ULONGLONG rate = RateOf(range, ExtentOf(*task, range), now, &known);
-        if (known && rate > task->bestRate)
-            task->bestRate = rate;
         ULONGLONG left = LoadWord(range.length) - LoadWord(range.received);
         if (!known || left <= kMinPiece)
             return;
@@ -111,12 +125,14 @@ Choice LargestRange(DownloadTask *task, DWORD now)
     return choice;
 }
 
-// Cuts the end off the chosen range as the next piece, under the lock so that
-// its receiver sees the shorter length before another byte: the range keeps
-// what its connection fetches in the time the helper, at the best rate seen,
-// fetches the rest (half when the two are equal), and never less than what
-// it is writing now. False when no piece is worth it.
-bool CutPiece(DownloadTask *task, const Choice &choice, TaskSegment *&piece)
+// Cuts the next piece off the end of the chosen range, under the lock so that
+// its receiver sees the shorter length before another byte. With `helpers`
+// connections still to be given a piece of it, the range's bytes left are
+// shared so that all of them, the range's own at its own rate and the helpers
+// at the best rate seen, would finish together (halves for one helper on an
+// even server); the range never keeps less than what it is writing now.
+// False when the piece would be too small to be worth a request.
+bool CutPiece(DownloadTask *task, const Choice &choice, int helpers, TaskSegment *&piece)
 {
     TaskLock lock(task);
     TaskSegment &range = *choice.range;
@@ -126,12 +142,13 @@ bool CutPiece(DownloadTask *task, const Choice &choice, TaskSegment *&piece)
         return false;
     ULONGLONG left = range.length - range.received;
     ULONGLONG helper = task->bestRate > choice.rate ? task->bestRate : choice.rate;
-    ULONGLONG keep = helper == 0 ? left / 2
-                                 : static_cast<ULONGLONG>(static_cast<double>(left) * choice.rate / (choice.rate + helper));
-    ULONGLONG cut = extent.first + range.received + keep;
+    ULONGLONG give = helper == 0 ? left / (helpers + 1)
+                                 : static_cast<ULONGLONG>(static_cast<double>(left) * helper /
+                                                          (choice.rate + static_cast<double>(helpers) * helper));
+    ULONGLONG end = extent.first + range.length;
+    ULONGLONG cut = end - give;
     if (cut < extent.reservedEnd)
         cut = extent.reservedEnd;
-    ULONGLONG end = extent.first + range.length;
     if (end < cut + kMinPiece)
         return false;
     piece = &task->pieces[p];
@@ -166,20 +183,39 @@ void ReturnPiece(DownloadTask *task, TaskSegment &range, TaskSegment &piece)
     StoreWord(piece.finished, 1);
 }
 
+// Shares the range that needs longest among its own connection and every
+// free one at once, rather than one helper per look: several connections
+// that finish together would otherwise queue for the same range, each new
+// piece unsplittable until its rate is known. Fewer helpers when the shares
+// would be too small. False when nothing was handed out or a request did
+// not open.
 bool HandOutRange(DownloadTask *task, DWORD now)
 {
     Choice choice = LargestRange(task, now);
-    LONG p = LoadWord(task->pieceCount);
-    if (!choice.range || p >= kMaxPieces || !RenewRangeEvents(task->pieces[p]))
+    if (!choice.range)
         return false;
-    TaskSegment *piece = nullptr;
-    if (!CutPiece(task, choice, piece))
-        return false;
-    int refusal = WebRequestOk;
-    ULONGLONG first = ExtentOf(*task, *piece).first;
-    if (!OpenRange(task, *piece, first, first + piece->length - 1, &refusal))
-        ReturnPiece(task, *choice.range, *piece);
-    return true;
+    bool handedOut = false;
+    int helpers = UsedSegmentCount(*task) - FetchingCount(task);
+    while (helpers > 0 && !StopRequested(*task)) {
+        LONG p = LoadWord(task->pieceCount);
+        if (p >= kMaxPieces || !RenewRangeEvents(task->pieces[p]))
+            break;
+        TaskSegment *piece = nullptr;
+        if (!CutPiece(task, choice, helpers, piece)) {
+            --helpers;
+            continue;
+        }
+        int refusal = WebRequestOk;
+        ULONGLONG first = ExtentOf(*task, *piece).first;
+        if (!OpenRange(task, *piece, first, first + piece->length - 1, &refusal)) {
+            // Tried again at the next look, not at once.
+            ReturnPiece(task, *choice.range, *piece);
+            return false;
+        }
+        handedOut = true;
+        --helpers;
+    }
+    return handedOut;
 }
 
 }  // namespace
@@ -189,6 +225,7 @@ void HelpRanges(DownloadTask *task)
     StoreWord(task->helping, 1);
     while (!StopRequested(*task) && !LoadWord(task->announced)) {
         Sleep(kPollMilliseconds);
+        NoteBestRate(task, GetTickCount());
         ReleaseFinishedPieces(task);
         while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
                HandOutRange(task, GetTickCount())) {

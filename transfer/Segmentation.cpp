@@ -280,8 +280,6 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
         return 0;
     }
     StoreWord(range.state, SegmentPrepared);
-    ExtentOf(*task, range).startTick = GetTickCount();
-    ExtentOf(*task, range).startReceived = LoadWord(range.received);
     if (!BeginOpening(task, request)) {
         GiveBack(request);
         DropSegment(range, SegmentIdle);
@@ -300,6 +298,10 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
         DropSegment(range, SegmentIdle);
         return 0;
     }
+    // The range's rate counts from here, its connection set up. Read by this
+    // thread alone (re-splitting runs on the worker too).
+    ExtentOf(*task, range).startTick = GetTickCount();
+    ExtentOf(*task, range).startReceived = LoadWord(range.received);
     if (!PublishRangeRequest(task, range, request)) {
         CloseAndGiveBack(request);
         DropSegment(range, SegmentStopped);
