@@ -18,6 +18,10 @@ namespace {
 const UINT kCompletedMessage = WM_APP + 1;
 const UINT kStopMessage = WM_APP + 2;
 const UINT_PTR kPollTimer = 1;
+// After a completion, until its file has its final name: the plug-in's window
+// renames it on this thread a moment after the call, and the slow poll would
+// keep a script waiting up to its whole period.
+const UINT_PTR kCompletionTimer = 2;
 
 struct Download {
     std::string url;
@@ -103,8 +107,14 @@ LRESULT CALLBACK EventProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
         while (gHost.reported < gCompletions.load())
             Say("completed %d", ++gHost.reported);
         LookForFinishedFiles();
+        if (gHost.finished < gCompletions.load())
+            SetTimer(gEvents, kCompletionTimer, 10, nullptr);
         return 0;
-    case WM_TIMER: LookForFinishedFiles(); return 0;
+    case WM_TIMER:
+        LookForFinishedFiles();
+        if (wParam == kCompletionTimer && gHost.finished >= gCompletions.load())
+            KillTimer(gEvents, kCompletionTimer);
+        return 0;
     case kStopMessage: PostQuitMessage(1); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }

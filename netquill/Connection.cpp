@@ -68,6 +68,11 @@ int Connection::ConnectTo(const sockaddr *address, int addressLength, HANDLE can
     socket_.Reset(socket(address->sa_family, SOCK_STREAM, IPPROTO_TCP));
     if (!socket_.IsSet())
         return WebRequestNoResources;
+    // A window of 4 MiB: enough for one connection at 80 MB/s over 50 ms.
+    // Left to itself, Linux under Wine grew a fast local connection's buffer
+    // only to about 200 KiB, and the sender waited for the window half the time.
+    int window = 4 * 1024 * 1024;
+    setsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&window), sizeof(window));
     // Makes the socket non-blocking; FD_WRITE comes with the connect and
     // again whenever a send that would have blocked may go on.
     if (WSAEventSelect(socket_.Get(), event_.Get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0)
