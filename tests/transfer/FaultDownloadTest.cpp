@@ -357,6 +357,20 @@ TEST_F(FaultDownloadTest, AShortSingleStreamIsNotACompletion)
     EXPECT_EQ("", Difference(host.PathOf("short.bin"), resource.Body()));
 }
 
+// A file small enough for one read still arrives whole when the server sends
+// it in pieces: the read hands out each piece as it comes.
+TEST_F(FaultDownloadTest, ASmallFileSentInPiecesArrivesWhole)
+{
+    resource.body = Pattern(4000);
+    resource.piece = 1000;
+    resource.pauseMs = 30;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "small.bin", 3));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_EQ(1, TaskHost::completions);
+    EXPECT_EQ("", Difference(host.PathOf("small.bin"), resource.Body()));
+}
+
 TEST_F(FaultDownloadTest, PausingASingleStreamAndStartingFetchesItAgain)
 {
     resource.body = Pattern(2000000);
