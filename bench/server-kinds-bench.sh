@@ -32,31 +32,10 @@ mid=67108864
 . "$root/bench/bench-peers.sh"
 start_bench_peers 1 $big $mid
 
-. "$root/bench/wineserver-cpu.sh"
+. "$root/bench/measure-once.sh"
 
 out=$work/out/copy.bin
 rows=()
-# One run: wall, CPU, peak memory and the host's own download time ("-" for
-# the peers) into the globals, and the copy checked.
-once() {
-  local want=$1
-  shift
-  rm -f "$out" "$out.hhh"
-  local before after
-  before=$(server_cpu)
-  /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@" >"$work/stdout.txt" 2>&1 </dev/null || {
-    echo "$* failed:" >&2; cat "$work/stdout.txt" >&2; }
-  after=$(server_cpu)
-  local user sys rss
-  read -r once_wall user sys rss <"$work/time.txt"
-  once_cpu=$(awk -v u="$user" -v s="$sys" -v a="$after" -v b="$before" 'BEGIN {printf "%.2f", u + s + a - b}')
-  once_peak=$((rss / 1024))
-  once_own=$(awk '/^file .* bytes .* s / {for (i = 1; i < NF; i++) if ($(i + 1) == "s") t = $i} END {print (t == "" ? "-" : t)}' "$work/stdout.txt")
-  once_check=MISMATCH
-  [ -f "$out" ] && [ "$(sha256sum <"$out" | cut -d' ' -f1)" = "$want" ] && once_check=ok
-  return 0
-}
-
 median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
 
 # run LABEL WANT COMMAND...: three runs, the medians as one row. A command
@@ -68,7 +47,7 @@ run() {
   local walls=() cpus=() peaks=() owns=() checks=ok
   for n in 1 2 3; do
     local command=("${@//@KEY@/k$RANDOM$n}")
-    once "$want" "${command[@]}"
+    measure_once "$out" "$want" "${command[@]}"
     walls+=("$once_wall") cpus+=("$once_cpu") peaks+=("$once_peak") owns+=("$once_own")
     [ "$once_check" = ok ] || checks=MISMATCH
   done

@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TaskHost.h"
 
 std::string TestProgramFolder()
@@ -18,25 +19,14 @@ HostRun::HostRun(const std::string &arguments) : HostRun(TestProgramFolder() + "
 
 HostRun::HostRun(const std::string &programPath, const std::string &arguments)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
     static int serial = 0;
-    outputPath_ = std::string(temp) + "ravlix-host-" + std::to_string(GetCurrentProcessId()) + "-" +
-                  std::to_string(++serial) + ".txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE output = CreateFileA(outputPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                CREATE_ALWAYS, 0, nullptr);
+    outputPath_ = testing_support::TempFilePath("ravlix-host-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                                std::to_string(++serial) + ".txt");
+    HANDLE output = testing_support::OpenInheritableFile(outputPath_, false);
     if (output == INVALID_HANDLE_VALUE)
         return;
-    std::string command = "\"" + programPath + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
     PROCESS_INFORMATION child = {};
-    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child)) {
+    if (testing_support::StartWithHandles("\"" + programPath + "\" " + arguments, nullptr, output, output, &child)) {
         CloseHandle(child.hThread);
         process_ = child.hProcess;
     }

@@ -1,6 +1,9 @@
 // The plug-in as a host drives it, through the exports of the built
 // Ravlix.dll only: the window's life from InitDownload to ReleaseDownload and
 // whole downloads from nginx, with pictures of the window while they run.
+// Before windows.h, which would otherwise bring the old winsock.h.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 #include <windows.h>
 

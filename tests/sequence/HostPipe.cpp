@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include "tests/support/ChildProcess.h"
+
 namespace {
 
 // A pipe whose far end the child inherits and whose near end it does not.
@@ -30,22 +32,10 @@ bool HostPipe::Start(const std::string &program)
     HANDLE childInput = nullptr, childOutput = nullptr;
     if (!InheritablePipe(&childInput, &input_, true) || !InheritablePipe(&output_, &childOutput, false))
         return false;
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     // Its standard error (Wine's own complaints too) goes to a file, not into the answers.
-    HANDLE errors = CreateFileA((std::string(temp) + "sequence-host-errors.txt").c_str(), FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_ALWAYS, 0, nullptr);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childInput;
-    startup.hStdOutput = childOutput;
-    startup.hStdError = errors;
+    HANDLE errors = testing_support::OpenInheritableFile(testing_support::TempFilePath("sequence-host-errors.txt"), true);
     PROCESS_INFORMATION child = {};
-    std::string commandLine = "\"" + program + "\"";
-    bool started =
-        CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child) != 0;
+    bool started = testing_support::StartWithHandles("\"" + program + "\"", childInput, childOutput, errors, &child);
     CloseHandle(childInput);
     CloseHandle(childOutput);
     if (errors != INVALID_HANDLE_VALUE)

@@ -9,8 +9,11 @@
 #include <map>
 
 #include "tests/support/IniText.h"
+#include "tests/support/TestFolder.h"
 
 namespace {
+
+using testing_support::FolderFiles;
 
 bool SameText(const std::string &a, const std::string &b)
 {
@@ -67,19 +70,25 @@ long long SizeOf(const std::string &path)
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::vector<std::string> FolderFiles(const std::string &folder)
+// Calls visit(name, status) for every record of the history, in order: the
+// records are numbered without gaps.
+template <typename Visit>
+void ForEachHistoryRecord(const std::string &historyPath, Visit visit)
 {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
+    Profile history = ReadProfile(historyPath);
+    for (int i = 0;; ++i) {
+        std::string section = "FILE" + std::to_string(i);
+        std::string name = ProfileText(history, section, "NAME");
+        if (name.empty())
+            return;
+        visit(name, ProfileText(history, section, "STATUS"));
+    }
+}
+
+// A history record names a download by its final or its temporary name.
+bool Names(const std::string &recordName, const Download &download)
+{
+    return SameText(recordName, download.name) || SameText(recordName, download.name + ".hhh");
 }
 
 std::string StateText(DownloadState state)
@@ -129,22 +138,17 @@ int SequenceChecks::Count(DownloadState state) const
                                           [state](const Download &d) { return d.state == state; }));
 }
 
-// The history's records are numbered without gaps; status 4 is a deletion.
+// Status 4 is a deletion.
 void SequenceChecks::ReadDeletions()
 {
-    Profile history = ReadProfile(historyPath_);
-    for (int i = 0;; ++i) {
-        std::string section = "FILE" + std::to_string(i);
-        std::string name = ProfileText(history, section, "NAME");
-        if (name.empty())
-            break;
-        if (ProfileText(history, section, "STATUS") != "4")
-            continue;
+    ForEachHistoryRecord(historyPath_, [this](const std::string &name, const std::string &status) {
+        if (status != "4")
+            return;
         for (Download &download : downloads_)
             if ((download.state == DownloadState::Live || download.state == DownloadState::Lost) &&
-                (SameText(name, download.name) || SameText(name, download.name + ".hhh")))
+                Names(name, download))
                 download.state = DownloadState::Deleted;
-    }
+    });
 }
 
 void SequenceChecks::CheckFolder(std::vector<std::string> *violations)
@@ -218,15 +222,10 @@ std::vector<bool> SequenceChecks::CheckRecords(std::vector<std::string> *violati
 std::string SequenceChecks::Describe(const Download &download) const
 {
     std::string historyStatus = "none";
-    Profile history = ReadProfile(historyPath_);
-    for (int i = 0;; ++i) {
-        std::string section = "FILE" + std::to_string(i);
-        std::string name = ProfileText(history, section, "NAME");
-        if (name.empty())
-            break;
-        if (SameText(name, download.name) || SameText(name, download.name + ".hhh"))
-            historyStatus = ProfileText(history, section, "STATUS");
-    }
+    ForEachHistoryRecord(historyPath_, [&](const std::string &name, const std::string &status) {
+        if (Names(name, download))
+            historyStatus = status;
+    });
     long long temp = SizeOf(TempPath(download));
     return download.name + " (" + download.url + "): " +
            (temp < 0 ? std::string("no .hhh") : ".hhh of " + std::to_string(temp) + " bytes") +

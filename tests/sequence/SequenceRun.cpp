@@ -11,8 +11,11 @@
 #include "peers/PeerFiles.h"
 #include "res/ResourceIds.h"
 #include "tests/support/IniText.h"
+#include "tests/support/TestFolder.h"
 
 namespace {
+
+using testing_support::EmptyFolder;
 
 const DWORD kAnswerTimeoutMs = 40000;  // a freeze is reported long before: this only ends the wait
 const unsigned long kSlowCallMs = 2000;
@@ -29,18 +32,6 @@ std::string ProgramFolder()
     return folder.substr(0, folder.rfind('\\') + 1);
 }
 
-void EmptyFolder(const std::string &folder)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileA((folder + "\\" + found.cFileName).c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-}
 
 std::shared_ptr<const std::string> PeerFile(const char *name)
 {

@@ -1,5 +1,6 @@
-// A helper program that a test runs beside itself: started with a command
-// line, killed at once when the test says so or when it goes out of scope.
+// Helper programs that a test runs beside itself. ChildProcess is one started
+// with a command line, killed at once when the test says so or when it goes
+// out of scope.
 // Its output goes to a file of its own ("child-output.txt" in the temporary
 // folder), never to the test's: under Wine a killed process may linger a
 // while at the Unix level, and one holding the test's output pipe would keep
@@ -14,22 +15,42 @@
 
 namespace testing_support {
 
+inline std::string TempFilePath(const std::string &name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    return std::string(temp) + name;
+}
+
+// A file a child can inherit as its output: appended to, or made anew.
+// INVALID_HANDLE_VALUE when it cannot be opened.
+inline HANDLE OpenInheritableFile(const std::string &path, bool append)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    return CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &inheritable, append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr);
+}
+
+// Starts commandLine with the given inheritable standard handles (null for none).
+inline bool StartWithHandles(std::string commandLine, HANDLE input, HANDLE output, HANDLE error,
+                             PROCESS_INFORMATION *child)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, child) !=
+           FALSE;
+}
+
 class ChildProcess {
 public:
     explicit ChildProcess(std::string commandLine)
     {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof(temp), temp);
-        SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-        HANDLE output = CreateFileA((std::string(temp) + "child-output.txt").c_str(), FILE_APPEND_DATA,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_ALWAYS, 0, nullptr);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = output;
-        startup.hStdError = output;
-        started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                 &process_) != FALSE;
+        HANDLE output = OpenInheritableFile(TempFilePath("child-output.txt"), true);
+        started = StartWithHandles(commandLine, nullptr, output, output, &process_);
         if (output != INVALID_HANDLE_VALUE)
             CloseHandle(output);
     }

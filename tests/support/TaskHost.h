@@ -13,6 +13,7 @@
 #include "plugin/DownloadController.h"
 #include "tests/support/IniText.h"
 #include "tests/support/TaskTable.h"
+#include "tests/support/TestFolder.h"
 #include "transfer/StallRecovery.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskSlotTable.h"
@@ -44,7 +45,7 @@ public:
         folder = std::string(temp) + folderName;
         CreateDirectoryA(folder.c_str(), nullptr);
         if (fresh)
-            EmptyFolder();
+            EmptyFolder(folder);
         WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", (folder + "\\").c_str(), "KELMORA.ini");
     }
 
@@ -65,21 +66,6 @@ public:
     }
 
     std::string PathOf(const char *name) const { return folder + "\\" + name; }
-
-    // Removes what earlier tests left, so that no admission meets an
-    // existing file by accident.
-    void EmptyFolder() const
-    {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA(PathOf(found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
 
     // Runs the window's messages until done() holds; false on time-out.
     static bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs = 120000)

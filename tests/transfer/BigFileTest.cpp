@@ -209,8 +209,9 @@ TEST_F(BigFileTest, APausePastFourGigabytesKeepsTheCountsAndStartFinishes)
     ASSERT_TRUE(TaskHost::PumpUntil([task] { return LoadWord(task->segments[4].received) > 0; }, 10000));
     bool finished = TaskHost::WaitFinalized(0, kLongWaitMs);
     std::string path = host.PathOf("paused.bin");
-    if (finished)
+    if (finished) {
         EXPECT_EQ("", DifferenceFromGenerated(path, 0, kFiveGiBAndSeven, kFiveGiBAndSeven));
+    }
     DeleteFileA(path.c_str());
     ASSERT_TRUE(finished);
     EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "FILE" + std::to_string(section), "MULTHREAD"));
@@ -239,8 +240,9 @@ TEST_F(BigFileTest, AHostKilledPastFourGigabytesIsResumedFromItsRecord)
     EXPECT_GE(ReceivedBytes(0), recorded) << "resumed, not started over";
     bool finished = TaskHost::WaitFinalized(0, kLongWaitMs);
     std::string path = host.PathOf("killed.bin");
-    if (finished)
+    if (finished) {
         EXPECT_EQ("", DifferenceFromGenerated(path, 0, kFiveGiBAndSeven, kFiveGiBAndSeven));
+    }
     DeleteFileA(path.c_str());
     DeleteFileA(temp.c_str());
     ASSERT_TRUE(finished);
