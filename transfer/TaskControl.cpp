@@ -46,17 +46,33 @@ void WaitWhileBusy(HANDLE busyEvent)
         PauseAnswering(10);
 }
 
+// A delivery that entered just before its range's stop event was set gets
+// this long to leave before the stopping side waits on it.
+const DWORD kStopGraceMilliseconds = 32;
+
+// Sets the stop event of a range that holds a request: from its next
+// delivery on, nothing more is written. True when there was one to set.
+bool TellToStop(TaskSegment &segment)
+{
+    if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE) || !segment.stopEvent)
+        return false;
+    SetEvent(segment.stopEvent);
+    return true;
+}
+
 // Stops the request of a segment or piece, whoever runs it: the component's
 // deliveries of a range, or the worker's single-stream loop on segment 0.
 // Which of the two it is needs no guess from serverMinorVersion, which the
-// worker may be changing.
+// worker may be changing. A range told to stop already has had its grace.
 void StopRange(DownloadTask *task, TaskSegment &segment)
 {
     if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE))
         return;
     if (segment.stopEvent) {
-        SetEvent(segment.stopEvent);
-        Sleep(32);
+        if (WaitForSingleObject(segment.stopEvent, 0) == WAIT_TIMEOUT) {
+            SetEvent(segment.stopEvent);
+            Sleep(kStopGraceMilliseconds);
+        }
         WaitWhileBusy(segment.busyEvent);
     }
     // Taken under the task's lock: the worker's stop of a stream that ended
@@ -166,12 +182,24 @@ bool FinalizeIfComplete(int slot)
 void StopRequests(DownloadTask *task)
 {
     RequestStop(task);
+    // The worker adds no piece once the stop is marked; those it added stop
+    // as segments do. Every range is told before any is waited for, so the
+    // grace for deliveries already inside is paid once for the task rather
+    // than once per range: a finished download has several ranges still
+    // holding their requests, and a quit stops every task.
     int count = UsedSegmentCount(*task);
+    int pieces = LoadWord(task->pieceCount);
+    bool told = false;
+    for (int i = 0; i < count; ++i)
+        told = TellToStop(task->segments[i]) || told;
+    for (int p = 0; p < pieces; ++p)
+        told = TellToStop(task->pieces[p]) || told;
+    if (told)
+        Sleep(kStopGraceMilliseconds);
     for (int i = 0; i < count; ++i)
         StopRange(task, task->segments[i]);
-    // The worker adds no piece once the stop is marked; those it added stop
-    // as segments do.
-    int pieces = LoadWord(task->pieceCount);
+    // Read again: a piece the worker added meanwhile is stopped too.
+    pieces = LoadWord(task->pieceCount);
     for (int p = 0; p < pieces; ++p)
         StopRange(task, task->pieces[p]);
     // Segments the stop kept from opening, and the unused ones of a single
