@@ -51,13 +51,14 @@ void WaitWhileBusy(HANDLE busyEvent)
 const DWORD kStopGraceMilliseconds = 32;
 
 // Sets the stop event of a range that holds a request: from its next
-// delivery on, nothing more is written. True when there was one to set.
+// delivery on, nothing more is written. True when a delivery inside may
+// still write and needs the grace: one of a finished range writes nothing.
 bool TellToStop(TaskSegment &segment)
 {
     if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE) || !segment.stopEvent)
         return false;
     SetEvent(segment.stopEvent);
-    return true;
+    return !LoadWord(segment.finished);
 }
 
 // Stops the request of a segment or piece, whoever runs it: the component's
@@ -185,16 +186,17 @@ void StopRequests(DownloadTask *task)
     // The worker adds no piece once the stop is marked; those it added stop
     // as segments do. Every range is told before any is waited for, so the
     // grace for deliveries already inside is paid once for the task rather
-    // than once per range: a finished download has several ranges still
-    // holding their requests, and a quit stops every task.
+    // than once per range, and not at all when every range is in: a finished
+    // download has several ranges still holding their requests, and a quit
+    // stops every task.
     int count = UsedSegmentCount(*task);
     int pieces = LoadWord(task->pieceCount);
-    bool told = false;
+    bool grace = false;
     for (int i = 0; i < count; ++i)
-        told = TellToStop(task->segments[i]) || told;
+        grace = TellToStop(task->segments[i]) || grace;
     for (int p = 0; p < pieces; ++p)
-        told = TellToStop(task->pieces[p]) || told;
-    if (told)
+        grace = TellToStop(task->pieces[p]) || grace;
+    if (grace)
         Sleep(kStopGraceMilliseconds);
     for (int i = 0; i < count; ++i)
         StopRange(task, task->segments[i]);
