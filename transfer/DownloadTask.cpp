@@ -6,7 +6,8 @@ DownloadTask::DownloadTask()
     : fileHandle(nullptr), threadHandle(nullptr),
       progressCallback(nullptr), preparedSize(0), stopRequested(0), announced(0), pendingRequest(nullptr),
       sectionClaim(nullptr), pathClaim(nullptr), validator{}, bytesAtRecovery(0),
-      fruitlessRecoveries(0), pieces{}, extents{}, pieceCount(0), helping(0), bestRate(0), setupMs(0)
+      fruitlessRecoveries(0), pieces{}, extents{}, pieceCount(0), helping(0), bestRate(0), setupMs(0),
+      wakeWorker(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     for (TaskSegment &segment : segments)
         segment.state = SegmentIdle;
@@ -15,6 +16,8 @@ DownloadTask::DownloadTask()
 
 DownloadTask::~DownloadTask()
 {
+    if (wakeWorker)
+        CloseHandle(wakeWorker);
     DeleteCriticalSection(&lock);
 }
 

@@ -119,6 +119,7 @@ public:
     LONG helping;               // 1 while the worker hands out ranges: it opens no segment any more
     ULONGLONG bestRate;         // fastest rate a connection of this run has shown, bytes per second
     DWORD setupMs;              // longest a range request of this run took to open
+    HANDLE wakeWorker;          // auto-reset: set when a stop is asked, so the helping worker ends at once
 };
 
 inline RangeExtent &ExtentOf(DownloadTask &task, const TaskSegment &range)

@@ -8,8 +8,11 @@
 
 namespace {
 
-// How often the worker looks for a free connection: small against the
-// seconds a worthwhile piece takes, and a stop waits for it at most this long.
+// How often the worker looks for free connections: often enough to note the
+// fast connections' rates before they finish, and seldom enough that
+// connections finishing together are handed their shares in one look (one
+// woken per finish would take the first's share too large). A stop wakes it
+// at once.
 const DWORD kPollMilliseconds = 50;
 // A range's rate counts from when its answer's header was in, so the
 // connection's setup is already behind it; this long is enough to tell a
@@ -218,13 +221,33 @@ bool HandOutRange(DownloadTask *task, DWORD now)
     return handedOut;
 }
 
+// How long the worker may wait before it looks again: the poll, or less
+// while a connection is free and a range's rate becomes known sooner, since
+// that range may be the one to share.
+DWORD NextLookIn(DownloadTask *task, DWORD now)
+{
+    DWORD wait = kPollMilliseconds;
+    if (FetchingCount(task) >= UsedSegmentCount(*task))
+        return wait;
+    ForEachRange(task, [&](TaskSegment &range, int) {
+        if (!Fetching(range))
+            return;
+        LONG toKnow = static_cast<LONG>(kMeasureMilliseconds) - static_cast<LONG>(now - ExtentOf(*task, range).startTick);
+        if (toKnow >= 0 && static_cast<DWORD>(toKnow) + 1 < wait)
+            wait = static_cast<DWORD>(toKnow) + 1;
+    });
+    return wait;
+}
+
 }  // namespace
 
 void HelpRanges(DownloadTask *task)
 {
     StoreWord(task->helping, 1);
     while (!StopRequested(*task) && !LoadWord(task->announced)) {
-        Sleep(kPollMilliseconds);
+        DWORD wait = NextLookIn(task, GetTickCount());
+        if (!task->wakeWorker || WaitForSingleObject(task->wakeWorker, wait) == WAIT_FAILED)
+            Sleep(wait);
         NoteBestRate(task, GetTickCount());
         ReleaseFinishedPieces(task);
         while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&

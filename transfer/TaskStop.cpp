@@ -42,4 +42,6 @@ void RequestStop(DownloadTask *task)
     StoreWord(task->segments[0].keepRunning, 0);
     if (task->pendingRequest)
         task->pendingRequest->operations->Cancel(task->pendingRequest);
+    if (task->wakeWorker)
+        SetEvent(task->wakeWorker);
 }
