@@ -232,7 +232,8 @@ DWORD NextLookIn(DownloadTask *task, DWORD now)
     ForEachRange(task, [&](TaskSegment &range, int) {
         if (!Fetching(range))
             return;
-        LONG toKnow = static_cast<LONG>(kMeasureMilliseconds) - static_cast<LONG>(now - ExtentOf(*task, range).startTick);
+        LONG elapsed = static_cast<LONG>(now - ExtentOf(*task, range).startTick);
+        LONG toKnow = static_cast<LONG>(kMeasureMilliseconds) - elapsed;
         if (toKnow >= 0 && static_cast<DWORD>(toKnow) + 1 < wait)
             wait = static_cast<DWORD>(toKnow) + 1;
     });

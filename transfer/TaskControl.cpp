@@ -64,7 +64,8 @@ bool TellToStop(TaskSegment &segment)
 // Stops the request of a segment or piece, whoever runs it: the component's
 // deliveries of a range, or the worker's single-stream loop on segment 0.
 // Which of the two it is needs no guess from serverMinorVersion, which the
-// worker may be changing. A range told to stop already has had its grace.
+// worker may be changing. A range already told to stop has had its grace,
+// or needs none.
 void StopRange(DownloadTask *task, TaskSegment &segment)
 {
     if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE))
