@@ -46,7 +46,10 @@ run() {
 
 host_x86=(wine "$(ravlix_build_dir x86)/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin
   --connections)
-host_x64=(wine "$(ravlix_build_dir x64)/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin
+# The 64-bit loader itself: started through wine, a 64-bit program runs
+# outside the command, under a start.exe that waits for it, and its CPU time
+# and memory would not be counted.
+host_x64=(/usr/lib/wine/wine64 "$(ravlix_build_dir x64)/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin
   --connections)
 aria=(aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false
   -d "$work/out" -o copy.bin)
