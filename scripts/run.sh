@@ -62,14 +62,24 @@ wine "$build/bin/RavlixHost.exe" --exit-when-done --connections 5 --folder "Z:$d
   --name "$name" "$url" </dev/null >"$log" 2>&1 &
 host_pid=$!
 
-# The picture is taken once the first bytes are in the temporary file, after
-# the window has repainted (every 100 ms) to show them.
+# The first picture is taken once the first bytes are in the temporary file
+# and the window has repainted (every 100 ms) to show them, then one every
+# few tenths of a second until the file is in place. The last one that does
+# not show an empty screen is kept: a local download can be over in a fifth
+# of a second, and the host may have closed its window by the time import
+# reads the screen.
 while kill -0 "$host_pid" 2>/dev/null && [ ! -e "$file" ]; do
   [ -e "$file.hhh" ] && [ "$(du -B1 "$file.hhh" 2>/dev/null | cut -f1)" -gt 0 ] && break
   sleep 0.02
 done
-sleep 0.25
-import -window root "$screenshot" 2>/dev/null || echo "import could not take a screenshot"
+sleep 0.1
+shot=$demo/taking.png
+while import -window root "$shot" 2>/dev/null || { echo "import could not take a screenshot"; false; }; do
+  [ "$(identify -format %k "$shot" 2>/dev/null || echo 0)" -le 2 ] || mv "$shot" "$screenshot"
+  kill -0 "$host_pid" 2>/dev/null && [ ! -e "$file" ] || break
+  sleep 0.3
+done
+rm -f "$shot"
 # On a bare virtual display the window is all there is: trim the background away.
 [ ! -s "$screenshot" ] || convert "$screenshot" -trim +repage -scale 300% "${screenshot%.png}-zoomed.png" 2>/dev/null || true
 status=0
