@@ -22,6 +22,16 @@ void Trickle(ScriptedConnection &c)
     c.SendSlowly(header + kFile.substr(first, count), 1000, 20);
 }
 
+// Answers with the whole file's length, sends its first `sent` bytes and then
+// nothing more until the client closes.
+ScriptedServer::Script FallsSilentAfter(size_t sent)
+{
+    return [sent](ScriptedConnection &c) {
+        c.Send("HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + kFile.substr(0, sent));
+        c.WaitForClientClose();
+    };
+}
+
 struct BlockingDelivery {
     HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -85,10 +95,7 @@ TEST(Close, EndsATrickleAtOnce)
 // came before, at once; it does not sit out the idle time-out to fill its buffer.
 TEST(Read, HandsOutWhatArrivedWithoutWaitingToFillTheBuffer)
 {
-    ScriptedServer server([](ScriptedConnection &c) {
-        c.Send("HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + kFile.substr(0, 1000));
-        c.WaitForClientClose();
-    });
+    ScriptedServer server(FallsSilentAfter(1000));
     TestRequest request;
     ASSERT_TRUE(request.Open(server.Url("/f")));
     std::string got;
@@ -104,10 +111,7 @@ TEST(Read, HandsOutWhatArrivedWithoutWaitingToFillTheBuffer)
 
 TEST(Cancel, BlockedReadReturnsZero)
 {
-    ScriptedServer server([](ScriptedConnection &c) {
-        c.Send("HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + kFile.substr(0, 100));
-        c.WaitForClientClose();
-    });
+    ScriptedServer server(FallsSilentAfter(100));
     TestRequest request;
     ASSERT_TRUE(request.Open(server.Url("/f")));
     char buffer[5000];
