@@ -26,7 +26,7 @@ bool BuildChain(PCCERT_CONTEXT certificate, ScopedCertificateChain *chain)
 bool IsServerTrusted(CtxtHandle *context, const char *host)
 {
     ScopedCertificate certificate;
-    if (QueryContextAttributesA(context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.Receive()) != SEC_E_OK ||
+    if (Sspi()->QueryContextAttributesA(context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.Receive()) != SEC_E_OK ||
         !certificate.Get())
         return false;
     ScopedCertificateChain chain;

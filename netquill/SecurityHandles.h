@@ -4,9 +4,9 @@
 
 #include <winsock2.h>
 #include <windows.h>
-#define SECURITY_WIN32
-#include <security.h>
 #include <wincrypt.h>
+
+#include "netquill/SecurityInterface.h"
 
 // Empty handles are {0, 0}: SSPI never hands out such a pair.
 class ScopedCredentials {
@@ -21,7 +21,7 @@ public:
     void Close()
     {
         if (IsSet())
-            FreeCredentialsHandle(&handle_);
+            Sspi()->FreeCredentialsHandle(&handle_);
         Clear();
     }
 
@@ -42,7 +42,7 @@ public:
     void Close()
     {
         if (IsSet())
-            DeleteSecurityContext(&handle_);
+            Sspi()->DeleteSecurityContext(&handle_);
         Clear();
     }
 
@@ -95,7 +95,7 @@ public:
     ~ScopedContextBuffer()
     {
         if (buffer_)
-            FreeContextBuffer(buffer_);
+            Sspi()->FreeContextBuffer(buffer_);
     }
     ScopedContextBuffer(const ScopedContextBuffer &) = delete;
     ScopedContextBuffer &operator=(const ScopedContextBuffer &) = delete;

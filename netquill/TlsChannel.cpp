@@ -73,7 +73,10 @@ int TlsChannel::Start(Connection *connection, const char *host, HANDLE cancel, D
     // done, with the host name, before any byte of the request goes out.
     cred.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
     TimeStamp expiry;
-    if (AcquireCredentialsHandleA(nullptr, const_cast<char *>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr, &cred,
+    const SecurityFunctionTableA *sspi = Sspi();
+    if (!sspi)
+        return WebRequestTlsFailed;
+    if (sspi->AcquireCredentialsHandleA(nullptr, const_cast<char *>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr, &cred,
                                   nullptr, nullptr, credentials_.Get(), &expiry) != SEC_E_OK)
         return WebRequestTlsFailed;
     int error = Negotiate(host_, false, cancel, deadline);
@@ -81,7 +84,7 @@ int TlsChannel::Start(Connection *connection, const char *host, HANDLE cancel, D
         return error;
     if (!IsServerTrusted(context_.Get(), host_))
         return WebRequestTlsFailed;
-    if (QueryContextAttributesA(context_.Get(), SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK ||
+    if (sspi->QueryContextAttributesA(context_.Get(), SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK ||
         sizes_.cbHeader + sizes_.cbMaximumMessage + sizes_.cbTrailer > kRecordCapacity)
         return WebRequestTlsFailed;
     return WebRequestOk;
@@ -118,7 +121,7 @@ int TlsChannel::Negotiate(const char *host, bool renegotiating, HANDLE cancel, D
         SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, out};
         unsigned long attributes = 0;
         TimeStamp expiry;
-        SECURITY_STATUS result = InitializeSecurityContextA(
+        SECURITY_STATUS result = Sspi()->InitializeSecurityContextA(
             credentials_.Get(), first ? nullptr : context_.Get(), const_cast<char *>(host), kContextFlags, 0, 0,
             first ? nullptr : &inDesc, 0, context_.Get(), &outDesc, &attributes, &expiry);
         bool wasFirst = first;
@@ -175,7 +178,7 @@ TlsChannel::DecryptResult TlsChannel::DecryptNext(HANDLE cancel, DWORD deadline)
         buffers[i].BufferType = SECBUFFER_EMPTY;
     SecBufferDesc desc = {SECBUFFER_VERSION, 4, buffers};
     // Decrypts in place: the data buffer it reports lies inside raw_.
-    SECURITY_STATUS result = DecryptMessage(context_.Get(), &desc, 0, nullptr);
+    SECURITY_STATUS result = Sspi()->DecryptMessage(context_.Get(), &desc, 0, nullptr);
     if (result == SEC_E_INCOMPLETE_MESSAGE)
         return NeedMore;
     if (result == SEC_I_CONTEXT_EXPIRED)
@@ -260,7 +263,7 @@ IoStatus TlsChannel::Send(const char *data, size_t size, HANDLE cancel, DWORD ti
         buffers[2].cbBuffer = sizes_.cbTrailer;
         buffers[3].BufferType = SECBUFFER_EMPTY;
         SecBufferDesc desc = {SECBUFFER_VERSION, 4, buffers};
-        if (EncryptMessage(context_.Get(), 0, &desc, 0) != SEC_E_OK)
+        if (Sspi()->EncryptMessage(context_.Get(), 0, &desc, 0) != SEC_E_OK)
             return IoFailed;
         // The trailer may come out shorter than its maximum.
         size_t length = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;

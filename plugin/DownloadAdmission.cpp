@@ -12,6 +12,7 @@
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ResourceText.h"
+#include "util/SystemFunction.h"
 #include "util/TimeStamp.h"
 
 namespace {
@@ -72,7 +73,8 @@ bool ConfirmDestination(HWND owner, char *path, bool *chosen)
     dialog.nMaxFile = sizeof(choice);
     dialog.lpstrInitialDir = path;
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameA(&dialog))
+    auto getSaveFileName = SystemFunction<decltype(&GetSaveFileNameA)>("comdlg32.dll", "GetSaveFileNameA");
+    if (!getSaveFileName || !getSaveFileName(&dialog))
         return false;
     strcpy(path, choice);
     *chosen = true;

@@ -13,6 +13,7 @@
 #include "util/PathText.h"
 #include "util/ProfileUpdate.h"
 #include "util/SizeText.h"
+#include "util/SystemFunction.h"
 
 namespace {
 
@@ -263,7 +264,10 @@ INT_PTR CALLBACK HistoryDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 
 void RunHistoryDialog(HWND owner)
 {
+    // The list view's window class comes with the common controls.
+    auto initCommonControls = SystemFunction<decltype(&InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
+    if (initCommonControls)
+        initCommonControls(&controls);
     DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(IDD_HISTORY), owner, HistoryDialog, 0);
 }

@@ -9,6 +9,7 @@
 #include "ui/ResourceText.h"
 #include "util/PathText.h"
 #include "util/ProfileUpdate.h"
+#include "util/SystemFunction.h"
 
 namespace {
 
@@ -131,10 +132,15 @@ bool BrowseDownloadFolder(HWND owner, char *buffer)
     info.pszDisplayName = buffer;
     info.lpszTitle = kTitle;
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
-    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    auto browse = SystemFunction<decltype(&SHBrowseForFolderA)>("shell32.dll", "SHBrowseForFolderA");
+    auto pathOf = SystemFunction<decltype(&SHGetPathFromIDListA)>("shell32.dll", "SHGetPathFromIDListA");
+    auto release = SystemFunction<decltype(&CoTaskMemFree)>("ole32.dll", "CoTaskMemFree");
+    if (!browse || !pathOf || !release)
+        return false;
+    LPITEMIDLIST item = browse(&info);
     if (!item)
         return false;
-    SHGetPathFromIDListA(item, buffer);
-    CoTaskMemFree(item);
+    pathOf(item, buffer);
+    release(item);
     return true;
 }

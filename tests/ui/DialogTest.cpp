@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -187,6 +189,58 @@ TEST_F(SettingDialogTest, CancelWritesNothing)
     });
     EXPECT_FALSE(FileExists(SettingsFilePath()) &&
                  ProfileValue(SettingsFilePath(), "DOWNLOAD", "DESTNPATH") != "<absent>");
+}
+
+struct DialogSearch {
+    HWND beside;
+    HWND found;
+};
+
+BOOL CALLBACK FindOtherDialog(HWND window, LPARAM context)
+{
+    DialogSearch *search = reinterpret_cast<DialogSearch *>(context);
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (window != search->beside && strcmp(className, "#32770") == 0 && IsWindowVisible(window))
+        search->found = window;
+    return !search->found;
+}
+
+// Waits for another dialog on the thread of dialog (one it opened).
+HWND WaitForDialogBeside(HWND dialog)
+{
+    DialogSearch search = {dialog, nullptr};
+    DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    for (int i = 0; i < 500 && !search.found; ++i) {
+        EnumThreadWindows(thread, FindOtherDialog, reinterpret_cast<LPARAM>(&search));
+        Sleep(20);
+    }
+    return search.found;
+}
+
+TEST_F(SettingDialogTest, AFolderChosenThroughTheBrowseButtonBecomesThePath)
+{
+    std::string chosen = base;
+    HWND chooser = nullptr;
+    std::string path;
+    Run([&](HWND dialog) {
+        PressButton(dialog, IDC_BROWSE);
+        chooser = WaitForDialogBeside(dialog);
+        if (chooser) {
+            SeenDialog seen;
+            seen.window = chooser;
+            // Chosen again before every press: a chooser still filling its
+            // tree may not take the first.
+            DialogDriver::Press(seen, IDOK, [&] {
+                SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(chosen.c_str()));
+            });
+            for (int i = 0; i < 250 && path != chosen; ++i, Sleep(20))
+                path = DialogText(dialog, IDC_PATH_EDIT);
+        }
+        PressButton(dialog, IDCANCEL);
+    });
+    ASSERT_NE(nullptr, chooser) << "no folder chooser opened";
+    EXPECT_EQ(chosen, path);
 }
 
 // The list's rows, each as its cells joined by "|".
