@@ -5,9 +5,6 @@
 // validation), so no byte of the request goes out before this has passed.
 #pragma once
 
-#define SECURITY_WIN32
-#include <winsock2.h>
-#include <windows.h>
-#include <security.h>
+#include "netquill/SecurityInterface.h"
 
 bool IsServerTrusted(CtxtHandle *context, const char *host);

@@ -76,8 +76,8 @@ int TlsChannel::Start(Connection *connection, const char *host, HANDLE cancel, D
     const SecurityFunctionTableA *sspi = Sspi();
     if (!sspi)
         return WebRequestTlsFailed;
-    if (sspi->AcquireCredentialsHandleA(nullptr, const_cast<char *>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr, &cred,
-                                  nullptr, nullptr, credentials_.Get(), &expiry) != SEC_E_OK)
+    if (sspi->AcquireCredentialsHandleA(nullptr, const_cast<char *>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr,
+                                        &cred, nullptr, nullptr, credentials_.Get(), &expiry) != SEC_E_OK)
         return WebRequestTlsFailed;
     int error = Negotiate(host_, false, cancel, deadline);
     if (error != WebRequestOk)
