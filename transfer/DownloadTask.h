@@ -119,6 +119,8 @@ public:
     LONG helping;               // 1 while the worker hands out ranges: it opens no segment any more
     ULONGLONG bestRate;         // fastest rate a connection of this run has shown, bytes per second
     DWORD setupMs;              // longest a range request of this run took to open
+    DWORD helpAfter;            // tick before which no range is handed out again, after one did not open
+    LONG helpBarred;            // 1 once a helping range was refused as of another version, or not served
     HANDLE wakeWorker;          // auto-reset: set when a stop is asked, so the helping worker ends at once
 };
 

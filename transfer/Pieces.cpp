@@ -44,6 +44,8 @@ void ResetPieces(DownloadTask *task)
     StoreWord(task->pieceCount, 0);
     task->bestRate = 0;
     task->setupMs = 0;
+    task->helpAfter = GetTickCount();
+    task->helpBarred = 0;
     LeaveCriticalSection(&task->lock);
 }
 

@@ -27,6 +27,10 @@ const ULONGLONG kWorthMilliseconds = 200;
 // The least a piece holds: below it a request's header and slow start are no
 // longer small against its bytes.
 const ULONGLONG kMinPiece = 256 * 1024;
+// After a range did not open (refused connection, busy server), how long
+// until the next is asked for: a server that turns away extra connections is
+// not asked twenty times a second.
+const DWORD kHoldOffMilliseconds = 1000;
 
 // A range with a request that has bytes to come. The request itself is not
 // asked anything: a stopping side may be closing and giving it back meanwhile.
@@ -194,6 +198,8 @@ void ReturnPiece(DownloadTask *task, TaskSegment &range, TaskSegment &piece)
 // not open.
 bool HandOutRange(DownloadTask *task, DWORD now)
 {
+    if (LoadWord(task->helpBarred) || static_cast<LONG>(now - task->helpAfter) < 0)
+        return false;
     Choice choice = LargestRange(task, now);
     if (!choice.range)
         return false;
@@ -211,8 +217,14 @@ bool HandOutRange(DownloadTask *task, DWORD now)
         int refusal = WebRequestOk;
         ULONGLONG first = ExtentOf(*task, *piece).first;
         if (!OpenRange(task, *piece, first, first + piece->length - 1, &refusal)) {
-            // Tried again at the next look, not at once.
             ReturnPiece(task, *choice.range, *piece);
+            // The server now holds another version, or serves no ranges:
+            // every range asked for from now on would be refused the same
+            // way, while the requests already open go on with the version
+            // they began with. Anything else is tried again after a while.
+            if (refusal == WebRequestFileChanged || refusal == WebRequestRangeRefused)
+                StoreWord(task->helpBarred, 1);
+            task->helpAfter = GetTickCount() + kHoldOffMilliseconds;
             return false;
         }
         handedOut = true;

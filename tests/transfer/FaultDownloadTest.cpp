@@ -34,6 +34,8 @@ struct Resource {
     int wholeFrom = -1;       // from this connection on, ranges are answered 200 with the whole body
     int shiftedFrom = -1;     // from this connection on, ranges are answered one byte later than asked
     int silentFrom = -1;      // from this connection on, the server reads the request and says nothing
+    int slowConnection = -1;  // this connection pauses ten times as long after each piece
+    int replaceAt = -1;       // when this connection comes, the file is replaced (Replace) before it is served
     std::string fieldsBefore; // header lines sent before Content-Length
 
     std::string Body()
@@ -43,11 +45,28 @@ struct Resource {
     }
 };
 
+// Another version of the same length, as a server holds once its file was
+// replaced. Called with the resource's lock held.
+void ReplaceHeld(Resource &resource, const std::string &etag)
+{
+    for (char &c : resource.body)
+        c = static_cast<char>(~c);
+    resource.etag = etag;
+}
+
+void Replace(Resource &resource, const std::string &etag)
+{
+    std::lock_guard<std::mutex> hold(resource.lock);
+    ReplaceHeld(resource, etag);
+}
+
 void Serve(ScriptedConnection &connection, Resource &resource)
 {
     if (!connection.ReadRequest())
         return;
     std::unique_lock<std::mutex> hold(resource.lock);
+    if (connection.Index() == resource.replaceAt)
+        ReplaceHeld(resource, resource.etag + "-replaced");
     std::string body = resource.body;
     Resource copy;
     copy.etag = resource.etag;
@@ -56,7 +75,7 @@ void Serve(ScriptedConnection &connection, Resource &resource)
     copy.dropAfter = resource.dropAfter;
     copy.stallAfter = resource.stallAfter;
     copy.piece = resource.piece;
-    copy.pauseMs = resource.pauseMs;
+    copy.pauseMs = resource.pauseMs * (connection.Index() == resource.slowConnection ? 10 : 1);
     copy.sendLength = resource.sendLength;
     copy.lengthText = resource.lengthText;
     copy.fieldsBefore = resource.fieldsBefore;
@@ -216,15 +235,6 @@ TEST_F(FaultDownloadTest, AServerThatIgnoresRangesStillYieldsTheFile)
     EXPECT_EQ("", Difference(host.PathOf("noranges.bin"), resource.Body()));
 }
 
-// Another version of the same length, as a server holds once its file was replaced.
-void Replace(Resource &resource, const std::string &etag)
-{
-    std::lock_guard<std::mutex> hold(resource.lock);
-    for (char &c : resource.body)
-        c = static_cast<char>(~c);
-    resource.etag = etag;
-}
-
 // Paused after 600 KB, the server's file replaced by another of the same
 // length: Start must not continue the old version's offsets with new bytes.
 TEST_F(FaultDownloadTest, APausedTaskWhoseFileChangedStartsOver)
@@ -271,6 +281,59 @@ TEST_F(FaultDownloadTest, AFileReplacedWhileConnectionsDropIsNeverStitched)
         EXPECT_EQ("", Difference(host.PathOf("replaced.bin"), resource.Body()));
         EXPECT_EQ(1, TaskHost::completions);
     }
+}
+
+// The last segment's connection is slow, and the file is replaced just as
+// the first connection that finished comes back to take over part of it:
+// that helping range must not join the new version's bytes to the old ones.
+// The file ends as one version whole, and the refused help is not asked
+// for again and again.
+TEST_F(FaultDownloadTest, AFileReplacedAsAHelpingRangeOpensIsNeverStitched)
+{
+    for (bool honourIfRange : {false, true}) {
+        SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
+        std::string before = Pattern(5000000), after = before;
+        for (char &c : after)
+            c = static_cast<char>(~c);
+        resource.body = before;
+        resource.etag = "v1";
+        resource.honourIfRange = honourIfRange;
+        resource.piece = 16384;
+        resource.pauseMs = 5;
+        // The probe, then the five segments.
+        int base = server.Connections();
+        resource.slowConnection = base + 5;
+        resource.replaceAt = base + 6;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "helped.bin", 5));
+        ASSERT_TRUE(TaskHost::WaitFinalizedWithRecovery(0));
+        int connections = server.Connections() - base;
+        ASSERT_GT(connections, 6) << "no range was taken over";
+        std::string got = FileContents(host.PathOf("helped.bin"));
+        EXPECT_TRUE(got == before || got == after) << "a file of both versions";
+        EXPECT_EQ(1, TaskHost::completions);
+        EXPECT_LT(connections, 20) << "help refused as another version was asked for again and again";
+        DeleteFileA(host.PathOf("helped.bin").c_str());
+    }
+}
+
+// A server that turns away every connection beyond the first six (503): the
+// slow segment's connection finishes the file alone, and the help it cannot
+// get is asked for about once a second, not at every look.
+TEST_F(FaultDownloadTest, HelpThatTheServerTurnsAwayIsAskedForSparingly)
+{
+    resource.body = Pattern(5000000);
+    resource.piece = 16384;
+    resource.pauseMs = 5;
+    resource.slowConnection = 5;
+    resource.refuseFrom = 6;
+    resource.refuseCount = 1000;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "turned-away.bin", 5));
+    ASSERT_TRUE(TaskHost::WaitFinalizedWithRecovery(0));
+    EXPECT_EQ("", Difference(host.PathOf("turned-away.bin"), resource.Body()));
+    EXPECT_GT(server.Connections(), 6) << "no range was taken over";
+    EXPECT_LT(server.Connections(), 15);
 }
 
 // Segment 0's range is answered, a later one's is not (the whole file, or a
