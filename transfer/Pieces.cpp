@@ -24,6 +24,14 @@ TaskSegment *PieceAt(DownloadTask *task, int home, ULONGLONG offset)
     return nullptr;
 }
 
+void ResetRunFigures(DownloadTask *task)
+{
+    task->bestRate = 0;
+    task->setupMs = 0;
+    task->helpAfter = GetTickCount();
+    task->helpBarred = 0;
+}
+
 }  // namespace
 
 ULONGLONG SegmentRangeEnd(const ResumeRecord &record, int i)
@@ -42,11 +50,33 @@ void ResetPieces(DownloadTask *task)
     }
     memset(task->extents + kMaxSegments, 0, sizeof(RangeExtent) * kMaxPieces);
     StoreWord(task->pieceCount, 0);
-    task->bestRate = 0;
-    task->setupMs = 0;
-    task->helpAfter = GetTickCount();
-    task->helpBarred = 0;
+    ResetRunFigures(task);
     LeaveCriticalSection(&task->lock);
+}
+
+void QueuePieces(DownloadTask *task)
+{
+    EnterCriticalSection(&task->lock);
+    int count = LoadWord(task->pieceCount);
+    for (int p = 0; p < count; ++p) {
+        TaskSegment &piece = task->pieces[p];
+        if (piece.length == 0 || piece.received >= piece.length)
+            continue;
+        RangeExtent &extent = ExtentOf(*task, piece);
+        piece.writePos = extent.first + piece.received;
+        extent.reservedEnd = piece.writePos;
+        StoreWord(piece.finished, 0);
+        StoreWord(piece.state, SegmentPrepared);
+    }
+    // Rates and set-up times are measured again on this run's connections.
+    ResetRunFigures(task);
+    LeaveCriticalSection(&task->lock);
+}
+
+bool Queued(const TaskSegment &range)
+{
+    return !__atomic_load_n(&range.request, __ATOMIC_ACQUIRE) && LoadWord(range.state) == SegmentPrepared &&
+           !LoadWord(range.finished) && LoadWord(range.received) < LoadWord(range.length);
 }
 
 void FoldPieces(DownloadTask *task)

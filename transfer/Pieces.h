@@ -14,6 +14,16 @@ ULONGLONG SegmentRangeEnd(const ResumeRecord &record, int i);
 // No piece request may be open: the stop that ended that run closed them.
 void ResetPieces(DownloadTask *task);
 
+// A new run of the same version after a stop in this process: the last
+// run's pieces keep their bytes. A complete one waits to join its segment as
+// before; one with bytes still to come is queued (prepared, without a
+// request), for the worker to open from where it stopped once a connection
+// is free. The stop that ended that run closed their requests.
+void QueuePieces(DownloadTask *task);
+
+// Whether the range is a piece queued by QueuePieces and not opened yet.
+bool Queued(const TaskSegment &range);
+
 // Under the task's lock: every complete piece that continues a segment whose
 // bytes are all in up to it joins that segment (its length and count grow by
 // the piece's, the piece counts nothing from then on), and a segment whose

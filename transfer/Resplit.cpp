@@ -190,6 +190,47 @@ void ReturnPiece(DownloadTask *task, TaskSegment &range, TaskSegment &piece)
     StoreWord(piece.finished, 1);
 }
 
+// After a range did not open. The server now holds another version, or
+// serves no ranges: every range asked for from now on would be refused the
+// same way, while the requests already open go on with the version they
+// began with. Anything else is tried again after a while.
+void HoldOffAfter(DownloadTask *task, int refusal)
+{
+    if (refusal == WebRequestFileChanged || refusal == WebRequestRangeRefused)
+        task->helpBarred = 1;
+    task->helpAfter = GetTickCount() + kHoldOffMilliseconds;
+}
+
+bool HelpHeldOff(const DownloadTask *task, DWORD now)
+{
+    return task->helpBarred || static_cast<LONG>(now - task->helpAfter) < 0;
+}
+
+// Opens a piece carried over from the last run from where it stopped; they
+// go to free connections before anything new is cut. One that does not open
+// is left without a request, which stall recovery sees. False when none was
+// opened.
+bool OpenQueuedPiece(DownloadTask *task, DWORD now)
+{
+    if (HelpHeldOff(task, now))
+        return false;
+    int pieces = LoadWord(task->pieceCount);
+    for (int p = 0; p < pieces; ++p) {
+        TaskSegment &piece = task->pieces[p];
+        if (!Queued(piece))
+            continue;
+        if (!RenewRangeEvents(piece))
+            return false;
+        int refusal = WebRequestOk;
+        if (!OpenRange(task, piece, piece.writePos, ExtentOf(*task, piece).first + piece.length - 1, &refusal)) {
+            HoldOffAfter(task, refusal);
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
 // Shares the range that needs longest among its own connection and every
 // free one at once, rather than one helper per look: several connections
 // that finish together would otherwise queue for the same range, each new
@@ -198,7 +239,7 @@ void ReturnPiece(DownloadTask *task, TaskSegment &range, TaskSegment &piece)
 // not open.
 bool HandOutRange(DownloadTask *task, DWORD now)
 {
-    if (LoadWord(task->helpBarred) || static_cast<LONG>(now - task->helpAfter) < 0)
+    if (HelpHeldOff(task, now))
         return false;
     Choice choice = LargestRange(task, now);
     if (!choice.range)
@@ -218,13 +259,7 @@ bool HandOutRange(DownloadTask *task, DWORD now)
         ULONGLONG first = ExtentOf(*task, *piece).first;
         if (!OpenRange(task, *piece, first, first + piece->length - 1, &refusal)) {
             ReturnPiece(task, *choice.range, *piece);
-            // The server now holds another version, or serves no ranges:
-            // every range asked for from now on would be refused the same
-            // way, while the requests already open go on with the version
-            // they began with. Anything else is tried again after a while.
-            if (refusal == WebRequestFileChanged || refusal == WebRequestRangeRefused)
-                StoreWord(task->helpBarred, 1);
-            task->helpAfter = GetTickCount() + kHoldOffMilliseconds;
+            HoldOffAfter(task, refusal);
             return false;
         }
         handedOut = true;
@@ -264,7 +299,7 @@ void HelpRanges(DownloadTask *task)
         NoteBestRate(task, GetTickCount());
         ReleaseFinishedPieces(task);
         while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
-               HandOutRange(task, GetTickCount())) {
+               (OpenQueuedPiece(task, GetTickCount()) || HandOutRange(task, GetTickCount()))) {
         }
     }
 }

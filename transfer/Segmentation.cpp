@@ -209,22 +209,32 @@ SegmentIssue IssueSegments(DownloadTask *task)
     ULONGLONG totalSize = task->totalSize;
     task->segmentSize = totalSize / count;
     StoreWord(task->helping, 0);
-    ResetPieces(task);
+    // The pieces of a run that a stop ended in this process are of the same
+    // version (a new one empties the table): they go on where they were, and
+    // a segment cut for them ends at its cut. Otherwise every segment runs
+    // to the end of its fixed range.
+    bool carried = task->resumeFlag && LoadWord(task->pieceCount) > 0;
+    if (carried)
+        QueuePieces(task);
+    else
+        ResetPieces(task);
     int live = 0;
     for (int i = 0; i < count; ++i) {
         TaskSegment &segment = task->segments[i];
         ULONGLONG offset = i * task->segmentSize;
         segment.owner = task;
         segment.index = i;
-        segment.length = (i == count - 1) ? totalSize - (count - 1) * task->segmentSize : task->segmentSize;
+        RangeExtent &extent = ExtentOf(*task, segment);
+        if (!carried || !extent.cut) {
+            segment.length = SegmentRangeEnd(*task, i) - offset;
+            StoreWord(extent.cut, 0);
+        }
         StoreWord(segment.state, SegmentIdle);
         if (!task->resumeFlag || segment.received > segment.length)
             StoreWord(segment.received, 0);
         segment.writePos = offset + segment.received;
-        RangeExtent &extent = ExtentOf(*task, segment);
         extent.first = offset;
         extent.reservedEnd = segment.writePos;
-        StoreWord(extent.cut, 0);
         int refusal = WebRequestOk;
         live += OpenSegment(task, i, &refusal);
         // Waiting for the other segments would not make this one's range
@@ -255,14 +265,17 @@ int OpenSegment(DownloadTask *task, int i, int *refusal)
     StoreWord(segment.finished, 0);
 
     // A resumed segment that is complete needs no request; an empty range
-    // would only be refused by the server.
+    // would only be refused by the server. One that ends at a cut reads as
+    // running until the pieces after it are in, as during the last run.
+    const RangeExtent &extent = ExtentOf(*task, segment);
     if (task->resumeFlag && segment.received >= segment.length) {
+        bool whole = extent.first + segment.received == SegmentRangeEnd(*task, i);
         StoreWord(segment.finished, 1);
-        DropSegment(segment, SegmentIdle);
+        DropSegment(segment, whole ? SegmentIdle : SegmentRunning);
         return 1;
     }
-    ULONGLONG start = ExtentOf(*task, segment).first + (task->resumeFlag ? segment.received : 0);
-    return OpenRange(task, segment, start, SegmentRangeEnd(*task, i) - 1, refusal);
+    ULONGLONG start = extent.first + (task->resumeFlag ? segment.received : 0);
+    return OpenRange(task, segment, start, extent.first + segment.length - 1, refusal);
 }
 
 int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG last, int *refusal)

@@ -317,6 +317,35 @@ TEST_F(FaultDownloadTest, AFileReplacedAsAHelpingRangeOpensIsNeverStitched)
     }
 }
 
+// Paused while a connection helps the slow one, the file replaced, started
+// again: the pieces of the old version are not carried into the new run,
+// which fetches the new version whole.
+TEST_F(FaultDownloadTest, PiecesOfAVersionReplacedDuringAPauseAreDropped)
+{
+    for (bool honourIfRange : {false, true}) {
+        SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
+        resource.body = Pattern(5000000);
+        resource.etag = "v1";
+        resource.honourIfRange = honourIfRange;
+        resource.piece = 16384;
+        resource.pauseMs = 5;
+        resource.slowConnection = server.Connections() + 5;
+        TaskHost host;
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "carried.bin", 5));
+        DownloadTask *task = gSlotTable.slots[0].task;
+        ASSERT_TRUE(TaskHost::PumpUntil([task] {
+            return LoadWord(task->pieceCount) > 0 && LoadWord(task->pieces[0].received) > 100000;
+        }));
+        PauseTask(0);
+        Replace(resource, "v2");
+        StartTask(0);
+        ASSERT_TRUE(TaskHost::WaitFinalizedWithRecovery(0));
+        EXPECT_EQ("", Difference(host.PathOf("carried.bin"), resource.Body()));
+        EXPECT_EQ(1, TaskHost::completions);
+        DeleteFileA(host.PathOf("carried.bin").c_str());
+    }
+}
+
 // A server that turns away every connection beyond the first six (503): the
 // slow segment's connection finishes the file alone, and the help it cannot
 // get is asked for about once a second, not at every look.
