@@ -9,6 +9,10 @@ namespace {
 // the file or a kill falls in the middle of a download.
 const size_t kPiece = 8192;
 const DWORD kPiecePauseMs = 20;
+// Every fifth connection runs at a quarter of that, so that the others take
+// over parts of its range and steps fall in the middle of that too.
+const int kSlowEvery = 5;
+const DWORD kSlowPiecePauseMs = 4 * kPiecePauseMs;
 
 // "Range: bytes=A-B" or "bytes=A-"; false without one.
 bool AskedRange(const std::string &request, size_t size, size_t *first, size_t *last)
@@ -133,7 +137,7 @@ void ChangingServer::Serve(ScriptedConnection &connection)
         size_t count = end - at < kPiece ? end - at : kPiece;
         if (!connection.Send(body->substr(at, count)))
             return;
-        Sleep(kPiecePauseMs);
+        Sleep(connection.Index() % kSlowEvery == kSlowEvery - 1 ? kSlowPiecePauseMs : kPiecePauseMs);
     }
     if (mood == ServerMood::Stalling && end <= last)
         connection.WaitForClientClose();

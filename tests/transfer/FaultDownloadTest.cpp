@@ -139,6 +139,17 @@ protected:
 
     std::string Url(const char *path = "/file.bin") { return server.Url(path); }
 
+    // Version "v1" of a file of size bytes, sent in 16 KiB pieces a few
+    // milliseconds apart, so that a pause or a change falls in the middle.
+    void ServeFirstVersion(size_t size, bool honourIfRange)
+    {
+        resource.body = Pattern(size);
+        resource.etag = "v1";
+        resource.honourIfRange = honourIfRange;
+        resource.piece = 16384;
+        resource.pauseMs = 5;
+    }
+
     // The download stalls while it reads as downloading; the recovery that
     // the floating window's timer runs (here twice a second) gets it going
     // again, and the whole file arrives.
@@ -241,11 +252,7 @@ TEST_F(FaultDownloadTest, APausedTaskWhoseFileChangedStartsOver)
 {
     for (bool honourIfRange : {false, true}) {
         SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
-        resource.body = Pattern(3000000);
-        resource.etag = "v1";
-        resource.honourIfRange = honourIfRange;
-        resource.piece = 16384;
-        resource.pauseMs = 5;
+        ServeFirstVersion(3000000, honourIfRange);
         TaskHost host;
         ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "changed.bin", 4));
         ASSERT_TRUE(TaskHost::WaitReceived(0, 600000));
@@ -266,12 +273,8 @@ TEST_F(FaultDownloadTest, AFileReplacedWhileConnectionsDropIsNeverStitched)
 {
     for (bool honourIfRange : {false, true}) {
         SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
-        resource.body = Pattern(3000000);
-        resource.etag = "v1";
-        resource.honourIfRange = honourIfRange;
+        ServeFirstVersion(3000000, honourIfRange);
         resource.dropAfter = 250000;
-        resource.piece = 16384;
-        resource.pauseMs = 5;
         TaskHost host;
         ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "replaced.bin", 4));
         ASSERT_TRUE(TaskHost::WaitReceived(0, 600000));
@@ -292,14 +295,10 @@ TEST_F(FaultDownloadTest, AFileReplacedAsAHelpingRangeOpensIsNeverStitched)
 {
     for (bool honourIfRange : {false, true}) {
         SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
-        std::string before = Pattern(5000000), after = before;
+        ServeFirstVersion(5000000, honourIfRange);
+        std::string before = resource.Body(), after = before;
         for (char &c : after)
             c = static_cast<char>(~c);
-        resource.body = before;
-        resource.etag = "v1";
-        resource.honourIfRange = honourIfRange;
-        resource.piece = 16384;
-        resource.pauseMs = 5;
         // The probe, then the five segments.
         int base = server.Connections();
         resource.slowConnection = base + 5;
@@ -324,11 +323,7 @@ TEST_F(FaultDownloadTest, PiecesOfAVersionReplacedDuringAPauseAreDropped)
 {
     for (bool honourIfRange : {false, true}) {
         SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
-        resource.body = Pattern(5000000);
-        resource.etag = "v1";
-        resource.honourIfRange = honourIfRange;
-        resource.piece = 16384;
-        resource.pauseMs = 5;
+        ServeFirstVersion(5000000, honourIfRange);
         resource.slowConnection = server.Connections() + 5;
         TaskHost host;
         ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "carried.bin", 5));
