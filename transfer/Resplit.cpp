@@ -206,27 +206,28 @@ bool HelpHeldOff(const DownloadTask *task, DWORD now)
     return task->helpBarred || static_cast<LONG>(now - task->helpAfter) < 0;
 }
 
+// Opens the piece's request from start to the piece's end; its events are
+// fresh. When it does not open, help is held off.
+bool OpenPieceFrom(DownloadTask *task, TaskSegment &piece, ULONGLONG start)
+{
+    int refusal = WebRequestOk;
+    if (OpenRange(task, piece, start, ExtentOf(*task, piece).first + piece.length - 1, &refusal))
+        return true;
+    HoldOffAfter(task, refusal);
+    return false;
+}
+
 // Opens a piece carried over from the last run from where it stopped; they
 // go to free connections before anything new is cut. One that does not open
 // is left without a request, which stall recovery sees. False when none was
 // opened.
-bool OpenQueuedPiece(DownloadTask *task, DWORD now)
+bool OpenQueuedPiece(DownloadTask *task)
 {
-    if (HelpHeldOff(task, now))
-        return false;
     int pieces = LoadWord(task->pieceCount);
     for (int p = 0; p < pieces; ++p) {
         TaskSegment &piece = task->pieces[p];
-        if (!Queued(piece))
-            continue;
-        if (!RenewRangeEvents(piece))
-            return false;
-        int refusal = WebRequestOk;
-        if (!OpenRange(task, piece, piece.writePos, ExtentOf(*task, piece).first + piece.length - 1, &refusal)) {
-            HoldOffAfter(task, refusal);
-            return false;
-        }
-        return true;
+        if (Queued(piece))
+            return RenewRangeEvents(piece) && OpenPieceFrom(task, piece, piece.writePos);
     }
     return false;
 }
@@ -239,8 +240,6 @@ bool OpenQueuedPiece(DownloadTask *task, DWORD now)
 // not open.
 bool HandOutRange(DownloadTask *task, DWORD now)
 {
-    if (HelpHeldOff(task, now))
-        return false;
     Choice choice = LargestRange(task, now);
     if (!choice.range)
         return false;
@@ -255,11 +254,8 @@ bool HandOutRange(DownloadTask *task, DWORD now)
             --helpers;
             continue;
         }
-        int refusal = WebRequestOk;
-        ULONGLONG first = ExtentOf(*task, *piece).first;
-        if (!OpenRange(task, *piece, first, first + piece->length - 1, &refusal)) {
+        if (!OpenPieceFrom(task, *piece, ExtentOf(*task, *piece).first)) {
             ReturnPiece(task, *choice.range, *piece);
-            HoldOffAfter(task, refusal);
             return false;
         }
         handedOut = true;
@@ -299,7 +295,7 @@ void HelpRanges(DownloadTask *task)
         NoteBestRate(task, GetTickCount());
         ReleaseFinishedPieces(task);
         while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
-               (OpenQueuedPiece(task, GetTickCount()) || HandOutRange(task, GetTickCount()))) {
+               !HelpHeldOff(task, GetTickCount()) && (OpenQueuedPiece(task) || HandOutRange(task, GetTickCount()))) {
         }
     }
 }

@@ -45,12 +45,18 @@ struct Resource {
     }
 };
 
-// Another version of the same length, as a server holds once its file was
-// replaced. Called with the resource's lock held.
+// Another version of the same length, as a server holds once its file was replaced.
+std::string OtherVersion(std::string body)
+{
+    for (char &c : body)
+        c = static_cast<char>(~c);
+    return body;
+}
+
+// Called with the resource's lock held.
 void ReplaceHeld(Resource &resource, const std::string &etag)
 {
-    for (char &c : resource.body)
-        c = static_cast<char>(~c);
+    resource.body = OtherVersion(resource.body);
     resource.etag = etag;
 }
 
@@ -296,9 +302,7 @@ TEST_F(FaultDownloadTest, AFileReplacedAsAHelpingRangeOpensIsNeverStitched)
     for (bool honourIfRange : {false, true}) {
         SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
         ServeFirstVersion(5000000, honourIfRange);
-        std::string before = resource.Body(), after = before;
-        for (char &c : after)
-            c = static_cast<char>(~c);
+        std::string before = resource.Body(), after = OtherVersion(before);
         // The probe, then the five segments.
         int base = server.Connections();
         resource.slowConnection = base + 5;
