@@ -62,6 +62,9 @@ struct RangeExtent {
     ULONGLONG reservedEnd;   // end of the write in progress: a cut never falls below it
     ULONGLONG startReceived; // received when the request was opened, for its rate
     DWORD startTick;         // when the request was opened
+    ULONGLONG earlyBytes;    // bytes of its first look at the rate, for a burst at the start
+    DWORD earlyTick;         // when they were counted
+    LONG earlyCounted;       // 1 once they were
     LONG home;               // a piece: the segment whose fixed range holds it
     LONG cut;                // 1 once a piece was taken off the end: the request stops at length
 };
@@ -121,6 +124,8 @@ public:
     DWORD setupMs;              // longest a range request of this run took to open
     DWORD helpAfter;            // tick before which no range is handed out again, after one did not open
     LONG helpBarred;            // 1 once a helping range was refused as of another version, or not served
+    ULONGLONG burstBytes;       // what this run's server sends a new request at once; 0 unless it does
+    ULONGLONG heldRate;         // the rate it holds a request to after that burst, bytes per second
     HANDLE wakeWorker;          // auto-reset: set when a stop is asked, so the helping worker ends at once
 };
 

@@ -30,6 +30,8 @@ void ResetRunFigures(DownloadTask *task)
     task->setupMs = 0;
     task->helpAfter = GetTickCount();
     task->helpBarred = 0;
+    task->burstBytes = 0;
+    task->heldRate = 0;
 }
 
 }  // namespace

@@ -31,6 +31,18 @@ const ULONGLONG kMinPiece = 256 * 1024;
 // until the next is asked for: a server that turns away extra connections is
 // not asked twenty times a second.
 const DWORD kHoldOffMilliseconds = 1000;
+// A server may send each new request a burst before it holds the request to
+// a rate (nginx's limit_rate lets a second's worth through at once). A
+// request's first look at its rate tells it: at least this many times the
+// rate of the second after it, where a connection still in slow start shows
+// the reverse.
+const ULONGLONG kBurstFactor = 3;
+// How long the held rate is measured after the first look.
+const DWORD kHeldMilliseconds = 1000;
+// On such a server a request is asked for its burst and this long at the held
+// rate: a new request's burst is then a good part of its bytes, while a
+// connection opens no more than a request a second or so.
+const ULONGLONG kBurstRequestMilliseconds = 1000;
 
 // A range with a request that has bytes to come. The request itself is not
 // asked anything: a stopping side may be closing and giving it back meanwhile.
@@ -85,16 +97,46 @@ void ReleaseFinishedPieces(DownloadTask *task)
     }
 }
 
-// Keeps the fastest rate any connection of the run has shown, looked at on
-// every poll: by the time a connection is free, the fast ones it would be
+// A range's first look counts the bytes its request has brought; a second
+// later, those after them give the rate the server holds it to. A first look
+// at least kBurstFactor times as fast, over at least a piece's bytes, shows a
+// server that sends each new request a burst.
+void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent, DWORD now)
+{
+    ULONGLONG bytes = LoadWord(range.received) - extent.startReceived;
+    if (!extent.earlyCounted) {
+        if (static_cast<LONG>(now - extent.startTick) >= static_cast<LONG>(kMeasureMilliseconds)) {
+            extent.earlyBytes = bytes;
+            extent.earlyTick = now;
+            extent.earlyCounted = 1;
+        }
+        return;
+    }
+    DWORD heldFor = now - extent.earlyTick;
+    if (task->burstBytes || heldFor < kHeldMilliseconds || extent.earlyBytes < kMinPiece || bytes <= extent.earlyBytes)
+        return;
+    ULONGLONG held = (bytes - extent.earlyBytes) * 1000 / heldFor;
+    ULONGLONG early = extent.earlyBytes * 1000 / (extent.earlyTick - extent.startTick);
+    if (early >= kBurstFactor * held) {
+        task->burstBytes = extent.earlyBytes;
+        task->heldRate = held;
+    }
+}
+
+// Looked at on every poll. Keeps the fastest rate any connection of the run
+// has shown: by the time a connection is free, the fast ones it would be
 // measured by have usually finished.
-void NoteBestRate(DownloadTask *task, DWORD now)
+void NoteRates(DownloadTask *task, DWORD now)
 {
     ForEachRange(task, [&](TaskSegment &range, int) {
+        if (!Fetching(range))
+            return;
+        RangeExtent &extent = ExtentOf(*task, range);
         bool known;
-        ULONGLONG rate = Fetching(range) ? RateOf(range, ExtentOf(*task, range), now, &known) : 0;
+        ULONGLONG rate = RateOf(range, extent, now, &known);
         if (rate > task->bestRate)
             task->bestRate = rate;
+        NoteBurst(task, range, extent, now);
     });
 }
 
@@ -132,6 +174,42 @@ Choice LargestRange(DownloadTask *task, DWORD now)
     return choice;
 }
 
+// The segment whose fixed range holds the range.
+int HomeOf(DownloadTask &task, const TaskSegment &range)
+{
+    return range.index < kMaxSegments ? range.index : ExtentOf(task, range).home;
+}
+
+// Under the task's lock, so that the range's receiver sees the shorter
+// length before another byte: the range's bytes from cut to its end become a
+// new piece of segment home, prepared without a request. Nothing is taken
+// below a piece's worth, or when the slots are used up.
+bool TakeTail(DownloadTask *task, TaskSegment &range, int home, ULONGLONG cut, TaskSegment *&piece)
+{
+    RangeExtent &extent = ExtentOf(*task, range);
+    LONG p = task->pieceCount;
+    ULONGLONG end = extent.first + range.length;
+    if (p >= kMaxPieces || end < cut + kMinPiece)
+        return false;
+    piece = &task->pieces[p];
+    piece->owner = task;
+    piece->index = kMaxSegments + p;
+    piece->writePos = cut;
+    piece->length = end - cut;
+    piece->received = 0;
+    piece->finished = 0;
+    piece->state = SegmentPrepared;
+    RangeExtent &taken = ExtentOf(*task, *piece);
+    taken.home = home;
+    taken.first = cut;
+    taken.reservedEnd = cut;
+    taken.cut = 0;
+    StoreWord(range.length, cut - extent.first);
+    StoreWord(extent.cut, 1);
+    StoreWord(task->pieceCount, p + 1);
+    return true;
+}
+
 // Cuts the next piece off the end of the chosen range, under the lock so that
 // its receiver sees the shorter length before another byte. With `helpers`
 // connections still to be given a piece of it, the range's bytes left are
@@ -144,37 +222,48 @@ bool CutPiece(DownloadTask *task, const Choice &choice, int helpers, TaskSegment
     TaskLock lock(task);
     TaskSegment &range = *choice.range;
     RangeExtent &extent = ExtentOf(*task, range);
-    LONG p = task->pieceCount;
-    if (StopRequested(*task) || p >= kMaxPieces || LoadWord(range.finished))
+    if (StopRequested(*task) || LoadWord(range.finished))
         return false;
     ULONGLONG left = range.length - range.received;
     ULONGLONG helper = task->bestRate > choice.rate ? task->bestRate : choice.rate;
     ULONGLONG give = helper == 0 ? left / (helpers + 1)
                                  : static_cast<ULONGLONG>(static_cast<double>(left) * helper /
                                                           (choice.rate + static_cast<double>(helpers) * helper));
-    ULONGLONG end = extent.first + range.length;
-    ULONGLONG cut = end - give;
+    ULONGLONG cut = extent.first + range.length - give;
     if (cut < extent.reservedEnd)
         cut = extent.reservedEnd;
-    if (end < cut + kMinPiece)
-        return false;
-    piece = &task->pieces[p];
-    piece->owner = task;
-    piece->index = kMaxSegments + p;
-    piece->writePos = cut;
-    piece->length = end - cut;
-    piece->received = 0;
-    piece->finished = 0;
-    piece->state = SegmentPrepared;
-    RangeExtent &taken = ExtentOf(*task, *piece);
-    taken.home = choice.home;
-    taken.first = cut;
-    taken.reservedEnd = cut;
-    taken.cut = 0;
-    StoreWord(range.length, cut - extent.first);
-    StoreWord(extent.cut, 1);
-    StoreWord(task->pieceCount, p + 1);
-    return true;
+    return TakeTail(task, range, choice.home, cut, piece);
+}
+
+// Where the range's request should end on a server that sends each new
+// request a burst: past its burst and kBurstRequestMilliseconds at the held
+// rate from where it began, and at least that long past where it is. The
+// bytes after it are queued as a new piece, for the next connection that
+// comes free to ask for with a burst of its own.
+void QueueBeyondRequest(DownloadTask *task, TaskSegment &range, ULONGLONG requestStart)
+{
+    TaskLock lock(task);
+    if (StopRequested(*task) || LoadWord(range.finished))
+        return;
+    RangeExtent &extent = ExtentOf(*task, range);
+    ULONGLONG held = task->heldRate * kBurstRequestMilliseconds / 1000;
+    ULONGLONG cut = requestStart + task->burstBytes + held;
+    if (cut < range.writePos + held)
+        cut = range.writePos + held;
+    if (cut < extent.reservedEnd)
+        cut = extent.reservedEnd;
+    TaskSegment *piece = nullptr;
+    TakeTail(task, range, HomeOf(*task, range), cut, piece);
+}
+
+void QueueBeyondRequests(DownloadTask *task)
+{
+    ForEachRange(task, [&](TaskSegment &range, int) {
+        if (Fetching(range)) {
+            const RangeExtent &extent = ExtentOf(*task, range);
+            QueueBeyondRequest(task, range, extent.first + extent.startReceived);
+        }
+    });
 }
 
 // The piece's request did not open: while the range it came from is still
@@ -226,8 +315,11 @@ bool OpenQueuedPiece(DownloadTask *task)
     int pieces = LoadWord(task->pieceCount);
     for (int p = 0; p < pieces; ++p) {
         TaskSegment &piece = task->pieces[p];
-        if (Queued(piece))
-            return RenewRangeEvents(piece) && OpenPieceFrom(task, piece, piece.writePos);
+        if (!Queued(piece))
+            continue;
+        if (task->burstBytes)
+            QueueBeyondRequest(task, piece, piece.writePos);
+        return RenewRangeEvents(piece) && OpenPieceFrom(task, piece, piece.writePos);
     }
     return false;
 }
@@ -292,8 +384,10 @@ void HelpRanges(DownloadTask *task)
         DWORD wait = NextLookIn(task, GetTickCount());
         if (!task->wakeWorker || WaitForSingleObject(task->wakeWorker, wait) == WAIT_FAILED)
             Sleep(wait);
-        NoteBestRate(task, GetTickCount());
+        NoteRates(task, GetTickCount());
         ReleaseFinishedPieces(task);
+        if (task->burstBytes)
+            QueueBeyondRequests(task);
         while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
                !HelpHeldOff(task, GetTickCount()) && (OpenQueuedPiece(task) || HandOutRange(task, GetTickCount()))) {
         }

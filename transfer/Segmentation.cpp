@@ -315,6 +315,7 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
     // thread alone (re-splitting runs on the worker too).
     ExtentOf(*task, range).startTick = GetTickCount();
     ExtentOf(*task, range).startReceived = LoadWord(range.received);
+    ExtentOf(*task, range).earlyCounted = 0;
     if (!PublishRangeRequest(task, range, request)) {
         CloseAndGiveBack(request);
         DropSegment(range, SegmentStopped);

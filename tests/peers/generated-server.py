@@ -11,8 +11,11 @@ An uneven server: /uneven/<key>/gen/<size>.bin serves the n-th request made
 under <key> (from 0) at UNEVEN_RATES[n % 5] bytes per second, one of five
 connections at a tenth of the others' rate; /drop/<key>/gen/<size>.bin does
 the same and closes the seventh request (the first after a probe and five
-segments) after DROP_AFTER bytes. /count/<key> answers how many requests
-were made under <key>.
+segments) after DROP_AFTER bytes. /burst/<key>/gen/<size>.bin sends each
+request a second's worth at once and then holds it to 2 MB/s, as nginx's
+limit_rate does; /paced/<key>/gen/<size>.bin holds each request to 2 MB/s
+from its first byte. /count/<key> answers how many requests were made under
+<key>.
 
     generated-server.py PORT            serves on 127.0.0.1:PORT
     generated-server.py --sha256 SIZE   prints the SHA-256 of a whole file
@@ -71,8 +74,9 @@ def next_request(key):
     return number
 
 
-def paced(pieces, rate, limit):
-    """The pieces in 64 KiB writes at rate bytes per second, at most limit bytes."""
+def paced(pieces, rate, limit, burst=0):
+    """The pieces in 64 KiB writes at rate bytes per second after the first
+    burst bytes, at most limit bytes."""
     sent = 0
     began = time.monotonic()
     for piece in pieces:
@@ -83,7 +87,7 @@ def paced(pieces, rate, limit):
             yield part
             sent += len(part)
             if rate:
-                ahead = began + sent / rate - time.monotonic()
+                ahead = began + (sent - burst) / rate - time.monotonic()
                 if ahead > 0:
                     time.sleep(ahead)
 
@@ -111,13 +115,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if send_body:
                 self.wfile.write(body)
             return
-        match = re.fullmatch(r"(/slow|/uneven/\w+|/drop/\w+)?/gen/(\d+)\.bin", self.path)
+        match = re.fullmatch(r"(/slow|/(?:uneven|drop|burst|paced)/\w+)?/gen/(\d+)\.bin", self.path)
         if not match:
             self.send_error(404)
             return
         size = int(match.group(2))
         prefix = match.group(1) or ""
-        rate, limit = (2e6 if prefix == "/slow" else None), None
+        rate, limit, burst = (2e6 if prefix == "/slow" else None), None, 0
+        if prefix.startswith(("/burst/", "/paced/")):
+            next_request(prefix.split("/")[2])
+            rate = 2e6
+            burst = rate if prefix.startswith("/burst/") else 0
         if prefix.startswith(("/uneven/", "/drop/")):
             number = next_request(prefix.split("/")[2])
             rate = UNEVEN_RATES[number % len(UNEVEN_RATES)]
@@ -150,7 +158,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         try:
             pieces = generated_bytes(first, end)
-            for piece in paced(pieces, rate, limit) if rate or limit else pieces:
+            for piece in paced(pieces, rate, limit, burst) if rate or limit else pieces:
                 self.wfile.write(piece)
             if limit is not None:
                 self.close_connection = True

@@ -110,7 +110,7 @@ protected:
 
     // Downloads url with five connections, watching the window's sizes all
     // along: the received size never goes back and the total never changes.
-    void FetchWatching(TaskHost &host, const std::string &url, const char *name)
+    void FetchWatching(TaskHost &host, const std::string &url, const char *name, ULONGLONG size = kSize)
     {
         ASSERT_EQ(RAVLIX_ADMITTED, host.Start(url, name, 5));
         ULONGLONG lastReceived = 0, total = 0;
@@ -132,10 +132,10 @@ protected:
         ASSERT_TRUE(finished);
         EXPECT_EQ(0, backwards) << "the received size went back";
         EXPECT_EQ(0, totalChanges);
-        EXPECT_EQ(kSize, total);
+        EXPECT_EQ(size, total);
         EXPECT_EQ(1, TaskHost::completions) << "announced once";
         std::string path = host.PathOf(name);
-        EXPECT_EQ("", DifferenceFromGenerated(path, 0, kSize, kSize));
+        EXPECT_EQ("", DifferenceFromGenerated(path, 0, size, size));
         EXPECT_FALSE(FileExists(path + ".hhh"));
         DeleteFileA(path.c_str());
     }
@@ -161,14 +161,35 @@ TEST_F(ResplitTest, AHelpingConnectionThatIsDroppedStillYieldsTheWholeFile)
     EXPECT_GT(RequestsUnder(key), 7) << "the dropped piece was not asked for again";
 }
 
+// A server that sends each new request a second's worth at once, as nginx's
+// limit_rate does, is asked in requests of about a burst and a second each
+// once that is seen; one that holds each request to the same rate from its
+// first byte gains nothing from a new request and is asked once per segment
+// (one helper at most, should a segment open late).
+TEST_F(ResplitTest, OnlyAServerThatSendsEachRequestABurstIsAskedInShortRequests)
+{
+    const ULONGLONG size = 64u << 20;
+    std::string burst = NewKey("burst"), paced = NewKey("paced");
+    {
+        TaskHost host;
+        FetchWatching(host, UnevenUrl("burst", burst, size), "burst.bin", size);
+    }
+    EXPECT_GT(RequestsUnder(burst), 10) << "the requests were not shortened";
+
+    TaskHost host;
+    FetchWatching(host, UnevenUrl("paced", paced, size / 2), "paced.bin", size / 2);
+    EXPECT_LE(RequestsUnder(paced), 7) << "requests were shortened with nothing to gain";
+}
+
 // Paused while pieces are under way: the record counts only what is
 // contiguous from each segment's start, those bytes are right, nothing
 // arrives while paused, and a start goes on with the pieces where they
 // were (the window's received size never goes back) and finishes the file.
-TEST_F(ResplitTest, APauseDuringResplittingResumesToTheWholeFile)
+// On the burst server some pieces are queued, never opened, at the pause.
+void PauseAndStartDuringResplitting(const char *kind, ULONGLONG size)
 {
     TaskHost host;
-    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(UnevenUrl("uneven", NewKey("pause")), "paused.bin", 5));
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(UnevenUrl(kind, NewKey("pause"), size), "paused.bin", 5));
     DownloadTask *task = gSlotTable.slots[0].task;
     int section = TaskSection(*task);
     ASSERT_TRUE(TaskHost::PumpUntil([task] { return PiecesUnderWay(task); }, kWaitMs));
@@ -176,7 +197,7 @@ TEST_F(ResplitTest, APauseDuringResplittingResumesToTheWholeFile)
     ASSERT_EQ(TaskPaused, task->state);
     EXPECT_EQ(AggregateAllStopped, AggregateStatus(*task));
     std::string temp = host.PathOf("paused.bin.hhh");
-    ExpectRecordedPrefixesRight(temp, section, kSize, 5);
+    ExpectRecordedPrefixesRight(temp, section, size, 5);
     ULONGLONG received = ReceivedBytes(0);
     Sleep(500);
     EXPECT_EQ(received, ReceivedBytes(0)) << "nothing arrives while paused";
@@ -195,8 +216,18 @@ TEST_F(ResplitTest, APauseDuringResplittingResumesToTheWholeFile)
     EXPECT_EQ(received, least) << "the received size went back after the start";
     EXPECT_EQ(1, TaskHost::completions);
     std::string path = host.PathOf("paused.bin");
-    EXPECT_EQ("", DifferenceFromGenerated(path, 0, kSize, kSize));
+    EXPECT_EQ("", DifferenceFromGenerated(path, 0, size, size));
     DeleteFileA(path.c_str());
+}
+
+TEST_F(ResplitTest, APauseDuringResplittingResumesToTheWholeFile)
+{
+    PauseAndStartDuringResplitting("uneven", kSize);
+}
+
+TEST_F(ResplitTest, APauseBetweenShortRequestsResumesToTheWholeFile)
+{
+    PauseAndStartDuringResplitting("burst", 64u << 20);
 }
 
 // A host killed while the fast connections help the slow one leaves a record
