@@ -24,6 +24,11 @@ const DWORD kMeasureMilliseconds = 150;
 // milliseconds here, tens to hundreds on real servers), and never when it
 // ends within this time anyway: the helper's gain is at most the time left.
 const ULONGLONG kWorthMilliseconds = 200;
+// A connection this many times slower than the helpers is slow.
+const ULONGLONG kSlowFactor = 4;
+// How many of the run's slowest request set-ups a rate must be measured over
+// before a connection counts as slow.
+const DWORD kSlowProofSetups = 8;
 // The least a piece holds: below it a request's header and slow start are no
 // longer small against its bytes.
 const ULONGLONG kMinPiece = 256 * 1024;
@@ -145,6 +150,7 @@ struct Choice {
     int home = 0;
     ULONGLONG rate = 0;
     ULONGLONG leftMs = 0;  // how long its own connection still needs
+    DWORD measuredMs = 0;  // how long its rate was measured over
 };
 
 // The fetching range whose own connection would still take longest over the
@@ -170,6 +176,7 @@ Choice LargestRange(DownloadTask *task, DWORD now)
         choice.home = home;
         choice.rate = rate;
         choice.leftMs = leftMs;
+        choice.measuredMs = now - ExtentOf(*task, range).startTick;
     });
     return choice;
 }
@@ -215,8 +222,16 @@ bool TakeTail(DownloadTask *task, TaskSegment &range, int home, ULONGLONG cut, T
 // connections still to be given a piece of it, the range's bytes left are
 // shared so that all of them, the range's own at its own rate and the helpers
 // at the best rate seen, would finish together (halves for one helper on an
-// even server); the range never keeps less than what it is writing now.
-// False when the piece would be too small to be worth a request.
+// even server). A connection at a fraction of the helpers' rate keeps only
+// what it receives while a request opens, twice over: its share would be
+// small anyway, and any error in its rate (the first write of an answer
+// comes at once) would fall on the download's last moments. It then ends,
+// and the next request in its place may well be fast; should the helper's
+// request not open, the range is still short of the cut and takes its bytes
+// back. A connection counts as slow only once its rate was measured over
+// several request set-ups, so that one still in slow start is not. The
+// range never keeps less than what it is writing now. False when the piece
+// would be too small to be worth a request.
 bool CutPiece(DownloadTask *task, const Choice &choice, int helpers, TaskSegment *&piece)
 {
     TaskLock lock(task);
@@ -229,6 +244,11 @@ bool CutPiece(DownloadTask *task, const Choice &choice, int helpers, TaskSegment
     ULONGLONG give = helper == 0 ? left / (helpers + 1)
                                  : static_cast<ULONGLONG>(static_cast<double>(left) * helper /
                                                           (choice.rate + static_cast<double>(helpers) * helper));
+    if (choice.rate * kSlowFactor < helper && choice.measuredMs >= kSlowProofSetups * task->setupMs) {
+        DWORD openMs = task->setupMs > kPollMilliseconds ? task->setupMs : kPollMilliseconds;
+        ULONGLONG keep = choice.rate * 2 * openMs / 1000;
+        give = left > keep ? (left - keep) / helpers : 0;
+    }
     ULONGLONG cut = extent.first + range.length - give;
     if (cut < extent.reservedEnd)
         cut = extent.reservedEnd;
@@ -324,12 +344,29 @@ bool OpenQueuedPiece(DownloadTask *task)
     return false;
 }
 
+// Fetching ranges other than the chosen one whose connections will be free
+// before the next look.
+int SoonFree(DownloadTask *task, const Choice &choice, DWORD now)
+{
+    int soon = 0;
+    ForEachRange(task, [&](TaskSegment &range, int) {
+        bool known;
+        ULONGLONG rate = Fetching(range) && &range != choice.range ? RateOf(range, ExtentOf(*task, range), now, &known) : 0;
+        ULONGLONG left = LoadWord(range.length) - LoadWord(range.received);
+        if (rate > 0 && left * 1000 / rate < kPollMilliseconds)
+            ++soon;
+    });
+    return soon;
+}
+
 // Shares the range that needs longest among its own connection and every
 // free one at once, rather than one helper per look: several connections
 // that finish together would otherwise queue for the same range, each new
-// piece unsplittable until its rate is known. Fewer helpers when the shares
-// would be too small. False when nothing was handed out or a request did
-// not open.
+// piece unsplittable until its rate is known. Connections about to finish
+// count among those it is shared by, their shares left with the range for
+// the next look to hand out; the first to finish would otherwise take them
+// all. Fewer helpers when the shares would be too small. False when nothing
+// was handed out or a request did not open.
 bool HandOutRange(DownloadTask *task, DWORD now)
 {
     Choice choice = LargestRange(task, now);
@@ -337,12 +374,15 @@ bool HandOutRange(DownloadTask *task, DWORD now)
         return false;
     bool handedOut = false;
     int helpers = UsedSegmentCount(*task) - FetchingCount(task);
+    int sharing = helpers + SoonFree(task, choice, now);
     while (helpers > 0 && !StopRequested(*task)) {
         LONG p = LoadWord(task->pieceCount);
         if (p >= kMaxPieces || !RenewRangeEvents(task->pieces[p]))
             break;
         TaskSegment *piece = nullptr;
-        if (!CutPiece(task, choice, helpers, piece)) {
+        bool cut = CutPiece(task, choice, sharing, piece);
+        --sharing;
+        if (!cut) {
             --helpers;
             continue;
         }

@@ -102,9 +102,6 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
         if (WebRequest *request = __atomic_load_n(&range->request, __ATOMIC_ACQUIRE))
             request->operations->Cancel(request);
     }
-    // Its connection is free: the worker may hand it the next range at once.
-    if (done && task->wakeWorker)
-        SetEvent(task->wakeWorker);
     if (completed >= task->totalSize)
         AnnounceCompletion(task);
     ResetEvent(range->busyEvent);
