@@ -7,7 +7,9 @@
 #   - 64 MiB from an uneven server (tests/peers/generated-server.py /uneven/:
 #     one connection in five at a tenth of the others' rate), also against
 #     the ideal time, the bytes over the sum of five connections' rates;
-#   - 64 MiB from Python's http.server (HTTP/1.0: one stream) against curl.
+#   - 64 MiB from Python's http.server (HTTP/1.0: one stream) against curl,
+#     beside the host fetching a 1-byte file there: what starting a Windows
+#     process with a window under Wine costs before any download.
 # Prints wall time, CPU time (user + system, the wineserver's share included
 # for the host), peak memory, and the wall time as a ratio to the case's
 # reference; for the host also the download's own time, from the call that
@@ -120,6 +122,9 @@ url="http://127.0.0.1:$python_port/f$mid.bin"
 want=$(digest_of "f$mid.bin")
 run "curl" "$want" curl -s -o "$out" "$url"
 run "RavlixHost (one stream)" "$want" "${host[@]}" 1 "$url"
+# The host's own floor: its process, window and plug-in around a 1-byte file.
+run "RavlixHost, a 1-byte file" "$(digest_of f1.bin)" "${host[@]}" 1 "http://127.0.0.1:$python_port/f1.bin"
 refer 1 "curl=$(wall_of 0)"
+refer 2 "curl=$(wall_of 0)"
 table "64 MiB from Python's http.server (HTTP/1.0)"
 rm -f "$out"

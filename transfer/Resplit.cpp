@@ -122,7 +122,7 @@ void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent
         return;
     ULONGLONG held = (bytes - extent.earlyBytes) * 1000 / heldFor;
     ULONGLONG early = extent.earlyBytes * 1000 / (extent.earlyTick - extent.startTick);
-    if (early >= kBurstFactor * held) {
+    if (held > 0 && early >= kBurstFactor * held) {
         task->burstBytes = extent.earlyBytes;
         task->heldRate = held;
     }
