@@ -230,22 +230,20 @@ TEST_F(ResplitTest, APauseBetweenShortRequestsResumesToTheWholeFile)
     PauseAndStartDuringResplitting("burst", 64u << 20);
 }
 
-// A host killed while the fast connections help the slow one leaves a record
-// whose counts are right; the next host resumes it to the whole file.
-TEST_F(ResplitTest, AHostKilledDuringResplittingIsResumedFromItsRecord)
+// A host killed in the middle of re-split work, once underWay holds, leaves a
+// record whose counts are right; the next host resumes it to the whole file.
+template <typename Condition>
+void KillAndResume(const std::string &kind, ULONGLONG size, Condition underWay)
 {
-    // Larger than the others: the kill comes before the helpers are done.
-    const ULONGLONG size = 64u << 20;
     TaskHost host;
-    ULONGLONG segmentSize = size / 5;
-    ChildProcess other("KillableHost.exe " + UnevenUrl("uneven", NewKey("killed"), size) + " killed.bin 5");
+    std::string key = NewKey("killed");
+    ChildProcess other("KillableHost.exe " + UnevenUrl(kind.c_str(), key, size) + " killed.bin 5");
     ASSERT_TRUE(other.started);
-    // Segment 0 is complete and the slow segment 2 is not: connections help it.
-    bool helping = TaskHost::PumpUntil(
-        [segmentSize] { return RecordedOffset(1, 0) == segmentSize && RecordedOffset(1, 2) < segmentSize; }, kWaitMs);
+    bool reached = TaskHost::PumpUntil(underWay, kWaitMs);
     Sleep(300);
     other.Kill();
-    ASSERT_TRUE(helping);
+    ASSERT_TRUE(reached);
+    EXPECT_GT(RequestsUnder(key), 6) << "no range was taken over before the kill";
     std::string temp = host.PathOf("killed.bin.hhh");
     ASSERT_TRUE(FileExists(temp)) << "the download ended before the kill";
     ExpectRecordedPrefixesRight(temp, 1, size, 5);
@@ -256,6 +254,26 @@ TEST_F(ResplitTest, AHostKilledDuringResplittingIsResumedFromItsRecord)
     std::string path = host.PathOf("killed.bin");
     EXPECT_EQ("", DifferenceFromGenerated(path, 0, size, size));
     DeleteFileA(path.c_str());
+}
+
+// Segment 0 is complete and the slow segment 2 is not: the fast connections
+// help it. Larger than the others, so that the kill comes before they are done.
+TEST_F(ResplitTest, AHostKilledDuringResplittingIsResumedFromItsRecord)
+{
+    const ULONGLONG size = 64u << 20, segmentSize = size / 5;
+    KillAndResume("uneven", size,
+                  [=] { return RecordedOffset(1, 0) == segmentSize && RecordedOffset(1, 2) < segmentSize; });
+}
+
+// On the burst server, once short requests have joined segment 0 past its
+// first one and more of it is still to come.
+TEST_F(ResplitTest, AHostKilledBetweenShortRequestsIsResumedFromItsRecord)
+{
+    const ULONGLONG size = 128u << 20, segmentSize = size / 5, margin = 8u << 20;
+    KillAndResume("burst", size, [=] {
+        ULONGLONG count = RecordedOffset(1, 0);
+        return count >= margin && count + margin < segmentSize;
+    });
 }
 
 // A record the build before re-splitting wrote (tests/transfer/data): its
