@@ -69,21 +69,28 @@ ULONGLONG RateOf(const TaskSegment &range, const RangeExtent &extent, DWORD now,
     return (LoadWord(range.received) - extent.startReceived) * 1000 / elapsed;
 }
 
+// How long the range's own connection still needs for its bytes at rate.
+ULONGLONG MillisecondsLeft(const TaskSegment &range, ULONGLONG rate)
+{
+    ULONGLONG left = LoadWord(range.length) - LoadWord(range.received);
+    return rate > 0 ? left * 1000 / rate : ~0ull;
+}
+
 template <typename Visit>
 void ForEachRange(DownloadTask *task, Visit visit)
 {
     int count = UsedSegmentCount(*task);
     for (int i = 0; i < count; ++i)
-        visit(task->segments[i], i);
+        visit(task->segments[i]);
     int pieces = LoadWord(task->pieceCount);
     for (int p = 0; p < pieces; ++p)
-        visit(task->pieces[p], ExtentOf(*task, task->pieces[p]).home);
+        visit(task->pieces[p]);
 }
 
 int FetchingCount(DownloadTask *task)
 {
     int running = 0;
-    ForEachRange(task, [&](TaskSegment &range, int) { running += Fetching(range) ? 1 : 0; });
+    ForEachRange(task, [&](TaskSegment &range) { running += Fetching(range) ? 1 : 0; });
     return running;
 }
 
@@ -133,7 +140,7 @@ void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent
 // measured by have usually finished.
 void NoteRates(DownloadTask *task, DWORD now)
 {
-    ForEachRange(task, [&](TaskSegment &range, int) {
+    ForEachRange(task, [&](TaskSegment &range) {
         if (!Fetching(range))
             return;
         RangeExtent &extent = ExtentOf(*task, range);
@@ -147,7 +154,6 @@ void NoteRates(DownloadTask *task, DWORD now)
 
 struct Choice {
     TaskSegment *range = nullptr;
-    int home = 0;
     ULONGLONG rate = 0;
     ULONGLONG leftMs = 0;  // how long its own connection still needs
     DWORD measuredMs = 0;  // how long its rate was measured over
@@ -160,7 +166,7 @@ struct Choice {
 Choice LargestRange(DownloadTask *task, DWORD now)
 {
     Choice choice;
-    ForEachRange(task, [&](TaskSegment &range, int home) {
+    ForEachRange(task, [&](TaskSegment &range) {
         if (!Fetching(range))
             return;
         bool known;
@@ -168,12 +174,11 @@ Choice LargestRange(DownloadTask *task, DWORD now)
         ULONGLONG left = LoadWord(range.length) - LoadWord(range.received);
         if (!known || left <= kMinPiece)
             return;
-        ULONGLONG leftMs = rate > 0 ? left * 1000 / rate : ~0ull;
+        ULONGLONG leftMs = MillisecondsLeft(range, rate);
         ULONGLONG worth = 2ull * task->setupMs > kWorthMilliseconds ? 2ull * task->setupMs : kWorthMilliseconds;
         if (leftMs < worth || leftMs <= choice.leftMs)
             return;
         choice.range = &range;
-        choice.home = home;
         choice.rate = rate;
         choice.leftMs = leftMs;
         choice.measuredMs = now - ExtentOf(*task, range).startTick;
@@ -189,9 +194,9 @@ int HomeOf(DownloadTask &task, const TaskSegment &range)
 
 // Under the task's lock, so that the range's receiver sees the shorter
 // length before another byte: the range's bytes from cut to its end become a
-// new piece of segment home, prepared without a request. Nothing is taken
-// below a piece's worth, or when the slots are used up.
-bool TakeTail(DownloadTask *task, TaskSegment &range, int home, ULONGLONG cut, TaskSegment *&piece)
+// new piece of the same segment's range, prepared without a request.
+// Nothing is taken below a piece's worth, or when the slots are used up.
+bool TakeTail(DownloadTask *task, TaskSegment &range, ULONGLONG cut, TaskSegment *&piece)
 {
     RangeExtent &extent = ExtentOf(*task, range);
     LONG p = task->pieceCount;
@@ -207,7 +212,7 @@ bool TakeTail(DownloadTask *task, TaskSegment &range, int home, ULONGLONG cut, T
     piece->finished = 0;
     piece->state = SegmentPrepared;
     RangeExtent &taken = ExtentOf(*task, *piece);
-    taken.home = home;
+    taken.home = HomeOf(*task, range);
     taken.first = cut;
     taken.reservedEnd = cut;
     taken.cut = 0;
@@ -252,7 +257,7 @@ bool CutPiece(DownloadTask *task, const Choice &choice, int helpers, TaskSegment
     ULONGLONG cut = extent.first + range.length - give;
     if (cut < extent.reservedEnd)
         cut = extent.reservedEnd;
-    return TakeTail(task, range, choice.home, cut, piece);
+    return TakeTail(task, range, cut, piece);
 }
 
 // Where the range's request should end on a server that sends each new
@@ -273,12 +278,12 @@ void QueueBeyondRequest(DownloadTask *task, TaskSegment &range, ULONGLONG reques
     if (cut < extent.reservedEnd)
         cut = extent.reservedEnd;
     TaskSegment *piece = nullptr;
-    TakeTail(task, range, HomeOf(*task, range), cut, piece);
+    TakeTail(task, range, cut, piece);
 }
 
 void QueueBeyondRequests(DownloadTask *task)
 {
-    ForEachRange(task, [&](TaskSegment &range, int) {
+    ForEachRange(task, [&](TaskSegment &range) {
         if (Fetching(range)) {
             const RangeExtent &extent = ExtentOf(*task, range);
             QueueBeyondRequest(task, range, extent.first + extent.startReceived);
@@ -349,11 +354,10 @@ bool OpenQueuedPiece(DownloadTask *task)
 int SoonFree(DownloadTask *task, const Choice &choice, DWORD now)
 {
     int soon = 0;
-    ForEachRange(task, [&](TaskSegment &range, int) {
+    ForEachRange(task, [&](TaskSegment &range) {
         bool known;
         ULONGLONG rate = Fetching(range) && &range != choice.range ? RateOf(range, ExtentOf(*task, range), now, &known) : 0;
-        ULONGLONG left = LoadWord(range.length) - LoadWord(range.received);
-        if (rate > 0 && left * 1000 / rate < kPollMilliseconds)
+        if (rate > 0 && MillisecondsLeft(range, rate) < kPollMilliseconds)
             ++soon;
     });
     return soon;
@@ -404,7 +408,7 @@ DWORD NextLookIn(DownloadTask *task, DWORD now)
     DWORD wait = kPollMilliseconds;
     if (FetchingCount(task) >= UsedSegmentCount(*task))
         return wait;
-    ForEachRange(task, [&](TaskSegment &range, int) {
+    ForEachRange(task, [&](TaskSegment &range) {
         if (!Fetching(range))
             return;
         LONG elapsed = static_cast<LONG>(now - ExtentOf(*task, range).startTick);
