@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "plugin/ProcessState.h"
+#include "store/HistoryStore.h"
 #include "store/SettingsFile.h"
 #include "transfer/TaskClaims.h"
+#include "transfer/TaskFile.h"
 #include "transfer/TaskSlotTable.h"
 #include "util/NameRules.h"
+#include "util/PathText.h"
 #include "util/ProfileUpdate.h"
 #include "util/TimeStamp.h"
 
@@ -67,6 +70,20 @@ bool HoldsRecord(int section)
     return GetPrivateProfileIntA(name, "MULTHREAD", 0, kSettingsFile) != 0 && ReadText(name, "URLNAME", url);
 }
 
+// Blanks the record of a download found in place, and lists it as finished
+// in the history, where the host that placed it ended before doing so (the
+// history is written after the blanking). A record of that name is updated,
+// not written twice.
+void EndPlacedRecord(int section, const char *tempPath, ULONGLONG size)
+{
+    char name[kTextSize], now[32];
+    FinalPathOf(tempPath, name);
+    LastComponent(name);
+    ClearResumeRecord(section);
+    LocalTimeStamp(now);
+    WriteHistoryRecord(name, now, size, HistoryFinished);
+}
+
 // Reads FILE<section> into the slot's image; false when it holds no record
 // this process may restore.
 bool LoadSection(int section, TaskSlot &slot)
@@ -97,6 +114,16 @@ bool LoadSection(int section, TaskSlot &slot)
         return false;
     slot.loaded.pathClaim = ClaimTempPath(image.tempPath);
     if (!slot.loaded.pathClaim) {
+        ReleaseClaim(slot.loaded.sectionClaim);
+        return false;
+    }
+    // A host ended between putting the file in place and blanking the record:
+    // the download is finished, and fetching it again would replace a file
+    // the user may already have opened or changed.
+    ULONGLONG placedSize;
+    if (PlacedBeforeRecordCleared(image, &placedSize)) {
+        EndPlacedRecord(section, image.tempPath, placedSize);
+        ReleaseClaim(slot.loaded.pathClaim);
         ReleaseClaim(slot.loaded.sectionClaim);
         return false;
     }
@@ -144,23 +171,32 @@ int NextFreeSlot(int from)
 
 }  // namespace
 
-void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait)
+void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Durability durability)
 {
     if (section < 1)
         return;
     char name[16];
     SectionName(section, name);
+    // Copied with the update's lock held, so that of two savers of one task
+    // (the worker resetting the record, a refresh on the window's timer) the
+    // one that copied last also writes last.
+    ProfileUpdateLock held(wait);
+    if (!held.held())
+        return;
     // The offsets and the validator they belong to, as one: the worker resets
-    // them together when the server's file changed.
+    // them together when the server's file changed. A count is claimed only
+    // as far as a flush took its bytes to the disk.
     ULONGLONG offsets[kMaxSegments];
     char validator[kTextSize];
     int connections = UsedSegmentCount(task);
     EnterCriticalSection(&task.lock);
-    for (int i = 0; i < connections; ++i)
-        offsets[i] = LoadWord(task.segments[i].received);
+    for (int i = 0; i < connections; ++i) {
+        ULONGLONG received = LoadWord(task.segments[i].received);
+        offsets[i] = task.flushed[i] < received ? task.flushed[i] : received;
+    }
     memcpy(validator, task.validator, sizeof(validator));
     LeaveCriticalSection(&task.lock);
-    ProfileUpdate update(kSettingsFile, wait);
+    ProfileUpdate update(kSettingsFile, LockWait::UntilFree, durability);
     for (int i = 0; i < connections; ++i) {
         char key[16], value[24];
         snprintf(key, sizeof(key), "OFFSET%i", i);

@@ -17,8 +17,11 @@ const int kResumeSectionLimit = 999;
 
 // Writes the task's record into FILE<section>: OFFSET0.., MULTHREAD, URLNAME,
 // DESTNAME, PROXY, VALIDATOR. A section below 1 has no record. A periodic
-// save passes LockWait::SkipIfBusy.
-void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait = LockWait::UntilFree);
+// save passes LockWait::SkipIfBusy. A segment's offset is its count as of
+// the task's last flush of its file (flushed), never more than it holds.
+// A record that a later change of the file relies on is saved OnDisk.
+void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait = LockWait::UntilFree,
+                      Durability durability = Durability::Cached);
 
 // Blanks FILE<section>: every key stays, with "0" or an empty value.
 void ClearResumeRecord(int section);

@@ -2,29 +2,6 @@
 #include "transfer/TaskWindow.h"
 #include "transfer/Transfer.h"
 
-namespace {
-
-ULONGLONG HeldBytes(const TaskSegment &range)
-{
-    if (__atomic_load_n(&range.request, __ATOMIC_ACQUIRE) || LoadWord(range.finished))
-        return LoadWord(range.received);
-    return 0;
-}
-
-}  // namespace
-
-ULONGLONG CompletedBytes(const DownloadTask &task)
-{
-    ULONGLONG sum = 0;
-    int count = UsedSegmentCount(task);
-    for (int i = 0; i < count; ++i)
-        sum += HeldBytes(task.segments[i]);
-    int pieces = LoadWord(task.pieceCount);
-    for (int p = 0; p < pieces; ++p)
-        sum += HeldBytes(task.pieces[p]);
-    return sum;
-}
-
 bool AllBytesIn(const ResumeRecord &record)
 {
     ULONGLONG totalSize = LoadWord(record.totalSize);

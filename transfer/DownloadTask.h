@@ -127,6 +127,11 @@ public:
     ULONGLONG burstBytes;       // what this run's server sends a new request at once; 0 unless it does
     ULONGLONG heldRate;         // the rate it holds a request to after that burst, bytes per second
     HANDLE wakeWorker;          // auto-reset: set when a stop is asked, so the helping worker ends at once
+    // Each segment's count as of the last flush of the file: what a saved
+    // record may claim, since those bytes are on the disk, not only in the
+    // system's cache. Changed under the lock, never above received.
+    ULONGLONG flushed[kMaxSegments];
+    DWORD flushTick;            // when the worker last flushed the file
 };
 
 inline RangeExtent &ExtentOf(DownloadTask &task, const TaskSegment &range)

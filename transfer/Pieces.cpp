@@ -29,7 +29,7 @@ void ResetRunFigures(DownloadTask *task)
     task->bestRate = 0;
     task->setupMs = 0;
     task->helpAfter = GetTickCount();
-    task->helpBarred = 0;
+    StoreWord(task->helpBarred, 0);
     task->burstBytes = 0;
     task->heldRate = 0;
 }

@@ -2,6 +2,7 @@
 
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
+#include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskStop.h"
 #include "transfer/Transfer.h"
@@ -52,10 +53,13 @@ const ULONGLONG kBurstRequestMilliseconds = 1000;
 // A range with a request that has bytes to come. The request itself is not
 // asked anything: a stopping side may be closing and giving it back meanwhile.
 // One that failed counts as fetching until stall recovery restarts the task,
-// and is the first to be helped, its connection having the lowest rate.
+// and is the first to be helped, its connection having the lowest rate. A
+// range cut at what it had written has nothing to come, even while its
+// connection, which will bring no byte it keeps, has not yet ended.
 bool Fetching(const TaskSegment &range)
 {
-    return __atomic_load_n(&range.request, __ATOMIC_ACQUIRE) && !LoadWord(range.finished);
+    return __atomic_load_n(&range.request, __ATOMIC_ACQUIRE) && !LoadWord(range.finished) &&
+           LoadWord(range.received) < LoadWord(range.length);
 }
 
 // Bytes per second since the range's request was opened; 0 while unknown.
@@ -294,12 +298,16 @@ void QueueBeyondRequests(DownloadTask *task)
 // The piece's request did not open: while the range it came from is still
 // short of the cut, that range simply fetches the bytes again as before. If
 // it has reached the cut, the piece stays unfetched, which stall recovery sees.
+// A request that opened and was then refused by a stop may have written some
+// of the piece's bytes meanwhile: the range fetches them again, and the piece
+// counts none of them.
 void ReturnPiece(DownloadTask *task, TaskSegment &range, TaskSegment &piece)
 {
     TaskLock lock(task);
     if (LoadWord(range.finished) || ExtentOf(*task, range).first + range.length != ExtentOf(*task, piece).first)
         return;
     StoreWord(range.length, range.length + piece.length);
+    StoreWord(piece.received, 0);
     StoreWord(piece.length, 0);
     StoreWord(piece.finished, 1);
 }
@@ -311,13 +319,13 @@ void ReturnPiece(DownloadTask *task, TaskSegment &range, TaskSegment &piece)
 void HoldOffAfter(DownloadTask *task, int refusal)
 {
     if (refusal == WebRequestFileChanged || refusal == WebRequestRangeRefused)
-        task->helpBarred = 1;
+        StoreWord(task->helpBarred, 1);
     task->helpAfter = GetTickCount() + kHoldOffMilliseconds;
 }
 
 bool HelpHeldOff(const DownloadTask *task, DWORD now)
 {
-    return task->helpBarred || static_cast<LONG>(now - task->helpAfter) < 0;
+    return LoadWord(task->helpBarred) || static_cast<LONG>(now - task->helpAfter) < 0;
 }
 
 // Opens the piece's request from start to the piece's end; its events are
@@ -423,14 +431,21 @@ DWORD NextLookIn(DownloadTask *task, DWORD now)
 
 void HelpRanges(DownloadTask *task)
 {
+    // Without a validator only the length tells that a new request reads the
+    // same file, and a file replaced by one of the same length would be
+    // stitched: such a server gets no requests beyond the task's segments.
+    if (!task->validator[0])
+        StoreWord(task->helpBarred, 1);
     StoreWord(task->helping, 1);
     while (!StopRequested(*task) && !LoadWord(task->announced)) {
         DWORD wait = NextLookIn(task, GetTickCount());
         if (!task->wakeWorker || WaitForSingleObject(task->wakeWorker, wait) == WAIT_FAILED)
             Sleep(wait);
+        FlushTaskFileWhenDue(task);
         NoteRates(task, GetTickCount());
         ReleaseFinishedPieces(task);
-        if (task->burstBytes)
+        // Once help is barred no queued piece opens any more: nothing is queued.
+        if (task->burstBytes && !LoadWord(task->helpBarred))
             QueueBeyondRequests(task);
         while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
                !HelpHeldOff(task, GetTickCount()) && (OpenQueuedPiece(task) || HandOutRange(task, GetTickCount()))) {

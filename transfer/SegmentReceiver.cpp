@@ -84,6 +84,10 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
     range->writePos += take;
     StoreWord(range->received, range->received + take);
     bool done = range->received >= range->length;
+    // The download is complete when every segment holds its whole fixed
+    // range, the pieces taken off it joined: that counts each byte once,
+    // whatever pieces were handed back or fetched again.
+    bool complete = false;
     if (done) {
         StoreWord(range->finished, 1);
         // A range that was never cut is idle now; a cut segment stays running
@@ -91,8 +95,8 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
         if (!extent.cut)
             InterlockedCompareExchange(&range->state, SegmentIdle, SegmentRunning);
         FoldPieces(task);
+        complete = AllBytesIn(*task);
     }
-    ULONGLONG completed = CompletedBytes(*task);
     LeaveCriticalSection(&task->lock);
 
     // The rest of a cut range's answer belongs to the piece taken off it: the
@@ -102,7 +106,7 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
         if (WebRequest *request = __atomic_load_n(&range->request, __ATOMIC_ACQUIRE))
             request->operations->Cancel(request);
     }
-    if (completed >= task->totalSize)
+    if (complete)
         AnnounceCompletion(task);
     ResetEvent(range->busyEvent);
 }

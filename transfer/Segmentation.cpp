@@ -5,6 +5,7 @@
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
 #include "transfer/TaskFile.h"
+#include "transfer/TaskLock.h"
 #include "transfer/TaskStop.h"
 #include "transfer/Transfer.h"
 
@@ -38,22 +39,34 @@ const int kMaxVersionRestarts = 3;
 
 void ResetOffsets(DownloadTask *task)
 {
-    for (TaskSegment &segment : task->segments)
-        StoreWord(segment.received, 0);
+    for (int i = 0; i < kMaxSegments; ++i) {
+        StoreWord(task->segments[i].received, 0);
+        task->flushed[i] = 0;
+    }
 }
 
 // From here on the task's bytes are of the version the validator names, and
 // none of them is in yet: nor are those of the last run's pieces, whose
-// requests the stop that ended that run has closed. Offsets and validator change together under the
-// task's lock, under which the record writer copies them: no record pairs
-// the new validator with offsets into the old version's bytes.
-void AdoptVersion(DownloadTask *task, const char *validator)
+// requests the stop that ended that run has closed. Offsets and validator
+// change together under the task's lock, under which the record writer
+// copies them, and the record says so before anything is written into the
+// file or the file is made or resized: a record never claims bytes of
+// another version, nor of a file made after it was written, whenever the
+// host ends. False when a stop came first: then nothing touches the file,
+// and the stopping side, which saves the record once the worker is gone,
+// saves the reset one.
+bool AdoptVersion(DownloadTask *task, const char *validator)
 {
-    EnterCriticalSection(&task->lock);
-    ResetOffsets(task);
-    ResetPieces(task);
-    memcpy(task->validator, validator, sizeof(task->validator));
-    LeaveCriticalSection(&task->lock);
+    {
+        TaskLock lock(task);
+        ResetOffsets(task);
+        ResetPieces(task);
+        memcpy(task->validator, validator, sizeof(task->validator));
+    }
+    if (StopRequested(*task))
+        return false;
+    SaveResumeRecord(*task, TaskSection(*task), LockWait::UntilFree, Durability::OnDisk);
+    return true;
 }
 
 // Single-stream mode when the file is small or the server speaks HTTP/1.0.
@@ -99,14 +112,19 @@ const char *IfRangeValue(const char *validator)
     return value;
 }
 
-// The file at the length the probe found: a paused task's file, still open
-// at the length it had then, is closed first. On failure the probe's request
-// is given back.
-bool PrepareProbedFile(DownloadTask *task, WebRequest *request, bool *offsetsValid)
+// The file at the length the probe found, and whether the stored offsets
+// still describe it: only when it was already there at exactly that length
+// and the server still has the version they are of. Otherwise the task
+// adopts the probed version, record included, before the file is made or
+// resized. A paused task's file, still open at the length it had then, is
+// closed first. On failure the probe's request is given back.
+bool PrepareProbedFile(DownloadTask *task, WebRequest *request, const char *validator, bool *sameVersion)
 {
     if (task->fileHandle && task->preparedSize != task->totalSize)
         ReleaseFile(task);
-    if (PrepareFile(task, offsetsValid))
+    bool kept = OpenKeptFile(task);
+    *sameVersion = kept && strcmp(validator, task->validator) == 0;
+    if ((*sameVersion || AdoptVersion(task, validator)) && (kept || PrepareFile(task)))
         return true;
     CloseAndGiveBack(request);
     return false;
@@ -117,10 +135,14 @@ TransferOutcome StreamFromStart(DownloadTask *task, WebRequest *request, const c
 {
     // The stop logic tells the two modes apart by the version.
     task->serverMinorVersion = 0;
-    bool offsetsValid;
-    if (!PrepareProbedFile(task, request, &offsetsValid))
+    bool sameVersion;
+    if (!PrepareProbedFile(task, request, validator, &sameVersion))
         return TransferFailed;
-    AdoptVersion(task, validator);
+    // The stream writes from byte 0 whatever the file held.
+    if (sameVersion && !AdoptVersion(task, validator)) {
+        CloseAndGiveBack(request);
+        return TransferStopped;
+    }
     task->segments[0].length = task->totalSize;
     StoreWord(task->state, TaskDownloading);
     SaveStartedRecord(task);
@@ -148,14 +170,9 @@ TransferOutcome FreshStart(DownloadTask *task)
         WebRequest *request = Probe(task, validator);
         if (!request)
             return TransferFailed;
-        bool offsetsValid;
-        if (!PrepareProbedFile(task, request, &offsetsValid))
+        bool sameVersion;
+        if (!PrepareProbedFile(task, request, validator, &sameVersion))
             return TransferFailed;
-        // Stored offsets describe the file only if it is still there at the
-        // same length and the server still serves the same version of it.
-        bool sameVersion = offsetsValid && strcmp(validator, task->validator) == 0;
-        if (!sameVersion)
-            AdoptVersion(task, validator);
         // The whole file is already here (a host ended after the record said so,
         // before the rename): it goes into place without being fetched again.
         if (task->resumeFlag && AllBytesIn(*task)) {
@@ -167,7 +184,10 @@ TransferOutcome FreshStart(DownloadTask *task)
             return StreamFromStart(task, request, validator);
 
         if (SingleStreamMode(*task)) {
-            AdoptVersion(task, validator);
+            if (sameVersion && !AdoptVersion(task, validator)) {
+                CloseAndGiveBack(request);
+                return TransferStopped;
+            }
             task->segments[0].length = task->totalSize;
             if (task->totalSize <= kSegmentedMinimum)
                 return ReadWhole(task, request);
@@ -251,7 +271,7 @@ SegmentIssue IssueSegments(DownloadTask *task)
     StoreWord(task->state, TaskDownloading);
     // Every byte may be in already (a resumed task whose segments were all
     // complete): no delivery will come to announce it.
-    if (CompletedBytes(*task) >= totalSize)
+    if (AllBytesIn(*task))
         AnnounceCompletion(task);
     return SegmentsLive;
 }

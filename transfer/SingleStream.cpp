@@ -4,6 +4,7 @@
 #include <new>
 
 #include "transfer/HttpRequests.h"
+#include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
 #include "transfer/TaskWindow.h"
 #include "transfer/Transfer.h"
@@ -117,6 +118,7 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
         DWORD written = WriteAt(task, total, chunk.get(), count);
         total += written;
         StoreWord(stream.received, total);
+        FlushTaskFileWhenDue(task);
         // A full disk, say: the stream ends at the last byte the file took,
         // short of the whole, and a later start fetches the file again.
         if (written < count || total >= totalSize)

@@ -12,16 +12,30 @@ namespace {
 
 const LONG kMaxFruitlessRecoveries = 5;
 
-bool SegmentStalled(const TaskSegment &segment)
+// Whether the worker is still in its loop of handing out ranges, able to
+// open a queued piece: it is, unless it ended or no range may be asked for
+// any more in this run.
+bool WorkerOpensQueued(DownloadTask *task)
 {
-    if (LoadWord(segment.finished) || LoadWord(segment.received) >= LoadWord(segment.length) ||
-        LoadWord(segment.state) == SegmentPrepared)
+    return LoadWord(task->helping) && !LoadWord(task->helpBarred) && task->threadHandle &&
+           WaitForSingleObject(task->threadHandle, 0) == WAIT_TIMEOUT;
+}
+
+// Every range with bytes missing is fetching them, or queued for a worker
+// that will open it; any other range makes the task stalled, so that no
+// state leaves bytes that nobody fetches.
+bool RangeStalled(DownloadTask *task, const TaskSegment &range)
+{
+    if (LoadWord(range.finished) || LoadWord(range.received) >= LoadWord(range.length))
         return false;
-    WebRequest *request = __atomic_load_n(&segment.request, __ATOMIC_ACQUIRE);
-    if (!request)
-        return true;  // its request failed to open
+    WebRequest *request = __atomic_load_n(&range.request, __ATOMIC_ACQUIRE);
+    if (!request)  // queued, or its request failed to open
+        return LoadWord(range.state) != SegmentPrepared || !WorkerOpensQueued(task);
+    // Opened just now: it reads as running in a moment.
+    if (LoadWord(range.state) == SegmentPrepared)
+        return false;
     // A write into the file failed, or the component gave up on the server.
-    return LoadWord(segment.state) == SegmentStopped || request->operations->LastError(request) != WebRequestOk;
+    return LoadWord(range.state) == SegmentStopped || request->operations->LastError(request) != WebRequestOk;
 }
 
 }  // namespace
@@ -36,14 +50,15 @@ bool TaskStalled(DownloadTask *task)
         return false;
     int count = UsedSegmentCount(*task);
     for (int i = 0; i < count; ++i) {
-        if (SegmentStalled(task->segments[i]))
+        if (RangeStalled(task, task->segments[i]))
             return true;
     }
-    // A piece whose connection failed, or that could not be opened once its
-    // range had reached the cut: a new start fetches its bytes again.
+    // A piece whose connection failed, that could not be opened once its
+    // range had reached the cut, or that waits for a worker that opens no
+    // more: a new start fetches its bytes again.
     int pieces = LoadWord(task->pieceCount);
     for (int p = 0; p < pieces; ++p) {
-        if (SegmentStalled(task->pieces[p]))
+        if (RangeStalled(task, task->pieces[p]))
             return true;
     }
     return false;

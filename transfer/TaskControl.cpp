@@ -20,7 +20,6 @@ namespace {
 
 // How long a join waits before it asks the worker once more to stop.
 const DWORD kJoinMilliseconds = 1000;
-const char kTempSuffix[] = ".hhh";
 
 DownloadTask *SlotTask(int slot)
 {
@@ -113,21 +112,6 @@ void FileNameOf(const char *path, char *name)
     LastComponent(name);
 }
 
-// The final path: tempPath without its ".hhh". False when tempPath does not
-// end in ".hhh" after some name: such a file is nothing this plug-in made,
-// and nothing is renamed over the name it would give.
-bool FinalPathOf(const char *tempPath, char *finalPath)
-{
-    size_t length = strnlen(tempPath, kTextSize - 1);
-    size_t suffix = sizeof(kTempSuffix) - 1;
-    if (length <= suffix || lstrcmpiA(tempPath + length - suffix, kTempSuffix) != 0 ||
-        IsPathSeparator(tempPath[length - suffix - 1]))
-        return false;
-    memcpy(finalPath, tempPath, length - suffix);
-    finalPath[length - suffix] = '\0';
-    return true;
-}
-
 // A task-complete command that arrived inside a wait of another task
 // operation comes back once that operation has returned to the message loop,
 // so that nothing deletes a task an operation further up still works on.
@@ -138,23 +122,25 @@ void PostCompletionAgain(int slot)
 }
 
 // Puts the complete file of the slot's task into place and ends the task.
-// Crash-safe in this order: the record says "all bytes in" before the rename,
-// and is blanked only once the file is in place, so a host that ends between
-// any two steps leaves either the file in place or a record that the next
-// host finalizes without fetching again. A rename that fails keeps that
-// record too.
+// Crash-safe in this order: the file's bytes reach the disk, the record says
+// "all bytes in", the file is renamed, and the record is blanked only once
+// the file is in place. A host that ends between any two steps leaves the
+// file in place, or a record that the next host finalizes without fetching
+// again, or (between the rename and the blanking) a record that the next
+// host blanks. A rename that fails keeps the record too. The flush waits
+// for the disk, not the network: the worker flushed up to a second ago.
 void PutIntoPlace(int slot)
 {
     DownloadTask *task = gSlotTable.slots[slot].task;
     char finalPath[kTextSize];
     bool named = FinalPathOf(task->tempPath, finalPath);
-    CloseTask(task);
+    HaltTask(task);
+    FlushTaskFile(task);
     int section = TaskSection(*task);
-    bool placed = false;
-    if (named) {
+    if (named)
         SaveResumeRecord(*task, section);
-        placed = MoveFileExA(task->tempPath, finalPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    }
+    ReleaseFile(task);
+    bool placed = named && MoveFileExA(task->tempPath, finalPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (placed || !named)
         ClearResumeRecord(section);
     if (placed) {
@@ -242,9 +228,12 @@ void CloseTask(DownloadTask *task)
     ReleaseFile(task);
 }
 
+// The flush waits for the disk, not the network, and for at most the
+// bytes of the second since the worker's last flush.
 int SuspendTask(DownloadTask *task, int section)
 {
     HaltTask(task);
+    FlushTaskFile(task);
     SaveResumeRecord(*task, section);
     return 1;
 }
@@ -342,10 +331,11 @@ void DiscardAllTasks()
         if (!task)
             continue;
         StoreWord(task->segments[0].keepRunning, 0);
-        CloseTask(task);
-        // Announced before or while it was closed: the host has been told.
+        HaltTask(task);
+        // Announced before or while it was halted: the host has been told.
         if (FinalizeIfComplete(slot))
             continue;
+        ReleaseFile(task);
         ClearResumeRecord(TaskSection(*task));
         DestroyTask(slot);
     }
@@ -356,16 +346,19 @@ int SaveAndCloseTask(int slot)
     DownloadTask *task = SlotTask(slot);
     if (!task)
         return 1;
-    if (!LoadWord(task->announced))
-        SaveResumeRecord(*task, TaskSection(*task));
     StoreWord(task->segments[0].keepRunning, 0);
-    CloseTask(task);
+    HaltTask(task);
     // Complete and announced (perhaps only while it was being closed), its
     // task-complete command still queued: the host has been told, so the file
     // goes into place now rather than being saved for a restore that would
-    // complete (and announce) it again.
-    if (!FinalizeIfComplete(slot))
+    // complete (and announce) it again. Otherwise the record is saved once
+    // the worker is gone, so that nothing it did last is missing from it.
+    if (!FinalizeIfComplete(slot)) {
+        FlushTaskFile(task);
+        ReleaseFile(task);
+        SaveResumeRecord(*task, TaskSection(*task));
         DestroyTask(slot);
+    }
     return 1;
 }
 

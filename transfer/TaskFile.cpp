@@ -2,10 +2,13 @@
 
 #include <string.h>
 
-#include "transfer/DownloadTask.h"
+#include "transfer/TaskLock.h"
+#include "transfer/Transfer.h"
 #include "util/PathText.h"
 
 namespace {
+
+const char kTempSuffix[] = ".hhh";
 
 // Whether the disk of folder has room for path to grow to totalSize bytes.
 // Checked before the file is made: a file set to its full length on a disk
@@ -24,19 +27,44 @@ bool FitsOnDisk(const char *folder, const char *path, ULONGLONG totalSize)
     return available.QuadPart >= totalSize - present;
 }
 
+// The size of a plain file; false when there is none.
+bool PlainFileSize(const char *path, ULONGLONG *size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
 }  // namespace
 
-int PrepareFile(DownloadTask *task, bool *offsetsValid)
+bool OpenKeptFile(DownloadTask *task)
 {
+    if (task->fileHandle)
+        return task->preparedSize == task->totalSize;
+    HANDLE file = CreateFileA(task->tempPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER length = {};
+    if (!GetFileSizeEx(file, &length) || static_cast<ULONGLONG>(length.QuadPart) != task->totalSize) {
+        CloseHandle(file);
+        return false;
+    }
+    task->fileHandle = file;
+    task->preparedSize = task->totalSize;
+    return true;
+}
+
+int PrepareFile(DownloadTask *task)
+{
+    if (task->fileHandle)
+        return task->preparedSize == task->totalSize;
     char folder[kTextSize];
     memcpy(folder, task->tempPath, sizeof(folder));
     FolderPart(folder);
     CreateDirectoryA(folder, nullptr);
-
-    if (task->fileHandle) {
-        *offsetsValid = task->preparedSize == task->totalSize;
-        return task->preparedSize == task->totalSize;
-    }
 
     if (!FitsOnDisk(folder, task->tempPath, task->totalSize))
         return 0;
@@ -47,7 +75,6 @@ int PrepareFile(DownloadTask *task, bool *offsetsValid)
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     LARGE_INTEGER length = {};
     GetFileSizeEx(file, &length);
-    *offsetsValid = existed && static_cast<ULONGLONG>(length.QuadPart) == task->totalSize;
 
     // A file of another length describes some other download: it starts over
     // at exactly the new length, so that no stale tail survives the rename.
@@ -67,6 +94,32 @@ int PrepareFile(DownloadTask *task, bool *offsetsValid)
     return 1;
 }
 
+void FlushTaskFile(DownloadTask *task)
+{
+    if (!task->fileHandle)
+        return;
+    ULONGLONG counts[kMaxSegments];
+    {
+        TaskLock lock(task);
+        for (int i = 0; i < kMaxSegments; ++i)
+            counts[i] = task->segments[i].received;
+    }
+    task->flushTick = GetTickCount();
+    if (!FlushFileBuffers(task->fileHandle))
+        return;
+    // Only this thread lowers a count, but a count is never claimed above
+    // what it is now.
+    TaskLock lock(task);
+    for (int i = 0; i < kMaxSegments; ++i)
+        task->flushed[i] = counts[i] < task->segments[i].received ? counts[i] : task->segments[i].received;
+}
+
+void FlushTaskFileWhenDue(DownloadTask *task)
+{
+    if (GetTickCount() - task->flushTick >= kFlushPeriodMilliseconds)
+        FlushTaskFile(task);
+}
+
 void ReleaseFile(DownloadTask *task)
 {
     if (task->fileHandle) {
@@ -74,4 +127,30 @@ void ReleaseFile(DownloadTask *task)
         task->fileHandle = nullptr;
     }
     task->preparedSize = 0;
+}
+
+bool FinalPathOf(const char *tempPath, char *finalPath)
+{
+    size_t length = strnlen(tempPath, kTextSize - 1);
+    size_t suffix = sizeof(kTempSuffix) - 1;
+    if (length <= suffix || lstrcmpiA(tempPath + length - suffix, kTempSuffix) != 0 ||
+        IsPathSeparator(tempPath[length - suffix - 1]))
+        return false;
+    memcpy(finalPath, tempPath, length - suffix);
+    finalPath[length - suffix] = '\0';
+    return true;
+}
+
+bool PlacedBeforeRecordCleared(const ResumeRecord &record, ULONGLONG *size)
+{
+    char finalPath[kTextSize];
+    if (!FinalPathOf(record.tempPath, finalPath))
+        return false;
+    if (GetFileAttributesA(record.tempPath) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
+        return false;
+    if (!PlainFileSize(finalPath, size) || *size == 0)
+        return false;
+    ResumeRecord placed = record;
+    placed.totalSize = *size;
+    return AllBytesIn(placed);
 }

@@ -3,14 +3,45 @@
 // offsets; nothing maps it, so no address space grows with the file.
 #pragma once
 
-class DownloadTask;
+#include "transfer/DownloadTask.h"
 
-// Opens tempPath at totalSize bytes; creates the last folder level first.
-// offsetsValid tells whether the file existed with exactly that length, so
-// that stored offsets may still describe it. Fails without making the file
-// when the disk has no room for the rest of its length. A file this call
-// created is removed again when it cannot be sized. Returns 1 on success.
-int PrepareFile(DownloadTask *task, bool *offsetsValid);
+// How often the worker flushes the file while data flows. A saved record
+// claims no byte before a flush took it to the disk, so after a power loss
+// a resume refetches at most this long's bytes plus a refresh period.
+const DWORD kFlushPeriodMilliseconds = 250;
+
+// Opens the temporary file when it is there at exactly totalSize bytes, or
+// keeps it open when the last run left it open at that length: only such a
+// file may hold bytes that stored offsets describe. False when it is
+// missing or of another length; nothing is changed then.
+bool OpenKeptFile(DownloadTask *task);
+
+// Creates the temporary file, or sets the one that is there to exactly
+// totalSize bytes, after creating the last folder level. Whatever the file
+// held no longer counts, so the caller has reset the task's record before.
+// Fails without making the file when the disk has no room for the rest of
+// its length; a file this call created is removed again when it cannot be
+// sized. Returns 1 on success.
+int PrepareFile(DownloadTask *task);
+
+// Flushes the file's bytes to the disk; the segments' counts taken before
+// the flush become what records may claim. On the worker, or on the thread
+// that stopped the worker.
+void FlushTaskFile(DownloadTask *task);
+
+// The worker's flush while data flows: at most once per kFlushPeriodMilliseconds.
+void FlushTaskFileWhenDue(DownloadTask *task);
 
 // Closes the file, if open.
 void ReleaseFile(DownloadTask *task);
+
+// The final path: tempPath without its ".hhh". False when tempPath does not
+// end in ".hhh" after some name: such a file is nothing this plug-in made,
+// and nothing is renamed over the name it would give.
+bool FinalPathOf(const char *tempPath, char *finalPath);
+
+// Whether a record describes a download that was put in place by a host
+// that ended before it blanked the record: its temporary file is gone, its
+// final file is there, and the offsets cover exactly the final file's
+// length. Such a record is blanked; nothing is fetched again.
+bool PlacedBeforeRecordCleared(const ResumeRecord &record, ULONGLONG *size);

@@ -24,6 +24,7 @@ void StopShortTask(DownloadTask *task)
 {
     if (WebRequest *request = TakeSegmentRequest(task, 0))
         CloseAndGiveBack(request);
+    FlushTaskFile(task);
     ReleaseFile(task);
     StoreWord(task->state, TaskIdle);
     SaveResumeRecord(*task, TaskSection(*task));

@@ -79,10 +79,6 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request);
 // ranges and for paused single-stream tasks.
 TransferOutcome StreamOverNewProbe(DownloadTask *task);
 
-// Bytes of segments and pieces that hold a request or are finished; under
-// the task's lock when pieces may be folding.
-ULONGLONG CompletedBytes(const DownloadTask &task);
-
 // Whether the received counts cover the whole file: segment 0 holds all of it
 // (a single stream), or every segment holds exactly its range.
 bool AllBytesIn(const ResumeRecord &record);

@@ -85,6 +85,15 @@ void DeleteStaleScratchCopies(const std::string &file)
     FindClose(search);
 }
 
+bool FlushFile(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool flushed = FlushFileBuffers(file) != 0;
+    return CloseHandle(file) && flushed;
+}
+
 }  // namespace
 
 ProfileUpdateLock::ProfileUpdateLock(LockWait wait)
@@ -106,7 +115,10 @@ ProfileUpdateLock::~ProfileUpdateLock()
         CloseHandle(mutex_);
 }
 
-ProfileUpdate::ProfileUpdate(const char *file, LockWait wait) : file_(ProfilePath(file)), wait_(wait) {}
+ProfileUpdate::ProfileUpdate(const char *file, LockWait wait, Durability durability)
+    : file_(ProfilePath(file)), wait_(wait), durability_(durability)
+{
+}
 
 void ProfileUpdate::StartFrom(const std::string &text)
 {
@@ -157,9 +169,11 @@ bool ProfileUpdate::CommitThroughScratch() const
         if (!DeleteFileA(scratch.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
             return false;
     }
-    if (WriteAll(scratch.c_str())) {
+    bool onDisk = durability_ == Durability::OnDisk;
+    if (WriteAll(scratch.c_str()) && (!onDisk || FlushFile(scratch.c_str()))) {
+        DWORD flags = MOVEFILE_REPLACE_EXISTING | (onDisk ? MOVEFILE_WRITE_THROUGH : 0);
         for (int attempt = 0; attempt < kRenameAttempts; ++attempt) {
-            if (MoveFileExA(scratch.c_str(), file_.c_str(), MOVEFILE_REPLACE_EXISTING))
+            if (MoveFileExA(scratch.c_str(), file_.c_str(), flags))
                 return true;
             Sleep(1);
         }

@@ -21,6 +21,12 @@
 // dropped, since the next period writes the same keys anew.
 enum class LockWait { UntilFree, SkipIfBusy };
 
+// Whether an update must be on the disk when it returns: the file and its
+// rename flushed, so that a power loss cannot bring back the text before it.
+// Costs a flush of the disk's journal, so only what a later step relies on
+// asks for it.
+enum class Durability { Cached, OnDisk };
+
 // Holds the lock that every update takes, across a read of the file and the
 // update that depends on it, so that no other process updates in between.
 // An update made while it is held takes it again (it nests within a thread).
@@ -47,7 +53,8 @@ private:
 
 class ProfileUpdate {
 public:
-    explicit ProfileUpdate(const char *file, LockWait wait = LockWait::UntilFree);
+    explicit ProfileUpdate(const char *file, LockWait wait = LockWait::UntilFree,
+                           Durability durability = Durability::Cached);
     ~ProfileUpdate() { Commit(); }
     ProfileUpdate(const ProfileUpdate &) = delete;
     ProfileUpdate &operator=(const ProfileUpdate &) = delete;
@@ -73,6 +80,7 @@ private:
 
     std::string file_;
     LockWait wait_;
+    Durability durability_;
     std::vector<Entry> entries_;
     std::string text_;
     bool fromText_ = false;

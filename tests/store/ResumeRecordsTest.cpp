@@ -50,8 +50,8 @@ TEST_F(ResumeRecordsTest, SaveWritesOneOffsetPerConnectionThenTheTexts)
     strcpy(task.url, "http://host/a.bin");
     strcpy(task.tempPath, "C:\\down/a.bin.hhh");
     task.connectionCount = 1;
-    task.segments[0].received = 4000000000u;
-    task.segments[1].received = 7;
+    task.segments[0].received = task.flushed[0] = 4000000000u;
+    task.segments[1].received = task.flushed[1] = 7;
     SaveResumeRecord(task, 2);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "VALIDATOR"}), Keys(2));
     EXPECT_EQ("4000000000", Value(2, "OFFSET0"));
@@ -64,7 +64,7 @@ TEST_F(ResumeRecordsTest, SaveWritesOneOffsetPerConnectionThenTheTexts)
     strcpy(task.proxy, "127.0.0.1:3128");
     strcpy(task.validator, "ETag: \"x\"");
     for (int i = 0; i < 5; ++i)
-        task.segments[i].received = 100 * (i + 1);
+        task.segments[i].received = task.flushed[i] = 100 * (i + 1);
     SaveResumeRecord(task, 3);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "OFFSET1", "OFFSET2", "OFFSET3", "OFFSET4", "MULTHREAD", "URLNAME",
                                         "DESTNAME", "PROXY", "VALIDATOR"}),
@@ -72,6 +72,26 @@ TEST_F(ResumeRecordsTest, SaveWritesOneOffsetPerConnectionThenTheTexts)
     EXPECT_EQ("500", Value(3, "OFFSET4"));
     EXPECT_EQ("127.0.0.1:3128", Value(3, "PROXY"));
     EXPECT_EQ("ETag: \"x\"", Value(3, "VALIDATOR"));
+}
+
+// A count is claimed only as far as the file was flushed, and never above
+// what the segment holds now (a new run may have started it over).
+TEST_F(ResumeRecordsTest, ARecordClaimsOnlyFlushedBytes)
+{
+    DownloadTask task;
+    task.ClearData();
+    strcpy(task.url, "http://host/a.bin");
+    strcpy(task.tempPath, "a.bin.hhh");
+    task.connectionCount = 3;
+    const ULONGLONG received[3] = {1000, 500, 70}, flushed[3] = {600, 1200, 70};
+    for (int i = 0; i < 3; ++i) {
+        task.segments[i].received = received[i];
+        task.flushed[i] = flushed[i];
+    }
+    SaveResumeRecord(task, 4);
+    EXPECT_EQ("600", Value(4, "OFFSET0"));
+    EXPECT_EQ("500", Value(4, "OFFSET1"));
+    EXPECT_EQ("70", Value(4, "OFFSET2"));
 }
 
 TEST_F(ResumeRecordsTest, ClearBlanksEveryKeyAndKeepsThem)
@@ -131,7 +151,7 @@ TEST_F(ResumeRecordsTest, OffsetsPastThirtyTwoBitsKeepTheirDigitsAndBadOnesLoadA
     task.connectionCount = 5;
     const ULONGLONG counts[5] = {2147483647u, 2147483648u, 4294967296ull, 4294979641ull, 1ull << 40};
     for (int i = 0; i < 5; ++i)
-        task.segments[i].received = counts[i];
+        task.segments[i].received = task.flushed[i] = counts[i];
     SaveResumeRecord(task, 1);
     EXPECT_EQ("2147483647", Value(1, "OFFSET0"));
     EXPECT_EQ("2147483648", Value(1, "OFFSET1"));
@@ -286,8 +306,8 @@ TEST_F(ResumeRecordsTest, ANewTaskBesideTenRecordsKeepsItsProgress)
     strcpy(task.url, "http://host/new.bin");
     strcpy(task.tempPath, "new.bin.hhh");
     task.connectionCount = 2;
-    task.segments[0].received = 1234;
-    task.segments[1].received = 5678;
+    task.segments[0].received = task.flushed[0] = 1234;
+    task.segments[1].received = task.flushed[1] = 5678;
     SaveResumeRecord(task, section);
     EXPECT_EQ("http://host/new.bin", Value(11, "URLNAME"));
     ReleaseClaim(claim);  // the host ends
@@ -325,7 +345,7 @@ TEST_F(ResumeRecordsTest, ARefreshSkipsARecordWhileAnotherUpdateHoldsTheLock)
     task.totalSize = 1000;
     task.state = TaskDownloading;
     task.resumeSection = 4;
-    task.segments[0].received = 300;
+    task.segments[0].received = task.flushed[0] = 300;
     gSlotTable.slots[0].task = &task;
 
     HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);

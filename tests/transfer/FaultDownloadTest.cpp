@@ -1,12 +1,13 @@
 // The transfer engine against servers that misbehave on purpose. Each case
 // ends in a correct file or a clean stop, never in a finalized wrong file.
-#include "netquill/ScriptedServer.h"
-
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
 
 #include <mutex>
 #include <string>
 
+#include "ScriptedResource.h"
 #include "store/ResumeRecords.h"
 #include "transfer/StallRecovery.h"
 #include "tests/support/TaskHost.h"
@@ -14,130 +15,6 @@
 using namespace testing_support;
 
 namespace {
-
-// What the scripted server serves; tests change it between sessions.
-struct Resource {
-    std::mutex lock;
-    std::string body;
-    std::string etag;         // sent when not empty
-    bool honourRanges = true; // false: 200 with the whole body to every request
-    bool http10 = false;
-    size_t dropAfter = 0;     // close each response after this many body bytes (0: never)
-    size_t stallAfter = 0;    // stop sending, keep the connection open (0: never)
-    size_t piece = 0;         // send in pieces with a pause (0: at once)
-    DWORD pauseMs = 0;
-    bool sendLength = true;
-    std::string lengthText;   // overrides the Content-Length value
-    int refuseFrom = 0;       // connections refuseFrom .. refuseFrom + refuseCount - 1
-    int refuseCount = 0;      // are answered 503 Service Unavailable
-    bool honourIfRange = false; // true: an If-Range other than the ETag gets the whole body (200)
-    int wholeFrom = -1;       // from this connection on, ranges are answered 200 with the whole body
-    int shiftedFrom = -1;     // from this connection on, ranges are answered one byte later than asked
-    int silentFrom = -1;      // from this connection on, the server reads the request and says nothing
-    int slowConnection = -1;  // this connection pauses ten times as long after each piece
-    int replaceAt = -1;       // when this connection comes, the file is replaced (Replace) before it is served
-    std::string fieldsBefore; // header lines sent before Content-Length
-
-    std::string Body()
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        return body;
-    }
-};
-
-// Another version of the same length, as a server holds once its file was replaced.
-std::string OtherVersion(std::string body)
-{
-    for (char &c : body)
-        c = static_cast<char>(~c);
-    return body;
-}
-
-// Called with the resource's lock held.
-void ReplaceHeld(Resource &resource, const std::string &etag)
-{
-    resource.body = OtherVersion(resource.body);
-    resource.etag = etag;
-}
-
-void Replace(Resource &resource, const std::string &etag)
-{
-    std::lock_guard<std::mutex> hold(resource.lock);
-    ReplaceHeld(resource, etag);
-}
-
-void Serve(ScriptedConnection &connection, Resource &resource)
-{
-    if (!connection.ReadRequest())
-        return;
-    std::unique_lock<std::mutex> hold(resource.lock);
-    if (connection.Index() == resource.replaceAt)
-        ReplaceHeld(resource, resource.etag + "-replaced");
-    std::string body = resource.body;
-    Resource copy;
-    copy.etag = resource.etag;
-    copy.honourRanges = resource.honourRanges;
-    copy.http10 = resource.http10;
-    copy.dropAfter = resource.dropAfter;
-    copy.stallAfter = resource.stallAfter;
-    copy.piece = resource.piece;
-    copy.pauseMs = resource.pauseMs * (connection.Index() == resource.slowConnection ? 10 : 1);
-    copy.sendLength = resource.sendLength;
-    copy.lengthText = resource.lengthText;
-    copy.fieldsBefore = resource.fieldsBefore;
-    bool staleIfRange = resource.honourIfRange &&
-                        connection.Request().find("\r\nIf-Range: \"" + resource.etag + "\"\r\n") == std::string::npos &&
-                        connection.Request().find("\r\nIf-Range: ") != std::string::npos;
-    bool whole = resource.wholeFrom >= 0 && connection.Index() >= resource.wholeFrom;
-    bool shifted = resource.shiftedFrom >= 0 && connection.Index() >= resource.shiftedFrom;
-    if (resource.silentFrom >= 0 && connection.Index() >= resource.silentFrom) {
-        hold.unlock();
-        connection.WaitForClientClose();
-        return;
-    }
-    bool refused = connection.Index() >= resource.refuseFrom &&
-                   connection.Index() < resource.refuseFrom + resource.refuseCount;
-    hold.unlock();
-    if (refused) {
-        connection.Send("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        return;
-    }
-
-    unsigned long long first = 0, last = body.size() - 1;
-    bool ranged = copy.honourRanges && !copy.http10 && !staleIfRange && !whole &&
-                  connection.AskedRange(&first, &last) && first < body.size();
-    if (last >= body.size())
-        last = body.size() - 1;
-    if (ranged && shifted && last > first)
-        ++first;
-    std::string part = ranged ? body.substr(first, last - first + 1) : body;
-    std::string header = copy.http10 ? "HTTP/1.0 200 OK\r\n"
-                                     : (ranged ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
-                                                     std::to_string(first) + "-" + std::to_string(last) + "/" +
-                                                     std::to_string(body.size()) + "\r\n"
-                                               : "HTTP/1.1 200 OK\r\n");
-    header += copy.fieldsBefore;
-    if (copy.sendLength)
-        header += "Content-Length: " + (copy.lengthText.empty() ? std::to_string(part.size()) : copy.lengthText) +
-                  "\r\n";
-    if (!copy.etag.empty())
-        header += "ETag: \"" + copy.etag + "\"\r\n";
-    header += "Connection: close\r\n\r\n";
-    if (!connection.Send(header))
-        return;
-    size_t limit = part.size();
-    if (copy.dropAfter && copy.dropAfter < limit)
-        limit = copy.dropAfter;
-    if (copy.stallAfter && copy.stallAfter < limit)
-        limit = copy.stallAfter;
-    std::string sent = part.substr(0, limit);
-    if (copy.piece)
-        connection.SendSlowly(sent, copy.piece, copy.pauseMs);
-    else
-        connection.Send(sent);
-    if (copy.stallAfter && copy.stallAfter < part.size())
-        connection.WaitForClientClose();
-}
 
 class FaultDownloadTest : public ::testing::Test {
 protected:
@@ -351,6 +228,7 @@ TEST_F(FaultDownloadTest, PiecesOfAVersionReplacedDuringAPauseAreDropped)
 TEST_F(FaultDownloadTest, HelpThatTheServerTurnsAwayIsAskedForSparingly)
 {
     resource.body = Pattern(5000000);
+    resource.etag = "v1";
     resource.piece = 16384;
     resource.pauseMs = 5;
     resource.slowConnection = 5;
@@ -589,7 +467,9 @@ TEST_F(FaultDownloadTest, AFileThatTakesNoMoreStopsASingleStreamCleanly)
     EXPECT_TRUE(written.compare(0, received, resource.Body(), 0, received) == 0) << "a counted byte is wrong";
     std::string name = "FILE" + std::to_string(section);
     EXPECT_EQ(Url(), ProfileValue(SettingsFilePath(), name, "URLNAME"));
-    EXPECT_EQ(std::to_string(received), ProfileValue(SettingsFilePath(), name, "OFFSET0"));
+    // Claimed as far as a flush took the bytes to the disk: here the
+    // read-only handle flushes nothing more.
+    EXPECT_LE(strtoull(ProfileValue(SettingsFilePath(), name, "OFFSET0").c_str(), nullptr, 10), received);
 
     resource.piece = 0;
     StartTask(0);

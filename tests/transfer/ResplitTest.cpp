@@ -260,7 +260,7 @@ void KillAndResume(const std::string &kind, ULONGLONG size, Condition underWay)
 // help it. Larger than the others, so that the kill comes before they are done.
 TEST_F(ResplitTest, AHostKilledDuringResplittingIsResumedFromItsRecord)
 {
-    const ULONGLONG size = 64u << 20, segmentSize = size / 5;
+    const ULONGLONG size = 128u << 20, segmentSize = size / 5;
     KillAndResume("uneven", size,
                   [=] { return RecordedOffset(1, 0) == segmentSize && RecordedOffset(1, 2) < segmentSize; });
 }

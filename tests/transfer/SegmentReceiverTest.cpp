@@ -39,8 +39,7 @@ public:
         char folder[MAX_PATH];
         GetTempPathA(sizeof(folder), folder);
         snprintf(task.tempPath, sizeof(task.tempPath), "%sravlix-receiver-%lu.hhh", folder, GetCurrentProcessId());
-        bool offsetsValid;
-        ASSERT_EQ(1, PrepareFile(&task, &offsetsValid));
+        ASSERT_EQ(1, PrepareFile(&task));
         std::vector<BYTE> stray(task.totalSize, 0xEE);
         OVERLAPPED at = {};
         DWORD written = 0;
@@ -260,8 +259,7 @@ TEST(ReceiverStopHandshake, NoWriteFollowsTheStop)
         task.connectionCount = 5;
         task.serverMinorVersion = 1;
         task.totalSize = 64u << 20;
-        bool offsetsValid;
-        ASSERT_EQ(1, PrepareFile(&task, &offsetsValid));
+        ASSERT_EQ(1, PrepareFile(&task));
         task.segmentSize = task.totalSize / 5;
         for (int i = 0; i < 5; ++i) {
             TaskSegment &segment = task.segments[i];
