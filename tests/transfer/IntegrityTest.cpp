@@ -237,11 +237,12 @@ TEST_F(IntegrityTest, APieceHandedBackAfterAStopCountsNothing)
     EXPECT_EQ("", Difference(host.PathOf("returned.bin"), resource.Body()));
 }
 
-// A server that sends each new request a burst gets its ranges cut into
-// queued pieces; the first queued piece that opens meets a new version of the
-// file, which bars help for the run. The pieces still queued open no more:
-// stall recovery must see them, and the download ends as one version whole.
-TEST_F(IntegrityTest, QueuedPiecesThatCanNoLongerOpenAreRecovered)
+// A server that sends each new request a burst. One connection is fast and
+// comes free first; the piece it is handed meets a new version of the file,
+// which bars help for the run. Later the bursts are recognised: no range may
+// be cut into pieces that nobody will open, and the download ends as one
+// version whole.
+TEST_F(IntegrityTest, NoPieceIsQueuedForAWorkerThatOpensNoMore)
 {
     resource.body = Pattern(10500000);
     resource.etag = "v1";
@@ -251,6 +252,7 @@ TEST_F(IntegrityTest, QueuedPiecesThatCanNoLongerOpenAreRecovered)
     resource.pauseMs = 40;
     int base = server.Connections();
     // The probe and the five segments come first.
+    resource.fastConnection = base + 1;
     resource.replaceAt = base + 6;
     TaskHost host;
     std::string before = resource.Body(), after = OtherVersion(before);
@@ -259,11 +261,16 @@ TEST_F(IntegrityTest, QueuedPiecesThatCanNoLongerOpenAreRecovered)
         DownloadTask *task = gSlotTable.slots[0].task;
         return task && LoadWord(task->helpBarred);
     }, 30000)) << "help was never barred";
+    ASSERT_TRUE(TaskHost::PumpUntil([] {
+        DownloadTask *task = gSlotTable.slots[0].task;
+        return !task || task->burstBytes > 0;
+    }, 30000));
+    ASSERT_TRUE(gSlotTable.slots[0].task) << "finished before the bursts were seen";
     resource.burst = 0;
     resource.pauseMs = 0;
     ASSERT_TRUE(TaskHost::WaitFinalizedWithRecovery(0, 60000)) << "bytes queued for nobody";
     std::string got = FileContents(host.PathOf("queued.bin"));
-    EXPECT_TRUE(got == after) << "not the new version whole";
+    EXPECT_TRUE(got == before || got == after) << "a file of both versions";
     EXPECT_EQ(1, TaskHost::completions);
 }
 

@@ -41,6 +41,8 @@ void Serve(ScriptedConnection &connection, Resource &resource)
     copy.piece = resource.piece;
     copy.burst = resource.burst;
     copy.pauseMs = resource.pauseMs * (connection.Index() == resource.slowConnection ? 10 : 1);
+    if (connection.Index() == resource.fastConnection)
+        copy.pauseMs = 0;
     copy.sendLength = resource.sendLength;
     copy.lengthText = resource.lengthText;
     copy.fieldsBefore = resource.fieldsBefore;

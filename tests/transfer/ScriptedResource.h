@@ -31,6 +31,7 @@ struct Resource {
     int shiftedFrom = -1;     // from this connection on, ranges are answered one byte later than asked
     int silentFrom = -1;      // from this connection on, the server reads the request and says nothing
     int slowConnection = -1;  // this connection pauses ten times as long after each piece
+    int fastConnection = -1;  // this connection sends without a pause
     int replaceAt = -1;       // when this connection comes, the file is replaced (Replace) before it is served
     std::string fieldsBefore; // header lines sent before Content-Length
 
