@@ -27,19 +27,32 @@ const DoubleByteSample kDoubleByteSamples[] = {
     {950, "\xA5\x5C", "%E5%8A%9F", "\xA5\x7C", "%E5%9B%9B"},  // 功, 四
 };
 
+// The samples of the code page this run was started under; null, with a
+// failure reported, when RAVLIX_CODE_PAGE is missing or GetACP() is another.
+inline const DoubleByteSample *SampleOfThisRun()
+{
+    const char *asked = getenv("RAVLIX_CODE_PAGE");
+    if (!asked) {
+        ADD_FAILURE() << "run through CTest, which names the code page in RAVLIX_CODE_PAGE";
+        return nullptr;
+    }
+    if (strtoul(asked, nullptr, 10) != GetACP()) {
+        const char *locale = getenv("LC_ALL");
+        ADD_FAILURE() << "code page " << GetACP() << " instead of " << asked << " (LC_ALL=" << (locale ? locale : "")
+                      << ")";
+        return nullptr;
+    }
+    for (const DoubleByteSample &sample : kDoubleByteSamples) {
+        if (sample.codePage == GetACP())
+            return &sample;
+    }
+    ADD_FAILURE() << "no sample characters for code page " << GetACP();
+    return nullptr;
+}
+
 class DoubleByteCodePage : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const char *asked = getenv("RAVLIX_CODE_PAGE");
-        ASSERT_NE(nullptr, asked) << "run through CTest, which names the code page in RAVLIX_CODE_PAGE";
-        ASSERT_EQ(strtoul(asked, nullptr, 10), GetACP()) << "LC_ALL=" << (getenv("LC_ALL") ? getenv("LC_ALL") : "");
-        for (const DoubleByteSample &sample : kDoubleByteSamples) {
-            if (sample.codePage == GetACP())
-                sample_ = &sample;
-        }
-        ASSERT_NE(nullptr, sample_) << "no sample characters for code page " << GetACP();
-    }
+    void SetUp() override { ASSERT_NE(nullptr, sample_ = SampleOfThisRun()); }
 
     std::string WithBackslashByte() const { return sample_->backslashTrail; }
     std::string WithBarByte() const { return sample_->barTrail; }
