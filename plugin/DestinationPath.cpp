@@ -5,6 +5,7 @@
 
 #include "store/SettingsFile.h"
 #include "transfer/TaskClaims.h"
+#include "util/AnsiCharacters.h"
 #include "util/NameRules.h"
 #include "util/PathText.h"
 #include "util/UrlFileName.h"
@@ -27,7 +28,7 @@ bool JoinPath(const Destination &destination, int number, char *path)
     if (number <= 1) {
         strcpy(name, destination.name);
     } else {
-        const char *dot = strrchr(destination.name, '.');
+        const char *dot = FindLastAnsiCharacter(destination.name, '.');
         int stem = dot && dot != destination.name ? static_cast<int>(dot - destination.name)
                                                   : static_cast<int>(strlen(destination.name));
         if (snprintf(name, sizeof(name), "%.*s_%d%s", stem, destination.name, number, destination.name + stem) >=

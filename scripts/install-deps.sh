@@ -29,14 +29,28 @@ if ! have wine || ! dpkg -s wine32:i386 >/dev/null 2>&1 || ! dpkg -s wine64 >/de
   need+=(wine wine32:i386 wine64)
 fi
 
-[ ${#need[@]} -eq 0 ] && exit 0
+# The sources of the locales below.
+[ -d /usr/share/i18n/locales ] || need+=(locales)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "Installing: ${need[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -q
+  $sudo apt-get install -y -q "${need[@]}" >/dev/null
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-$sudo apt-get install -y -q "${need[@]}" >/dev/null
+
+# Tests run under the double-byte ANSI code pages 936, 932 and 950, which
+# Wine takes from LC_ALL. Wine names files on disk through the C library's
+# locale, so each must exist: without it a name such as "\x81\x5C" cannot be
+# created.
+for locale in zh_CN ja_JP zh_TW; do
+  if ! locale -a | grep -x "$locale.utf8" >/dev/null; then
+    echo "Generating the locale $locale.UTF-8"
+    $sudo localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+  fi
+done

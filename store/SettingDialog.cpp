@@ -7,6 +7,7 @@
 #include "res/ResourceIds.h"
 #include "store/SettingsFile.h"
 #include "ui/ResourceText.h"
+#include "util/AnsiCharacters.h"
 #include "util/PathText.h"
 #include "util/ProfileUpdate.h"
 #include "util/SystemFunction.h"
@@ -57,7 +58,7 @@ bool EnsureFolder(const char *typed)
     char path[kPathSize];
     lstrcpynA(path, typed, sizeof(path));
     size_t length = strlen(path);
-    if (length > 0 && path[length - 1] == '\\')
+    if (length > 0 && *LastAnsiCharacter(path, length) == '\\')
         path[length - 1] = '\0';
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);

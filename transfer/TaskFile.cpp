@@ -134,7 +134,7 @@ bool FinalPathOf(const char *tempPath, char *finalPath)
     size_t length = strnlen(tempPath, kTextSize - 1);
     size_t suffix = sizeof(kTempSuffix) - 1;
     if (length <= suffix || lstrcmpiA(tempPath + length - suffix, kTempSuffix) != 0 ||
-        IsPathSeparator(tempPath[length - suffix - 1]))
+        EndsInSeparator(tempPath, length - suffix))
         return false;
     memcpy(finalPath, tempPath, length - suffix);
     finalPath[length - suffix] = '\0';

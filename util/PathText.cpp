@@ -3,6 +3,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "util/AnsiCharacters.h"
+
 void HostFolder(char *buffer, int bufferSize)
 {
     if (!buffer || bufferSize < 2) {
@@ -20,25 +22,29 @@ void HostFolder(char *buffer, int bufferSize)
 
 void CutToFolder(char *path, int bufferSize)
 {
-    // Position 0 is never examined: without a later backslash the first
-    // character stays.
-    int i = static_cast<int>(strlen(path));
-    while (i > 0 && path[i] != '\\')
-        --i;
-    if (i + 1 < bufferSize)
-        path[i + 1] = '\0';
+    // The first character is never examined: without a later backslash it
+    // stays.
+    char *cut = NextAnsiCharacter(path);
+    for (char *p = cut; *p; p = NextAnsiCharacter(p)) {
+        if (*p == '\\')
+            cut = p + 1;
+    }
+    if (cut - path < bufferSize)
+        *cut = '\0';
 }
 
 int LastComponent(char *text)
 {
-    size_t length = strlen(text);
-    for (size_t i = length; i-- > 1;) {
-        if (IsPathSeparator(text[i])) {
-            memmove(text, text + i + 1, length - i);  // the terminator moves along
-            return 1;
-        }
+    // The first character is never examined.
+    char *separator = nullptr;
+    for (char *p = NextAnsiCharacter(text); *p; p = NextAnsiCharacter(p)) {
+        if (IsPathSeparator(*p))
+            separator = p;
     }
-    return 0;
+    if (!separator)
+        return 0;
+    memmove(text, separator + 1, strlen(separator + 1) + 1);  // the terminator moves along
+    return 1;
 }
 
 int FolderPart(char *text)
@@ -46,7 +52,7 @@ int FolderPart(char *text)
     if (text[0] == '\0')
         return 0;
     char *cut = text;  // with no separator the text becomes empty
-    for (char *p = text; *p; ++p) {
+    for (char *p = text; *p; p = NextAnsiCharacter(p)) {
         if (IsPathSeparator(*p))
             cut = p + 1;
     }
@@ -54,12 +60,17 @@ int FolderPart(char *text)
     return 1;
 }
 
+bool EndsInSeparator(const char *text, size_t length)
+{
+    return length > 0 && IsPathSeparator(*LastAnsiCharacter(text, length));
+}
+
 int EnsureTrailingSlash(char *text, size_t capacity)
 {
     size_t length = strlen(text);
     if (length == 0)
         return 0;
-    if (IsPathSeparator(text[length - 1]))
+    if (EndsInSeparator(text, length))
         return 1;
     if (length + 2 > capacity)
         return 0;

@@ -1,5 +1,7 @@
 // Path cutters on ANSI texts in caller-owned buffers. Separators are "\" and
-// "/" (HostFolder alone knows only "\").
+// "/" (HostFolder alone knows only "\"). Texts are walked by characters of
+// the process's ANSI code page, so the second byte of a double-byte
+// character is never taken for a separator; "position" counts characters.
 #pragma once
 
 #include <stddef.h>
@@ -17,6 +19,9 @@ int LastComponent(char *text);
 // Cuts text after its last separator (any position), or to "" without one.
 // 0 for an empty text, else 1.
 int FolderPart(char *text);
+
+// Whether the first length bytes of text end in a separator character.
+bool EndsInSeparator(const char *text, size_t length);
 
 // Appends "/" unless text ends in a separator. 0 for an empty text, and 0 when
 // the slash does not fit into capacity bytes; 1 otherwise.

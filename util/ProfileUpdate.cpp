@@ -4,25 +4,39 @@
 #include <string.h>
 #include <windows.h>
 
+#include "util/AnsiCharacters.h"
+
 namespace {
 
 const char kUpdateLock[] = "Local\\Ravlix.ProfileUpdate";
 // A reader holds the file open for a moment, and the rename waits for it.
 const int kRenameAttempts = 200;
 
+// How long the folder part of a path is: up to and with its last "\" or
+// "/" character, 0 without one.
+size_t FolderLength(const char *path)
+{
+    size_t length = 0;
+    for (const char *p = path; *p; p = NextAnsiCharacter(p)) {
+        if (*p == '\\' || *p == '/')
+            length = p + 1 - path;
+    }
+    return length;
+}
+
 // The file the private-profile functions use: a bare name lives in the
 // Windows directory.
 std::string ProfilePath(const char *file)
 {
     std::string name = file;
-    if (name.find_first_of("\\/:") != std::string::npos)
+    if (FolderLength(file) > 0 || FindLastAnsiCharacter(file, ':'))
         return name;
     char folder[MAX_PATH];
     UINT length = GetWindowsDirectoryA(folder, sizeof(folder));
     if (length == 0 || length >= sizeof(folder))
         return name;
     std::string path(folder, length);
-    if (path.back() != '\\')
+    if (*LastAnsiCharacter(folder, length) != '\\')
         path += '\\';
     return path + name;
 }
@@ -71,8 +85,7 @@ bool IsScratchOf(const char *name, const char *base)
 // by the holder belongs to a writer that was killed mid-update.
 void DeleteStaleScratchCopies(const std::string &file)
 {
-    size_t cut = file.find_last_of("\\/");
-    std::string folder = cut == std::string::npos ? "" : file.substr(0, cut + 1);
+    std::string folder = file.substr(0, FolderLength(file.c_str()));
     std::string base = file.substr(folder.size());
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((file + ".*.new").c_str(), &found);

@@ -91,8 +91,8 @@ size_t FromUtf8(const char *text, size_t count, wchar_t *wide)
 
 // The ANSI bytes of one character (one or two UTF-16 units), or 0 when the
 // code page cannot hold it. A best-fit stand-in ("Ａ" for "A") is no match:
-// it could make a device name. Neither is a double-byte character whose
-// second byte is a path separator or "|": the plug-in cuts names bytewise.
+// it could make a device name. A double-byte character whose second byte is
+// 0x5C stays whole: the path helpers walk by characters.
 int AnsiCharacter(const wchar_t *unit, int units, char *bytes, int size)
 {
     BOOL usedDefault = FALSE;
@@ -103,10 +103,6 @@ int AnsiCharacter(const wchar_t *unit, int units, char *bytes, int size)
     if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, length, back, 2) != units ||
         memcmp(back, unit, units * sizeof(wchar_t)) != 0)
         return 0;
-    for (int i = 1; i < length; ++i) {
-        if (bytes[i] == '\\' || bytes[i] == '/' || bytes[i] == '|')
-            return 0;
-    }
     return length;
 }
 

@@ -9,6 +9,7 @@
 #include "plugin/ProcessState.h"
 #include "store/ResumeRecords.h"
 #include "tests/support/DialogDriver.h"
+#include "tests/support/DoubleByteCodePage.h"
 #include "tests/support/TaskTable.h"
 #include "transfer/TaskClaims.h"
 #include "util/PathText.h"
@@ -319,6 +320,50 @@ TEST_F(AdmissionTest, ANewDownloadBesideTenSavedOnesIsSavedAndResumed)
     EXPECT_TRUE(WorkerEnded(0));
     for (HANDLE &claim : elsewhere)
         ReleaseClaim(claim);
+}
+
+// Run under code page 936 (tests/plugin/CMakeLists.txt). A download folder
+// whose last character ends in the byte of "\\" still gets a separator
+// before the file name: Windows would otherwise read that byte as one, and
+// the temporary file would land beside the folder instead of inside it.
+class DoubleByteAdmission : public AdmissionTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, sample = testing_support::SampleOfThisRun());
+        AdmissionTest::SetUp();
+    }
+
+    const testing_support::DoubleByteSample *sample = nullptr;
+};
+
+TEST_F(DoubleByteAdmission, AFolderEndingInSuchACharacterHoldsTheTemporaryFile)
+{
+    const std::string b = sample->backslashTrail;
+    const std::string downloads = folder + "\\" + b;
+    ASSERT_TRUE(CreateDirectoryA(downloads.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    struct Case {
+        std::string folderSetting, url, expected;
+    } cases[] = {
+        {downloads, "http://127.0.0.1:9/x", downloads + "/x.hhh"},
+        {downloads + "\\", "http://127.0.0.1:9/x", downloads + "\\x.hhh"},
+        {downloads, std::string("http://127.0.0.1:9/") + sample->backslashTrailUtf8, downloads + "/" + b + ".hhh"},
+    };
+    for (const Case &c : cases) {
+        SetFolder(c.folderSetting.c_str());
+        ASSERT_EQ(RAVLIX_ADMITTED, Admit(c.url.c_str())) << c.url;
+        DownloadTask *task = gSlotTable.slots[0].task;
+        ASSERT_NE(nullptr, task);
+        EXPECT_EQ(c.expected, task->tempPath);
+        // Where Windows puts the file: the folder's own name, resolved.
+        char full[MAX_PATH];
+        char *name = nullptr;
+        ASSERT_NE(0u, GetFullPathNameA(task->tempPath, sizeof(full), full, &name));
+        ASSERT_NE(nullptr, name);
+        std::string parent(full, name - full - 1);
+        EXPECT_EQ(downloads, parent);
+        DiscardAllTasks();
+    }
 }
 
 }  // namespace

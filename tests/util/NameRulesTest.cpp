@@ -4,6 +4,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "tests/support/DoubleByteCodePage.h"
 #include "util/NameRules.h"
 
 namespace {
@@ -110,6 +111,20 @@ TEST(NameRules, MakeSafeReplacesOnlyWhatIsUnsafe)
     EXPECT_EQ(L"CO_", MadeSafe(L"CON", 4));
     for (const wchar_t *name : {L"CON.txt", L"a. ", L"lpt1", L"x:y."})
         EXPECT_TRUE(SafeElement(MadeSafe(name).c_str())) << name;
+}
+
+// The rules read ANSI names through UTF-16: a character whose second byte
+// is that of "\\" neither cuts a host's name nor makes it a path.
+using DoubleByteNameRules = testing_support::DoubleByteCodePage;
+
+TEST_F(DoubleByteNameRules, HostNamesAndRecordsKeepSuchCharactersWhole)
+{
+    const std::string b = WithBackslashByte();
+    EXPECT_EQ(b + ".bin", HostName((b + ".bin").c_str()));
+    EXPECT_EQ(b + ".bin", HostName(("C:\\dir" + b + "\\" + b + ".bin").c_str()));
+    EXPECT_EQ("sub" + b + "/x" + b, HostName(("sub" + b + "/x" + b).c_str()));
+    EXPECT_TRUE(IsSafeTemporaryPath(("C:\\" + b + "\\" + b + ".hhh").c_str()));
+    EXPECT_FALSE(IsSafeTemporaryPath(("C:\\" + b + "\\CON.hhh").c_str()));
 }
 
 }  // namespace

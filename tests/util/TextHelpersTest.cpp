@@ -2,6 +2,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "tests/support/DoubleByteCodePage.h"
 #include "util/PathText.h"
 #include "util/SizeText.h"
 #include "util/TextSearch.h"
@@ -131,6 +132,85 @@ TEST(HostFolder, TinyBufferStaysTerminated)
     char one[1] = {'x'};
     HostFolder(one, 1);
     EXPECT_EQ('\0', one[0]);
+}
+
+// Under a double-byte code page the second byte of a character may be that
+// of "\\" (written B below): it is no separator.
+class DoubleBytePaths : public testing_support::DoubleByteCodePage {
+protected:
+    // text with every "B" replaced by the character whose second byte is
+    // that of "\\", and every "|" by the one whose second byte is that of "|".
+    std::string Spell(const char *text) const
+    {
+        std::string out;
+        for (const char *p = text; *p; ++p)
+            out += *p == 'B' ? WithBackslashByte() : *p == '|' ? WithBarByte() : std::string(1, *p);
+        return out;
+    }
+};
+
+TEST_F(DoubleBytePaths, EnsureTrailingSlashAddsOneAfterAFolderEndingInSuchACharacter)
+{
+    struct Case {
+        const char *folder, *expected;
+    } cases[] = {{"C:\\B", "C:\\B/"}, {"B", "B/"},        {"C:\\dlB", "C:\\dlB/"}, {"C:\\B\\", "C:\\B\\"},
+                 {"D:\\Down", "D:\\Down/"}, {"E:/B/", "E:/B/"}, {"C:\\|", "C:\\|/"}};
+    for (const Case &c : cases) {
+        char text[260];
+        strcpy(text, Spell(c.folder).c_str());
+        EXPECT_EQ(1, EnsureTrailingSlash(text, sizeof(text))) << c.folder;
+        EXPECT_EQ(Spell(c.expected), text) << c.folder;
+    }
+}
+
+TEST_F(DoubleBytePaths, CuttersSplitOnlyAtWholeSeparators)
+{
+    struct Case {
+        int (*cutter)(char *);
+        const char *text, *expected;
+        int result;
+    } cases[] = {
+        {LastComponent, "C:\\dl\\B.bin", "B.bin", 1},
+        {LastComponent, "C:\\dl\\xB.bin", "xB.bin", 1},
+        {LastComponent, "http://host/B/|B", "|B", 1},
+        {LastComponent, "B", "B", 0},  // one character: position 0 only
+        {LastComponent, "BB", "BB", 0},
+        {LastComponent, "B/x", "x", 1},
+        {FolderPart, "C:\\B\\a.bin.hhh", "C:\\B\\", 1},
+        {FolderPart, "C:\\dlB", "C:\\", 1},
+        {FolderPart, "D:\\Down/subB/aB.bin.hhh", "D:\\Down/subB/", 1},
+        {FolderPart, "B", "", 1},
+        {FolderPart, "a.bin", "", 1},
+    };
+    for (const Case &c : cases) {
+        int result = -1;
+        EXPECT_EQ(Spell(c.expected), Cut(c.cutter, Spell(c.text).c_str(), &result)) << c.text;
+        EXPECT_EQ(c.result, result) << c.text;
+    }
+}
+
+TEST_F(DoubleBytePaths, HostFolderCutsAfterTheLastWholeBackslash)
+{
+    struct Case {
+        const char *path, *folder;
+    } cases[] = {{"C:\\B\\h.exe", "C:\\B\\"}, {"C:\\dir\\B.exe", "C:\\dir\\"}, {"C:\\Bh.exe", "C:\\"},
+                 {"Bh.exe", "B"}, {"E:\\host.exe", "E:\\"}};
+    for (const Case &c : cases) {
+        char text[260];
+        strcpy(text, Spell(c.path).c_str());
+        CutToFolder(text, sizeof(text));
+        EXPECT_EQ(Spell(c.folder), text) << c.path;
+    }
+}
+
+TEST_F(DoubleBytePaths, EndsInSeparatorLooksAtTheLastWholeCharacter)
+{
+    std::string text = Spell("C:\\B\\B.hhh");
+    EXPECT_TRUE(EndsInSeparator(text.c_str(), 3));
+    EXPECT_FALSE(EndsInSeparator(text.c_str(), 5));
+    EXPECT_TRUE(EndsInSeparator(text.c_str(), 6));
+    EXPECT_FALSE(EndsInSeparator(text.c_str(), 8));
+    EXPECT_FALSE(EndsInSeparator(text.c_str(), 0));
 }
 
 TEST(TextSearch, FoldsAsciiLettersOnly)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "tests/support/DoubleByteCodePage.h"
 #include "util/UrlFileName.h"
 
 namespace {
@@ -72,6 +73,31 @@ TEST_F(AnsiCodePage, InvalidUtf8BytesBecomeUnderscores)
 TEST_F(AnsiCodePage, AUrlWrittenInTheAnsiCodePageKeepsItsName)
 {
     EXPECT_EQ("\xE9t\xE9.txt", NameOf("http://host/\xE9t\xE9.txt"));
+}
+
+// Characters whose second byte is that of "\\" or "|" are whole characters
+// of the name, whether the URL escapes them as UTF-8 or writes them in the
+// code page; the real "\\", "/" and "|" still become "_".
+using DoubleByteUrlNames = testing_support::DoubleByteCodePage;
+
+TEST_F(DoubleByteUrlNames, CharactersEndingInTheByteOfASeparatorStayWhole)
+{
+    const std::string b = WithBackslashByte(), bar = WithBarByte();
+    const std::string bUtf8 = sample_->backslashTrailUtf8, barUtf8 = sample_->barTrailUtf8;
+    struct Case {
+        std::string url, name;
+    } cases[] = {
+        {"http://host/" + bUtf8, b},
+        {"http://host/pub/" + bUtf8 + ".bin", b + ".bin"},
+        {"http://host/" + barUtf8 + bUtf8 + "x", bar + b + "x"},
+        {"http://host/" + b, b},                              // written in the code page
+        {"http://host/dir/x" + b + ".bin?q=1", "x" + b + ".bin"},
+        {"http://host/" + bar + ".txt", bar + ".txt"},
+        {"http://host/" + bUtf8 + "%5C" + bUtf8 + "%7C", b + "_" + b + "_"},
+        {"http://host/" + bUtf8 + "%2F.", b + "__"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.name, NameOf(c.url.c_str())) << c.url;
 }
 
 TEST(FileNameFromUrl, EmptyOrDotNamesSaveAsIndex)
