@@ -99,6 +99,8 @@ int HttpRequest::Open(const char *url, const char *proxy, const char *extraHeade
         Fail(error);
     }
     LeaveCriticalSection(&callLock_);
+    if (error == WebRequestOk && callback && RequestTiming().openReturnDelayMs)
+        Sleep(RequestTiming().openReturnDelayMs);
     return error == WebRequestOk;
 }
 

@@ -341,8 +341,12 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
         DropSegment(range, SegmentStopped);
         return 0;
     }
-    // A quick range may be complete (Idle) already.
+    // A quick range may have been completed while it was being opened, when
+    // it did not yet read as running: it reads as idle then, as one completed
+    // later does.
     InterlockedCompareExchange(&range.state, SegmentRunning, SegmentPrepared);
+    if (LoadWord(range.finished) && !LoadWord(ExtentOf(*task, range).cut))
+        InterlockedCompareExchange(&range.state, SegmentIdle, SegmentRunning);
     return 1;
 }
 

@@ -324,6 +324,12 @@ void FinalizeTask(int slot)
     FinalizeIfComplete(slot);
 }
 
+void FinalizeUnheardCompletions()
+{
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        FinalizeIfComplete(slot);
+}
+
 void DiscardAllTasks()
 {
     for (int slot = 0; slot < kSlotCount; ++slot) {

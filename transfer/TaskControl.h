@@ -20,6 +20,10 @@ void PauseAllTasks();
 void DeleteTask(int slot);
 void DeleteAllTasks();
 void FinalizeTask(int slot);  // the task-complete command
+// For a periodic timer: puts in place every task that announced itself
+// complete while no floating window existed to hear it (a host that starts
+// downloads before InitDownload), whose task-complete command never came.
+void FinalizeUnheardCompletions();
 void DiscardAllTasks();
 int SaveAndCloseTask(int slot);
 

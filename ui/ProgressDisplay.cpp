@@ -16,12 +16,14 @@ const UINT kRepaintPeriodMs = 100;
 const UINT kRotationPeriodMs = 3000;
 const UINT kResumeRefreshPeriodMs = 2500;
 
-// Keeps the records of running tasks fresh for a host that is killed, and
-// gets downloads that stalled moving again.
+// Keeps the records of running tasks fresh for a host that is killed, gets
+// downloads that stalled moving again, and puts in place those whose
+// completion no window heard.
 void CALLBACK TaskUpkeepTick(HWND, UINT, UINT_PTR, DWORD)
 {
     RefreshResumeRecords();
     RecoverStalledTasks();
+    FinalizeUnheardCompletions();
 }
 
 // The size font: the GUI font's description with SimHei (named in GB2312) at

@@ -13,6 +13,7 @@ const DWORD kPiecePauseMs = 20;
 // over parts of its range and steps fall in the middle of that too.
 const int kSlowEvery = 5;
 const DWORD kSlowPiecePauseMs = 4 * kPiecePauseMs;
+const size_t kBurst = 512 * 1024;
 
 // "Range: bytes=A-B" or "bytes=A-"; false without one.
 bool AskedRange(const std::string &request, size_t size, size_t *first, size_t *last)
@@ -82,6 +83,7 @@ void ChangingServer::SetMood(ServerMood mood)
 {
     std::lock_guard<std::mutex> hold(lock_);
     mood_ = mood;
+    wholeRequests_ = 0;
 }
 
 std::vector<std::shared_ptr<const std::string>> ChangingServer::Versions() const
@@ -106,6 +108,15 @@ void ChangingServer::Serve(ScriptedConnection &connection)
     const std::string &request = connection.Request();
     bool head = request.compare(0, 5, "HEAD ") == 0;
     bool http10 = request.find(" /s/") != std::string::npos;
+    if (mood == ServerMood::RefusingRanges) {
+        if (request.find("\r\nRange: ") != std::string::npos) {
+            connection.Send("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            return;
+        }
+        std::lock_guard<std::mutex> hold(lock_);
+        if (wholeRequests_++ % 2 == 1)
+            return;
+    }
     size_t first = 0, last = body->size() - 1;
     std::string header;
     if (http10) {
@@ -131,9 +142,16 @@ void ChangingServer::Serve(ScriptedConnection &connection)
     if (!connection.Send(header) || head)
         return;
     size_t end = last + 1;
-    if (mood != ServerMood::Normal && first + cut < end)
+    if ((mood == ServerMood::Dropping || mood == ServerMood::Stalling) && first + cut < end)
         end = first + cut;
-    for (size_t at = first; at < end; at += kPiece) {
+    size_t at = first;
+    if (mood == ServerMood::Bursting) {
+        size_t burst = end - at < kBurst ? end - at : kBurst;
+        if (!connection.Send(body->substr(at, burst)))
+            return;
+        at += burst;
+    }
+    for (; at < end; at += kPiece) {
         size_t count = end - at < kPiece ? end - at : kPiece;
         if (!connection.Send(body->substr(at, count)))
             return;

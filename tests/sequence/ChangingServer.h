@@ -14,7 +14,7 @@
 
 #include "netquill/ScriptedServer.h"
 
-enum class ServerMood { Normal, Dropping, Stalling };
+enum class ServerMood { Normal, Dropping, Stalling, RefusingRanges, Bursting };
 
 class ChangingServer {
 public:
@@ -28,6 +28,10 @@ public:
     void Change(long sizeDelta);
     // Dropping: every connection ends after a few hundred KiB of body.
     // Stalling: every connection stops sending then, but stays open.
+    // RefusingRanges: a range is answered 503, and every other request
+    // without one is dropped before its answer (a probe, then a second).
+    // Bursting: each answer's first 512 KiB go at once, as nginx's
+    // limit_rate lets a new request's first second through.
     void SetMood(ServerMood mood);
     // Every version served so far, the first one first.
     std::vector<std::shared_ptr<const std::string>> Versions() const;
@@ -38,6 +42,7 @@ private:
     mutable std::mutex lock_;
     std::vector<std::shared_ptr<const std::string>> versions_;
     ServerMood mood_ = ServerMood::Normal;
+    int wholeRequests_ = 0;  // requests without a range while refusing ranges
     std::mt19937 random_;
     // Last, so that its connections end before the rest goes.
     std::unique_ptr<ScriptedServer> server_;

@@ -91,6 +91,40 @@ bool Names(const std::string &recordName, const Download &download)
     return SameText(recordName, download.name) || SameText(recordName, download.name + ".hhh");
 }
 
+unsigned long long Fnv(const std::string &bytes)
+{
+    unsigned long long hash = 1469598103934665603ull;
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+// The version a record's validator names: the scripted server's ETags are
+// "vN". 0 when it names none of them (nginx, or no validator).
+size_t NamedVersion(const std::string &validator)
+{
+    size_t at = validator.find("\"v");
+    return at == std::string::npos ? 0 : strtoul(validator.c_str() + at + 2, nullptr, 10);
+}
+
+// Whether temp holds, in every range the offsets claim, the bytes of
+// version. A count past its segment's range claims nothing (the segment
+// starts over); a first count of the whole length is a single stream's.
+bool HoldsClaims(const std::string &temp, const std::vector<unsigned long long> &offsets, const std::string &version)
+{
+    if (version.size() != temp.size())
+        return false;
+    unsigned long long total = temp.size(), size = total / offsets.size();
+    if (offsets[0] == total)
+        return temp == version;
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        unsigned long long first = i * size, length = i + 1 == offsets.size() ? total - first : size;
+        if (offsets[i] <= length && temp.compare(first, offsets[i], version, first, offsets[i]) != 0)
+            return false;
+    }
+    return true;
+}
+
 std::string StateText(DownloadState state)
 {
     switch (state) {
@@ -183,7 +217,18 @@ void SequenceChecks::CheckFolder(std::vector<std::string> *violations)
     }
 }
 
-std::vector<bool> SequenceChecks::CheckRecords(std::vector<std::string> *violations)
+std::map<size_t, std::string> SequenceChecks::ReadTemporaryFiles() const
+{
+    std::map<size_t, std::string> temps;
+    for (size_t i = 0; i < downloads_.size(); ++i) {
+        if (SizeOf(TempPath(downloads_[i])) > 0)
+            temps[i] = testing_support::ReadWholeFile(TempPath(downloads_[i]));
+    }
+    return temps;
+}
+
+std::vector<bool> SequenceChecks::CheckRecords(const std::map<size_t, std::string> &temps,
+                                               std::vector<std::string> *violations)
 {
     std::vector<bool> recorded(downloads_.size(), false);
     recordCount_ = 0;
@@ -215,6 +260,30 @@ std::vector<bool> SequenceChecks::CheckRecords(std::vector<std::string> *violati
         if (download.state == DownloadState::Deleted)
             violations->push_back(std::string("record ") + section + " keeps " + download.name +
                                   ", which the user deleted: a restore brings it back");
+        // What the record claims must be on disk, of the version it names (or,
+        // without a validator, of one version of the file's length).
+        auto temp = temps.find(match);
+        int connections = atoi(ProfileText(settings, section, "MULTHREAD").c_str());
+        if (temp == temps.end() || connections < 1 || connections > 5)
+            continue;
+        std::vector<unsigned long long> offsets;
+        for (int i = 0; i < connections; ++i)
+            offsets.push_back(strtoull(ProfileText(settings, section, ("OFFSET" + std::to_string(i)).c_str()).c_str(),
+                                       nullptr, 10));
+        std::string validator = ProfileText(settings, section, "VALIDATOR");
+        Versions versions = versionsOf_(download.source);
+        size_t named = NamedVersion(validator);
+        bool sized = false, held = false;
+        for (size_t v = 0; v < versions.size(); ++v) {
+            if ((named && v + 1 != named) || versions[v]->size() != temp->second.size())
+                continue;
+            sized = true;
+            held = held || HoldsClaims(temp->second, offsets, *versions[v]);
+        }
+        if (sized && !held)
+            violations->push_back(std::string("record ") + section + " of " + download.name + " (" + validator +
+                                  ") claims bytes that its temporary file does not hold: " +
+                                  CompareWithVersions(temp->second, versions));
     }
     return recorded;
 }
@@ -232,11 +301,74 @@ std::string SequenceChecks::Describe(const Download &download) const
            ", history status " + historyStatus;
 }
 
+unsigned long long SequenceChecks::HashOf(const std::shared_ptr<const std::string> &version)
+{
+    auto found = hashes_.find(version.get());
+    if (found != hashes_.end())
+        return found->second;
+    return hashes_[version.get()] = Fnv(*version);
+}
+
+std::string SequenceChecks::CompletionProblem(const std::string &listing)
+{
+    std::string seen;
+    size_t at = 0;
+    while ((at = listing.find(' ', at)) != std::string::npos) {
+        ++at;
+        size_t equals = listing.find('=', at), colon = listing.find(':', equals), end = listing.find(' ', at);
+        if (equals == std::string::npos || colon == std::string::npos || (end != std::string::npos && colon > end))
+            continue;
+        std::string name = listing.substr(at, equals - at);
+        unsigned long long size = strtoull(listing.c_str() + equals + 1, nullptr, 10);
+        unsigned long long hash = strtoull(listing.c_str() + colon + 1, nullptr, 16);
+        for (const Download &download : downloads_) {
+            if (!SameText(name, download.name + ".hhh"))
+                continue;
+            for (const auto &version : versionsOf_(download.source))
+                if (version->size() == size && HashOf(version) == hash)
+                    return std::string();
+        }
+        seen += " " + name;
+    }
+    return "the host was told of a completion while no temporary file was complete (" +
+           (seen.empty() ? std::string("none there") : "incomplete:" + seen) + ")";
+}
+
+std::vector<int> SequenceChecks::LiveSections() const
+{
+    std::vector<int> live;
+    for (const auto &entry : RecordedProgress()) {
+        std::string name = "Local\\Ravlix.KELMORA.FILE" + std::to_string(entry.first);
+        if (HANDLE claim = OpenEventA(SYNCHRONIZE, FALSE, name.c_str())) {
+            CloseHandle(claim);
+            live.push_back(entry.first);
+        }
+    }
+    return live;
+}
+
+std::map<int, unsigned long long> SequenceChecks::RecordedProgress() const
+{
+    std::map<int, unsigned long long> progress;
+    Profile settings = ReadProfile(testing_support::SettingsFilePath());
+    for (const auto &entry : settings) {
+        if (entry.first.compare(0, 4, "file") != 0 || ProfileText(settings, entry.first, "URLNAME").empty())
+            continue;
+        unsigned long long sum = 0;
+        for (int i = 0; i < 5; ++i)
+            sum += strtoull(ProfileText(settings, entry.first, ("OFFSET" + std::to_string(i)).c_str()).c_str(),
+                            nullptr, 10);
+        progress[atoi(entry.first.c_str() + 4)] = sum;
+    }
+    return progress;
+}
+
 void SequenceChecks::Check(bool noLiveTask, std::vector<std::string> *violations)
 {
     ReadDeletions();
     CheckFolder(violations);
-    std::vector<bool> recorded = CheckRecords(violations);
+    std::map<size_t, std::string> temps = ReadTemporaryFiles();
+    std::vector<bool> recorded = CheckRecords(temps, violations);
     if (!noLiveTask)
         return;
     for (size_t i = 0; i < downloads_.size(); ++i) {

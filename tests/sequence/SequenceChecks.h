@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,21 +41,35 @@ public:
     void Check(bool noLiveTask, std::vector<std::string> *violations);
     int Count(DownloadState state) const;
     const std::vector<Download> &downloads() const { return downloads_; }
+    // Empty when one of the temporary files the host listed at a completion
+    // callback ("NAME=SIZE:HASH ...") was a complete version of its
+    // download's source; else what the host was told too early.
+    std::string CompletionProblem(const std::string &listing);
+    // The sections whose records a live task (of any host) holds now.
+    std::vector<int> LiveSections() const;
+    // For every unfinished download with a record: the record's section and
+    // the sum of its offsets, to see progress by.
+    std::map<int, unsigned long long> RecordedProgress() const;
 
 private:
     std::string TempPath(const Download &download) const { return folder_ + "\\" + download.name + ".hhh"; }
     void ReadDeletions();
     void CheckFolder(std::vector<std::string> *violations);
     // The downloads (by index) that a record in the settings file keeps.
-    std::vector<bool> CheckRecords(std::vector<std::string> *violations);
+    // temps holds the temporary files as they were just before the settings
+    // file was read: a record claims bytes only once they are there.
+    std::vector<bool> CheckRecords(const std::map<size_t, std::string> &temps, std::vector<std::string> *violations);
+    std::map<size_t, std::string> ReadTemporaryFiles() const;
+    unsigned long long HashOf(const std::shared_ptr<const std::string> &version);
     std::string Describe(const Download &download) const;
 
     std::string folder_;
     std::string historyPath_;
     std::function<Versions(Source)> versionsOf_;
     std::vector<Download> downloads_;
-    std::vector<std::string> strangers_;
-    int recordCount_ = 0;  // sections holding a record at the last check  // files already reported as no download's
+    std::vector<std::string> strangers_;  // files already reported as no download's
+    int recordCount_ = 0;                  // sections holding a record at the last check
+    std::map<const std::string *, unsigned long long> hashes_;
 };
 
 // Empty when contents equals one of versions; else how it differs from each.

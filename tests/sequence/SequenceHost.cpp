@@ -10,8 +10,11 @@
 // Commands joined by " ; " on one line run in one turn of the UI thread, as a
 // host's own menu handler may call Quit and StartDownload together.
 // Each command but hold is answered with "ok MS RESULT", MS being the time
-// the UI thread spent in the call. Other lines it prints: "callback" when the
-// plug-in calls back, "slow MESSAGE WPARAM MS" when the UI thread spent more
+// the UI thread spent in the call. Other lines it prints: "callback A B C
+// NAME=SIZE:HASH ..." when the plug-in calls back, with every temporary file
+// of the download folder as it is at that moment (its FNV-1a hash), so that
+// the test can tell whether a download was complete when the host was told;
+// "slow MESSAGE WPARAM MS" when the UI thread spent more
 // than two seconds on one message, "dialog CAPTION" when it answers a
 // confirmation or a message box with OK. The test kills it at any moment.
 #include <stdarg.h>
@@ -50,10 +53,43 @@ void Say(const char *format, ...)
     LeaveCriticalSection(&gOutputLock);
 }
 
+// "NAME=SIZE:HASH" for every temporary file of the download folder.
+std::string TemporaryFiles()
+{
+    char folder[MAX_PATH] = "";
+    GetPrivateProfileStringA("DOWNLOAD", "DESTNPATH", "", folder, sizeof(folder), "KELMORA.ini");
+    std::string list, base = folder;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((base + "*.hhh").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return list;
+    do {
+        HANDLE file = CreateFileA((base + found.cFileName).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            continue;
+        unsigned long long hash = 1469598103934665603ull, size = 0;
+        std::string buffer(1 << 16, '\0');
+        DWORD got;
+        while (ReadFile(file, &buffer[0], static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
+            for (DWORD i = 0; i < got; ++i)
+                hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+            size += got;
+        }
+        CloseHandle(file);
+        char entry[MAX_PATH + 64];
+        snprintf(entry, sizeof(entry), " %s=%llu:%016llx", found.cFileName, size, hash);
+        list += entry;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return list;
+}
+
 // A worker thread of the plug-in; a slow host makes it wait here.
 void __cdecl OnComplete(int a, int b, int c)
 {
-    Say("callback %d %d %d", a, b, c);
+    Say("callback %d %d %d%s", a, b, c, TemporaryFiles().c_str());
     Sleep(static_cast<DWORD>(gCallbackDelayMs));
 }
 

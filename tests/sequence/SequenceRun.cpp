@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <map>
 #include <memory>
 
 #include "ChangingServer.h"
@@ -23,6 +24,10 @@ const unsigned long kSlowCallMs = 2000;
 // which the host cannot time itself; the margin covers the pipes.
 const DWORD kSlowHoldMs = 3000;
 const size_t kScriptedSize = 3000000;
+// The lock every update of the settings file takes, in every host process.
+const char kProfileUpdateLock[] = "Local\\Ravlix.ProfileUpdate";
+// How long a live task may go without a byte while the servers behave.
+const DWORD kNoProgressMs = 12000;
 
 std::string ProgramFolder()
 {
@@ -98,8 +103,15 @@ private:
     // Returns whether no task can be live afterwards.
     bool AtCompletion(const Step &step);
     bool QuitThenStart(const Step &step);
-    void KillAndRestart();
+    void KillAndRestart(Tamper tamper = Tamper::None, int which = 0);
+    void TamperWithTemporaryFile(Tamper tamper, int which);
+    // Kills the host once it has put a completed file in place and before it
+    // blanks the record, by holding the settings file's update lock.
+    void KillAfterRename();
     void Drain();
+    // Reports live tasks whose records have not moved for kNoProgressMs;
+    // lastMove keeps, by section, the progress and when it last changed.
+    void CheckProgress(std::map<int, std::pair<unsigned long long, DWORD>> *lastMove);
 
     RunOptions options_;
     ChangingServer server_;
@@ -108,6 +120,7 @@ private:
     HostPipe host_;
     RunReport report_;
     int stepIndex_ = 0;
+    bool uiMayBlock_ = false;  // the test itself holds the lock the host's UI thread may wait for
 };
 
 bool SequenceRun::StartHost()
@@ -122,9 +135,14 @@ void SequenceRun::ReadEvents(const std::vector<std::string> &events)
 {
     for (const std::string &event : events) {
         fprintf(stderr, "  host: %s\n", event.c_str());
+        if (event.compare(0, 9, "callback ") == 0) {
+            std::string problem = checks_.CompletionProblem(event);
+            if (!problem.empty())
+                Violation(problem);
+        }
         unsigned message = 0, wParam = 0;
         unsigned long spent = 0;
-        if (sscanf(event.c_str(), "slow %u %u %lu", &message, &wParam, &spent) == 3)
+        if (sscanf(event.c_str(), "slow %u %u %lu", &message, &wParam, &spent) == 3 && !uiMayBlock_)
             Violation("the UI thread spent " + std::to_string(spent) + " ms on one message (" +
                       (message == WM_COMMAND ? "WM_COMMAND " + std::to_string(wParam)
                        : message == WM_TIMER ? std::string("WM_TIMER")
@@ -245,15 +263,78 @@ void SequenceRun::StartDownload(const Step &step)
     Admit(download, answered, result);
 }
 
-void SequenceRun::KillAndRestart()
+void SequenceRun::KillAndRestart(Tamper tamper, int which)
 {
     host_.Kill();
+    Check(true);
+    TamperWithTemporaryFile(tamper, which);
+    StartHost();
+}
+
+void SequenceRun::TamperWithTemporaryFile(Tamper tamper, int which)
+{
+    std::vector<std::string> temps;
+    for (const std::string &file : testing_support::FolderFiles(DownloadFolder()))
+        if (file.size() > 4 && lstrcmpiA(file.c_str() + file.size() - 4, ".hhh") == 0)
+            temps.push_back(DownloadFolder() + "\\" + file);
+    if (tamper == Tamper::None || temps.empty())
+        return;
+    std::string path = temps[static_cast<size_t>(which) % temps.size()];
+    fprintf(stderr, "  %s %s\n", tamper == Tamper::Delete ? "deleting" : "resizing", path.c_str());
+    if (tamper == Tamper::Delete) {
+        DeleteFileA(path.c_str());
+        return;
+    }
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    LARGE_INTEGER size;
+    GetFileSizeEx(file, &size);
+    size.QuadPart = which % 2 ? size.QuadPart + 1000 : size.QuadPart / 2;
+    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+void SequenceRun::KillAfterRename()
+{
+    HANDLE lock = CreateMutexA(nullptr, FALSE, kProfileUpdateLock);
+    if (!lock || WaitForSingleObject(lock, 10000) != WAIT_OBJECT_0) {
+        if (lock)
+            CloseHandle(lock);
+        KillAndRestart();
+        return;
+    }
+    uiMayBlock_ = true;
+    std::vector<std::string> events;
+    bool called = host_.AwaitEvent("callback", &events, 10000);
+    ReadEvents(events);
+    std::vector<std::string> before = testing_support::FolderFiles(DownloadFolder());
+    if (called) {
+        // The host's finalize now waits for the lock to write "all bytes in".
+        // Handed over once: it writes, renames, and waits again to blank.
+        Sleep(300);
+        ReleaseMutex(lock);
+        Sleep(0);
+        WaitForSingleObject(lock, 10000);
+        DWORD until = GetTickCount() + 2000;
+        while (testing_support::FolderFiles(DownloadFolder()) == before && static_cast<LONG>(GetTickCount() - until) < 0)
+            Sleep(5);
+    }
+    host_.Kill();
+    ReleaseMutex(lock);
+    CloseHandle(lock);
+    uiMayBlock_ = false;
     Check(true);
     StartHost();
 }
 
 bool SequenceRun::AtCompletion(const Step &step)
 {
+    if (static_cast<CompletionAction>(step.a) == CompletionAction::KillAfterRename) {
+        KillAfterRename();
+        return false;
+    }
     std::vector<std::string> events;
     if (!host_.AwaitEvent("callback", &events, 10000))
         fprintf(stderr, "  no completion within 10 s\n");
@@ -265,6 +346,7 @@ bool SequenceRun::AtCompletion(const Step &step)
     case CompletionAction::PauseTask: Call("command " + std::to_string(IDM_PAUSE_TASK1 + step.b)); break;
     case CompletionAction::Kill: KillAndRestart(); break;
     case CompletionAction::Release: return Call("release") == 0;
+    case CompletionAction::KillAfterRename: break;
     }
     return false;
 }
@@ -292,7 +374,7 @@ void SequenceRun::Execute(const Step &step)
     case StepKind::Quit: noLiveTask = Call("command " + std::to_string(IDM_QUIT)) == 0; break;
     case StepKind::Init: Call("init"); break;
     case StepKind::Release: noLiveTask = Call("release") == 0; break;
-    case StepKind::Kill: KillAndRestart(); break;
+    case StepKind::Kill: KillAndRestart(static_cast<Tamper>(step.a), step.b); break;
     case StepKind::ChangeFile: server_.Change(step.a); break;
     case StepKind::ServerMood: server_.SetMood(static_cast<ServerMood>(step.a)); break;
     case StepKind::CallbackDelay: Call("callback " + std::to_string(step.a)); break;
@@ -318,15 +400,39 @@ void SequenceRun::Drain()
         Call("command " + std::to_string(IDM_START_ALL));
         int live = checks_.Count(DownloadState::Live);
         DWORD lastChange = GetTickCount();
-        while (GetTickCount() - lastChange < 8000 && static_cast<LONG>(GetTickCount() - deadline) < 0) {
+        std::map<int, std::pair<unsigned long long, DWORD>> lastMove;
+        while (GetTickCount() - lastChange < kNoProgressMs + 1000 && static_cast<LONG>(GetTickCount() - deadline) < 0) {
             Sleep(1000);
             Check(false);
+            CheckProgress(&lastMove);
             if (checks_.Count(DownloadState::Live) != live) {
                 live = checks_.Count(DownloadState::Live);
                 lastChange = GetTickCount();
             }
             if (live == 0)
                 break;
+        }
+    }
+}
+
+// With the servers behaving, a live task either moves or stall recovery
+// gets it moving: none waits for ever with bytes missing.
+void SequenceRun::CheckProgress(std::map<int, std::pair<unsigned long long, DWORD>> *lastMove)
+{
+    std::map<int, unsigned long long> progress = checks_.RecordedProgress();
+    for (int section : checks_.LiveSections()) {
+        auto &move = (*lastMove)[section];
+        if (move.second == 0 || move.first != progress[section]) {
+            move = std::make_pair(progress[section], GetTickCount());
+            continue;
+        }
+        if (GetTickCount() - move.second >= kNoProgressMs) {
+            Violation("the live task of record FILE" + std::to_string(section) + " (" +
+                      testing_support::ProfileValue(testing_support::SettingsFilePath(),
+                                                    "FILE" + std::to_string(section), "DESTNAME") +
+                      ", " + std::to_string(progress[section]) + " bytes recorded) has not moved for " +
+                      std::to_string(kNoProgressMs / 1000) + " s while the servers behave");
+            move.second = GetTickCount();
         }
     }
 }

@@ -55,7 +55,10 @@ const char *SourceName(int source)
 
 std::vector<Step> DrawSteps(unsigned seed, int count)
 {
-    std::mt19937 random(seed);
+    // Kinds and their first draws come from random, as they always did, so
+    // that a seed names the interleaving it named before; the faults added
+    // since (moods, tampering, the kill after a rename) come from variation.
+    std::mt19937 random(seed), variation(seed ^ 0x9E3779B9u);
     HostShape host;
     std::vector<Step> steps;
     for (int i = 0; i < count; ++i) {
@@ -78,9 +81,17 @@ std::vector<Step> DrawSteps(unsigned seed, int count)
             host.controller = false;
             host.initialised = false;
             break;
-        case StepKind::Kill: host = HostShape(); break;
+        case StepKind::Kill:
+            host = HostShape();
+            step.a = static_cast<int>(variation() % 3);
+            step.b = static_cast<int>(variation() % 8);
+            break;
         case StepKind::ChangeFile: step.a = random() % 4 == 0 ? 1000 : 0; break;
-        case StepKind::ServerMood: step.a = static_cast<int>(random() % 3); break;
+        case StepKind::ServerMood:
+            step.a = static_cast<int>(random() % 3);
+            if (variation() % 2 == 0)
+                step.a = 3 + static_cast<int>(variation() % 2);
+            break;
         case StepKind::CallbackDelay: {
             const int delays[] = {0, 300, 1500};
             step.a = delays[random() % 3];
@@ -92,7 +103,11 @@ std::vector<Step> DrawSteps(unsigned seed, int count)
             step.b = static_cast<int>(random() % 3);
             switch (static_cast<CompletionAction>(step.a)) {
             case CompletionAction::Quit: host.quit = true; break;
-            case CompletionAction::Kill: host = HostShape(); break;
+            case CompletionAction::Kill:
+                host = HostShape();
+                if (variation() % 2 == 0)
+                    step.a = static_cast<int>(CompletionAction::KillAfterRename);
+                break;
             case CompletionAction::Release:
                 host.controller = false;
                 host.initialised = false;
@@ -125,18 +140,23 @@ std::string StepText(const Step &step)
     case StepKind::Quit: return "Quit";
     case StepKind::Init: return "InitDownload";
     case StepKind::Release: return "ReleaseDownload";
-    case StepKind::Kill: return "kill the host process, start a new one";
+    case StepKind::Kill: {
+        const char *tampers[] = {"", ", after deleting temporary file ", ", after resizing temporary file "};
+        std::string text = std::string("kill the host process, start a new one") + tampers[step.a % 3];
+        return step.a % 3 ? text + "#" + std::to_string(step.b + 1) + " of those there" : text;
+    }
     case StepKind::ChangeFile: return step.a ? "server file changes, 1000 bytes longer" : "server file changes, same length";
     case StepKind::ServerMood: {
-        const char *moods[] = {"normal", "dropping connections", "stalling connections"};
-        return std::string("server ") + moods[step.a % 3];
+        const char *moods[] = {"normal", "dropping connections", "stalling connections",
+                               "refusing ranges and every other probe", "sending each answer a burst"};
+        return std::string("server ") + moods[step.a % 5];
     }
     case StepKind::CallbackDelay: return "host callback takes " + std::to_string(step.a) + " ms";
     case StepKind::Wait: return "wait " + std::to_string(step.a) + " ms";
     case StepKind::AtCompletion: {
         const char *actions[] = {"Pause All", "Quit", "Delete task ", "Pause task ", "kill the host process",
-                                 "ReleaseDownload"};
-        std::string action = actions[step.a % kCompletionActionCount];
+                                 "ReleaseDownload", "kill the host process between the rename and the record"};
+        std::string action = actions[step.a % 7];
         if (action.back() == ' ')
             action += std::to_string(step.b + 1);
         return "at the next completion callback: " + action;

@@ -15,18 +15,25 @@ enum class StepKind {
     Quit,           // the window's Quit (answered with OK)
     Init,           // InitDownload (CreateDownload first after a release)
     Release,        // ReleaseDownload (answered with OK)
-    Kill,           // the host process is killed; a new one starts, not yet initialised
+    Kill,           // the host process is killed; a new one starts, not yet initialised, after
+                    // Tamper(`a`) was done to the temporary file number `b` of those there
     ChangeFile,     // the scripted server's file changes; `a` is the change of length
-    ServerMood,     // the scripted server becomes ServerMood(`a`)
+    ServerMood,     // the scripted server becomes ServerMood(`a`) (ChangingServer.h)
     CallbackDelay,  // the completion callback takes `a` ms from now on
     Wait,           // `a` ms of nothing
     AtCompletion,   // waits for the next completion callback, then does CompletionAction(`a`) (to task `b`)
     QuitThenStart   // Quit and StartDownload of source `a` with `b` connections in one turn of the UI thread
 };
 
-// What the user does the moment a download completes.
-enum class CompletionAction { PauseAll, Quit, DeleteTask, PauseTask, Kill, Release };
-const int kCompletionActionCount = 6;
+// What the user does the moment a download completes. KillAfterRename kills
+// the host once it has put the file in place and before it blanks the record:
+// the test holds the settings file's update lock around that moment.
+enum class CompletionAction { PauseAll, Quit, DeleteTask, PauseTask, Kill, Release, KillAfterRename };
+const int kCompletionActionCount = 6;  // the ones drawn at first; a Kill may become KillAfterRename
+
+// What a killed host's successor finds done to a temporary file meanwhile,
+// as a user or a disk tool might do it.
+enum class Tamper { None, Delete, Resize };
 
 // Where a download comes from.
 enum class Source {

@@ -75,7 +75,7 @@ std::vector<SeedRun> ChosenRuns()
 TEST(Sequence, InvariantsHoldThroughRandomInterleavings)
 {
     RunOptions options;
-    options.drainMs = Setting("RAVLIX_SEQUENCE_DRAIN_MS", 25000);
+    options.drainMs = Setting("RAVLIX_SEQUENCE_DRAIN_MS", 45000);
     for (const SeedRun &run : ChosenRuns()) {
         options.seed = run.seed;
         options.steps = run.steps;
