@@ -137,8 +137,10 @@ void PutIntoPlace(int slot)
     HaltTask(task);
     FlushTaskFile(task);
     int section = TaskSection(*task);
+    // On the disk before the rename: after a power loss the next host must
+    // still see the record that lets it recognise the file in place.
     if (named)
-        SaveResumeRecord(*task, section);
+        SaveResumeRecord(*task, section, LockWait::UntilFree, Durability::OnDisk);
     ReleaseFile(task);
     bool placed = named && MoveFileExA(task->tempPath, finalPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (placed || !named)
