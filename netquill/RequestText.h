@@ -42,10 +42,11 @@ struct ExtraHeader {
 // Reads the caller's extra header text (null for none). A range line, either
 // the plug-in's "Range:bytes=a-b/total" or the standard "Range: bytes=a-b" or
 // "bytes=a-", becomes `range`; any other line must be "Name: value" and is
-// kept as given, but for an If-Range line with a weak entity tag. Lines may end in CR LF or LF. False for a stray CR, a control
-// byte, a line that is no header field, a range we cannot ask for (several
-// ranges, a suffix range, first past last + 1), a second range or If-Range
-// line, an empty If-Range, or text that is too long.
+// kept as given, but for an If-Range line with a weak entity tag. Lines may
+// end in CR LF or LF. False for a stray CR, a control byte, a line that is no
+// header field, a range we cannot ask for (several ranges, a suffix range,
+// first past last + 1), a second range or If-Range line, an empty If-Range,
+// or text that is too long.
 bool TranslateExtraHeader(const char *text, ExtraHeader *out);
 
 // Writes the GET for url: origin-form, or absolute-form when it goes through
