@@ -26,7 +26,7 @@ bash "$root/tests/peers/tls-certs.sh" authority "$work/peers/tls"
 . "$root/scripts/session.sh"
 start_session
 
-# Two free ports on 127.0.0.1, picked by the system, and five in a row for https.
+# Two free ports on 127.0.0.1, picked by the system, and six in a row for https.
 read -r nginx_port python_port tls_port < <(python3 -c '
 import random, socket
 s = [socket.socket() for _ in range(2)]
@@ -35,7 +35,7 @@ def free_run():
     while True:
         base = random.randrange(40000, 60000)
         try:
-            for p in range(base, base + 5):
+            for p in range(base, base + 6):
                 t = socket.socket(); t.bind(("127.0.0.1", p)); t.close()
             return base
         except OSError:

@@ -19,12 +19,29 @@ bool MatchesIfRange(const ResponseHead &head, const FieldValue &ifRange)
     return SameFieldValue(entityTag ? head.etag : head.lastModified, ifRange);
 }
 
+bool MatchesWeakTag(const ResponseHead &head, const ExpectedVersion &expected)
+{
+    return !expected.weakTag.text || WeakEntityTagsMatch(head.etag, expected.weakTag);
+}
+
 bool SameVersion(const ResponseHead &head, const ExpectedVersion &expected)
 {
     if (expected.ifRange.text && !MatchesIfRange(head, expected.ifRange))
         return false;
+    if (!MatchesWeakTag(head, expected))
+        return false;
     return !expected.sameAsFirst ||
            (SameFieldValue(head.etag, expected.firstEtag) && SameFieldValue(head.lastModified, expected.firstLastModified));
+}
+
+// A 206 to a request without a range: a server that answers with a part of
+// the resource would have the caller take that part for its start. Only the
+// whole resource as one range, its body exactly that long, is the answer asked for.
+bool IsWholeAsRange(const ResponseHead &head)
+{
+    const ContentRange &got = head.contentRange;
+    return head.hasContentRange && got.first == 0 && got.totalKnown && got.last + 1 == got.total &&
+           head.body == BodyLength && head.contentLength == got.total;
 }
 
 }  // namespace
@@ -39,6 +56,8 @@ AnswerVerdict JudgeAnswer(const ResponseHead &head, const ByteRange &asked, cons
         return AnswerRefused;
 
     if (!asked.present) {
+        if (head.status == 206 && !IsWholeAsRange(head))
+            return AnswerRefused;
         windowOut->first = 0;
         windowOut->endKnown = head.body == BodyLength || head.body == BodyNone;
         windowOut->end = head.body == BodyLength ? head.contentLength : 0;
@@ -50,7 +69,7 @@ AnswerVerdict JudgeAnswer(const ResponseHead &head, const ByteRange &asked, cons
     // the file. Under If-Range it is how a server says that its file changed.
     *errorOut = WebRequestRangeRefused;
     if (head.status != 206 || !head.hasContentRange) {
-        if (head.status != 206 && expected.ifRange.text)
+        if (head.status != 206 && (expected.ifRange.text || !MatchesWeakTag(head, expected)))
             *errorOut = WebRequestFileChanged;
         return AnswerRefused;
     }

@@ -27,12 +27,18 @@ struct BodyWindow {
 // If-Range, so its value is compared with the answer's own validator too.
 struct ExpectedVersion {
     FieldValue ifRange;  // the If-Range value the request carried; text null for none
+    // A weak entity tag the caller gave as If-Range, which did not go out (a
+    // server must not match one): the answer's ETag must match it by the weak
+    // comparison. Text null for none.
+    FieldValue weakTag;
     bool sameAsFirst;    // a reconnect: the validators of the request's first answer must recur
     FieldValue firstEtag;
     FieldValue firstLastModified;
 };
 
 // `asked` is the range that went out (not present for a whole-resource GET).
+// A whole-resource GET takes a 206 only when its one range is the whole
+// resource, body and all.
 // For an accepted answer *windowOut is filled; for a refused one *errorOut
 // holds the WebRequestError.
 AnswerVerdict JudgeAnswer(const ResponseHead &head, const ByteRange &asked, const ExpectedVersion &expected,

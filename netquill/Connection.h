@@ -13,7 +13,7 @@ enum IoStatus {
     IoClosed,     // the peer ended the connection
     IoTimedOut,
     IoCancelled,  // the cancel event is set
-    IoFailed,     // reset or another socket error
+    IoFailed,     // reset or another socket error; over TLS, an end without the close notify
 };
 
 class Connection {

@@ -152,8 +152,8 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
     // A reconnect continues the bytes of the first answer: it must be of the same version.
     ExpectedVersion expected = {};
     if (extra_.ifRangeLength) {
-        expected.ifRange.text = extra_.lines + extra_.ifRangeAt;
-        expected.ifRange.length = extra_.ifRangeLength;
+        FieldValue given = {extra_.ifRange, extra_.ifRangeLength};
+        (extra_.ifRangeWeak ? expected.weakTag : expected.ifRange) = given;
     }
     expected.sameAsFirst = !keepHeader;
     expected.firstEtag = firstEtag_;

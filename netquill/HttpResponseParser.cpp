@@ -75,6 +75,25 @@ bool SameFieldValue(const FieldValue &a, const FieldValue &b)
     return a.length == b.length && memcmp(a.text, b.text, a.length) == 0;
 }
 
+bool IsWeakEntityTag(const char *text, size_t length)
+{
+    return length >= 3 && text[0] == 'W' && text[1] == '/' && text[2] == '"';
+}
+
+bool WeakEntityTagsMatch(const FieldValue &a, const FieldValue &b)
+{
+    if (!a.text || !b.text)
+        return false;
+    FieldValue opaque[2] = {a, b};
+    for (FieldValue &tag : opaque) {
+        if (IsWeakEntityTag(tag.text, tag.length)) {
+            tag.text += 2;
+            tag.length -= 2;
+        }
+    }
+    return SameFieldValue(opaque[0], opaque[1]);
+}
+
 size_t FindHeaderEnd(const char *data, size_t size, size_t *scanned)
 {
     size_t i = *scanned;

@@ -31,6 +31,12 @@ struct FieldValue {
 
 bool SameFieldValue(const FieldValue &a, const FieldValue &b);
 
+// W/"...": an entity tag that names the resource's meaning, not its bytes.
+bool IsWeakEntityTag(const char *text, size_t length);
+// The weak comparison of two entity tags: the same opaque tag, whether
+// either is weak or not. False when either is absent.
+bool WeakEntityTagsMatch(const FieldValue &a, const FieldValue &b);
+
 struct ResponseHead {
     int minorVersion;  // HTTP/1.minor
     int status;

@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "netquill/HttpResponseParser.h"
 #include "netquill/Url.h"
 
 namespace {
@@ -102,8 +103,12 @@ bool TakeLine(const char *line, const char *end, ExtraHeader *out)
             --valueEnd;
         if (out->ifRangeLength || value == valueEnd)
             return false;
-        out->ifRangeAt = out->length + static_cast<size_t>(value - line);
         out->ifRangeLength = static_cast<size_t>(valueEnd - value);
+        memcpy(out->ifRange, value, out->ifRangeLength);
+        out->ifRange[out->ifRangeLength] = '\0';
+        out->ifRangeWeak = IsWeakEntityTag(value, out->ifRangeLength);
+        if (out->ifRangeWeak)
+            return true;
     }
     memcpy(out->lines + out->length, line, length);
     out->length += length;
@@ -157,8 +162,9 @@ bool TranslateExtraHeader(const char *text, ExtraHeader *out)
     memset(&out->range, 0, sizeof(out->range));
     out->length = 0;
     out->lines[0] = '\0';
-    out->ifRangeAt = 0;
+    out->ifRange[0] = '\0';
     out->ifRangeLength = 0;
+    out->ifRangeWeak = false;
     if (!text)
         return true;
     const char *p = text;

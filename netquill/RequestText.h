@@ -29,19 +29,24 @@ struct ExtraHeader {
     ByteRange range;
     char lines[kMaxExtraHeaderLength + 1];  // the other lines, each ending in CR LF
     size_t length;
-    // The value of the If-Range line among them, blanks trimmed: ifRangeLength
-    // bytes at lines + ifRangeAt; a length of 0 when there is none.
-    size_t ifRangeAt;
+    // The value of the caller's If-Range line, blanks trimmed; a length of 0
+    // when there is none.
+    char ifRange[kMaxExtraHeaderLength + 1];
     size_t ifRangeLength;
+    // The value is a weak entity tag (W/"..."), which If-Range may not carry:
+    // servers answer such a request with the whole resource. Its line stays
+    // out of `lines`; the answers' ETag are compared with it instead.
+    bool ifRangeWeak;
 };
 
 // Reads the caller's extra header text (null for none). A range line, either
 // the plug-in's "Range:bytes=a-b/total" or the standard "Range: bytes=a-b" or
 // "bytes=a-", becomes `range`; any other line must be "Name: value" and is
-// kept as given. Lines may end in CR LF or LF. False for a stray CR, a control
-// byte, a line that is no header field, a range we cannot ask for (several
-// ranges, a suffix range, first past last + 1), a second range or If-Range
-// line, an empty If-Range, or text that is too long.
+// kept as given, but for an If-Range line with a weak entity tag. Lines may
+// end in CR LF or LF. False for a stray CR, a control byte, a line that is no
+// header field, a range we cannot ask for (several ranges, a suffix range,
+// first past last + 1), a second range or If-Range line, an empty If-Range,
+// or text that is too long.
 bool TranslateExtraHeader(const char *text, ExtraHeader *out);
 
 // Writes the GET for url: origin-form, or absolute-form when it goes through

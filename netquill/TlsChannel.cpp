@@ -13,6 +13,8 @@ namespace {
 const size_t kRawCapacity = 1024 * 1024;
 // One record out: header, at most 16 KiB of data, trailer.
 const size_t kRecordCapacity = 16 * 1024 + 1024;
+// The content type of a TLS record that carries an alert (the first byte of its header).
+const char kAlertRecord = 21;
 
 const DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                             ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR;
@@ -170,6 +172,7 @@ TlsChannel::DecryptResult TlsChannel::DecryptNext(HANDLE cancel, DWORD deadline)
 {
     if (rawBegin_ == rawEnd_)
         return NeedMore;
+    bool alertRecord = raw_[rawBegin_] == kAlertRecord;
     SecBuffer buffers[4] = {};
     buffers[0].BufferType = SECBUFFER_DATA;
     buffers[0].pvBuffer = raw_ + rawBegin_;
@@ -195,6 +198,12 @@ TlsChannel::DecryptResult TlsChannel::DecryptNext(HANDLE cancel, DWORD deadline)
         }
     }
     rawBegin_ = rawEnd_ - extra;
+    // Wine's schannel gives the close notify as an alert record that
+    // decrypts to nothing; any other alert fails the decryption there. (Under
+    // TLS 1.3, which it does not offer, every record shows as application
+    // data, and such an end would read as a cut one.)
+    if (result == SEC_E_OK && alertRecord && plainSize_ == 0)
+        return PeerClosed;
     if (result == SEC_I_RENEGOTIATE) {
         // Hands what the server sent after the record to the handshake; a
         // server that renegotiates has nothing decrypted to give meanwhile.
@@ -240,6 +249,10 @@ IoStatus TlsChannel::Receive(char *buffer, size_t capacity, size_t *received, HA
         if (peerClosed_)
             return IoClosed;
         IoStatus status = ReadMore(cancel, deadline);
+        // An end of the connection without the close notify may be an
+        // attacker's: nothing shows that the bytes so far are all the server sent.
+        if (status == IoClosed)
+            return IoFailed;
         if (status != IoOk)
             return status;
     }

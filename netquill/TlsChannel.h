@@ -25,7 +25,9 @@ public:
 
     // Waits up to timeoutMs for the first bytes, then hands out as much as
     // the records already received hold (at most capacity). IoClosed once
-    // the server has sent its close notify or ended the connection.
+    // the server has sent its close notify; IoFailed when the connection
+    // ends without one, so that a body delimited by the connection's end is
+    // never taken as whole when it may have been cut short.
     IoStatus Receive(char *buffer, size_t capacity, size_t *received, HANDLE cancel, DWORD timeoutMs);
 
     void Close();

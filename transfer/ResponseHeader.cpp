@@ -104,11 +104,15 @@ int ParseMinorVersion(const char *header)
 
 void ParseValidator(const char *header, char *out, int outSize)
 {
-    char value[240];
-    if (HeaderValue(header, "ETag:", value, sizeof(value)))
-        snprintf(out, outSize, "ETag: %s", value);
-    else if (HeaderValue(header, "Last-Modified:", value, sizeof(value)))
-        snprintf(out, outSize, "Last-Modified: %s", value);
+    char etag[240];
+    char date[240];
+    bool hasEtag = HeaderValue(header, "ETag:", etag, sizeof(etag));
+    bool hasDate = HeaderValue(header, "Last-Modified:", date, sizeof(date));
+    bool weakEtag = hasEtag && strncmp(etag, "W/", 2) == 0;
+    if (hasEtag && !(weakEtag && hasDate))
+        snprintf(out, outSize, "ETag: %s", etag);
+    else if (hasDate)
+        snprintf(out, outSize, "Last-Modified: %s", date);
     else
         out[0] = '\0';
 }

@@ -12,6 +12,8 @@ ULONGLONG ParseContentLength(const char *header);
 // The digit after "HTTP/1.": 1 for HTTP/1.1; 0 for HTTP/1.0 or when absent.
 int ParseMinorVersion(const char *header);
 
-// "ETag: <value>" if present, else "Last-Modified: <value>", else "". Says
-// whether the file behind a URL is still the one stored offsets describe.
+// "ETag: <value>" for a strong ETag, else "Last-Modified: <value>", else
+// "ETag: <value>" for a weak ETag, else "". Says whether the file behind a
+// URL is still the one stored offsets describe, and goes out as If-Range,
+// which servers heed only for a strong value.
 void ParseValidator(const char *header, char *out, int outSize);

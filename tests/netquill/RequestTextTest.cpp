@@ -52,18 +52,33 @@ TEST(TranslateExtraHeader, OtherLinesGoOutAsGivenWithCrLf)
     EXPECT_EQ(0u, extra.ifRangeLength);
 }
 
-// If-Range goes out as given, and its value is known for judging the answers.
-TEST(TranslateExtraHeader, IfRangeGoesOutAndIsKnown)
+// A strong If-Range goes out as given; a weak one never does. Either value
+// is known for judging the answers.
+TEST(TranslateExtraHeader, IfRangeGoesOutUnlessWeakAndIsKnown)
 {
-    ExtraHeader extra;
-    ASSERT_TRUE(TranslateExtraHeader("X-One: 1\r\nRange:bytes=5-9/10\r\nif-range:  \"v1-abc\" \r\n", &extra));
-    EXPECT_EQ(std::string("X-One: 1\r\nif-range:  \"v1-abc\" \r\n"), std::string(extra.lines, extra.length));
-    EXPECT_EQ(std::string("\"v1-abc\""), std::string(extra.lines + extra.ifRangeAt, extra.ifRangeLength));
-    ASSERT_TRUE(TranslateExtraHeader("If-Range: Mon, 07 Dec 2026 10:00:00 GMT", &extra));
-    EXPECT_EQ(std::string("Mon, 07 Dec 2026 10:00:00 GMT"),
-              std::string(extra.lines + extra.ifRangeAt, extra.ifRangeLength));
-    ASSERT_TRUE(TranslateExtraHeader("X-One: 1\r\n", &extra));
-    EXPECT_EQ(0u, extra.ifRangeLength);
+    const struct {
+        const char *text;
+        const char *lines;
+        const char *value;
+        bool weak;
+    } cases[] = {
+        {"X-One: 1\r\nRange:bytes=5-9/10\r\nif-range:  \"v1-abc\" \r\n", "X-One: 1\r\nif-range:  \"v1-abc\" \r\n",
+         "\"v1-abc\"", false},
+        {"If-Range: Mon, 07 Dec 2026 10:00:00 GMT", "If-Range: Mon, 07 Dec 2026 10:00:00 GMT\r\n",
+         "Mon, 07 Dec 2026 10:00:00 GMT", false},
+        {"X-One: 1\r\nIf-Range: W/\"v1\"\r\nX-Two: 2\r\n", "X-One: 1\r\nX-Two: 2\r\n", "W/\"v1\"", true},
+        {"Range:bytes=5-9/10\r\nif-range:\tW/\"\" ", "", "W/\"\"", true},
+        // Lower-case w/ is no weak tag.
+        {"If-Range: w/\"v1\"", "If-Range: w/\"v1\"\r\n", "w/\"v1\"", false},
+        {"X-One: 1\r\n", "X-One: 1\r\n", "", false},
+    };
+    for (const auto &c : cases) {
+        ExtraHeader extra;
+        ASSERT_TRUE(TranslateExtraHeader(c.text, &extra)) << c.text;
+        EXPECT_EQ(std::string(c.lines), std::string(extra.lines, extra.length)) << c.text;
+        EXPECT_EQ(std::string(c.value), std::string(extra.ifRange, extra.ifRangeLength)) << c.text;
+        EXPECT_EQ(c.weak, extra.ifRangeWeak) << c.text;
+    }
 }
 
 TEST(TranslateExtraHeader, RefusesWhatCannotBeSent)

@@ -215,15 +215,62 @@ TEST(JudgeAnswer, RangeUnderIfRangeMustBeOfThatVersion)
             EXPECT_EQ(WebRequestFileChanged, j.error) << header;
         }
     }
-    // A weak tag is an entity tag too, compared as it stands.
-    ExpectedVersion weak = {};
-    weak.ifRange = Field("W/\"v1\"");
-    EXPECT_EQ(AnswerAccepted,
-              Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\nETag: W/\"v1\"\r\n\r\n", kSegment, weak)
-                  .verdict);
-    EXPECT_EQ(WebRequestFileChanged, Judge(kV1, kSegment, weak).error);
     // The whole resource is not judged by version: there is nothing to continue.
     EXPECT_EQ(AnswerAccepted, Judge("HTTP/1.1 200 OK\r\nETag: \"v2\"\r\n\r\n", kWhole, byTag).verdict);
+}
+
+// A weak tag the caller gave for If-Range did not go out: the answer's ETag
+// must match it by the weak comparison, or the file changed.
+TEST(JudgeAnswer, RangeUnderAWeakTagMatchesItWeakly)
+{
+    ExpectedVersion weak = {};
+    weak.weakTag = Field("W/\"v1\"");
+    const std::string kRange = "HTTP/1.1 206 P\r\nContent-Range: bytes 3335-6669/10007\r\n";
+    const struct {
+        std::string header;
+        AnswerVerdict verdict;
+        int error;
+    } cases[] = {
+        {kRange + "ETag: W/\"v1\"\r\n\r\n", AnswerAccepted, WebRequestOk},
+        {kRange + "ETag: \"v1\"\r\n\r\n", AnswerAccepted, WebRequestOk},
+        {kRange + "ETag: W/\"v2\"\r\n\r\n", AnswerRefused, WebRequestFileChanged},
+        {kRange + "ETag: W/\"v1-\"\r\n\r\n", AnswerRefused, WebRequestFileChanged},
+        {kRange + "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n\r\n", AnswerRefused, WebRequestFileChanged},
+        // Ranges not served: another version, or the same one without ranges.
+        {"HTTP/1.1 200 OK\r\nETag: W/\"v2\"\r\nContent-Length: 10007\r\n\r\n", AnswerRefused,
+         WebRequestFileChanged},
+        {"HTTP/1.1 200 OK\r\nETag: W/\"v1\"\r\nContent-Length: 10007\r\n\r\n", AnswerRefused,
+         WebRequestRangeRefused},
+    };
+    for (const auto &c : cases) {
+        Judged j = Judge(c.header, kSegment, weak);
+        EXPECT_EQ(c.verdict, j.verdict) << c.header;
+        EXPECT_EQ(c.error, j.error) << c.header;
+    }
+}
+
+// A request without a range takes a 206 only when it is the whole resource
+// as one range, its body that long: any other part would be taken for the start.
+TEST(JudgeAnswer, WholeResourceTakesA206OnlyOfTheWhole)
+{
+    Judged j = Judge("HTTP/1.1 206 P\r\nContent-Range: bytes 0-999/1000\r\nContent-Length: 1000\r\n\r\n", kWhole);
+    EXPECT_EQ(AnswerAccepted, j.verdict);
+    EXPECT_EQ(0u, j.window.first);
+    EXPECT_EQ(1000u, j.window.end);
+    const char *refused[] = {
+        "HTTP/1.1 206 P\r\nContent-Range: bytes 500-999/1000\r\nContent-Length: 500\r\n\r\n",
+        "HTTP/1.1 206 P\r\nContent-Range: bytes 0-499/1000\r\nContent-Length: 500\r\n\r\n",
+        "HTTP/1.1 206 P\r\nContent-Range: bytes 0-999/*\r\nContent-Length: 1000\r\n\r\n",
+        "HTTP/1.1 206 P\r\nContent-Range: bytes 0-999/1000\r\nContent-Length: 500\r\n\r\n",
+        "HTTP/1.1 206 P\r\nContent-Range: bytes 0-999/1000\r\nTransfer-Encoding: chunked\r\n\r\n",
+        "HTTP/1.1 206 P\r\nContent-Range: bytes 0-999/1000\r\n\r\n",
+        "HTTP/1.1 206 P\r\nContent-Type: multipart/byteranges; boundary=x\r\nContent-Length: 1000\r\n\r\n",
+    };
+    for (const char *header : refused) {
+        j = Judge(header, kWhole);
+        EXPECT_EQ(AnswerRefused, j.verdict) << header;
+        EXPECT_EQ(WebRequestHttpStatus, j.error) << header;
+    }
 }
 
 // A reconnect continues the first answer's bytes: its validators must be the

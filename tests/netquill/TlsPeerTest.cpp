@@ -16,6 +16,7 @@ const int kTrusted = 0;
 const int kSelfSigned = 1;
 const int kExpired = 2;
 const int kWrongHost = 3;
+const int kCutting = 5;
 
 std::string File(const char *name)
 {
@@ -141,6 +142,44 @@ TEST(Https, UntrustedServerRefusedThroughProxy)
     TestRequest request;
     EXPECT_FALSE(request.Open(TlsPeerUrl(kWrongHost, "/f1.bin"), nullptr, false, TlsProxy().c_str()));
     EXPECT_EQ(WebRequestTlsFailed, request.LastError());
+}
+
+// A TLS stream that ends without the server's close notify may have been
+// cut by anyone on the way: a body that ends with the connection is then a
+// failure, never a clean end, even when every byte seems to be there. With
+// the close notify it is the body's clean end.
+TEST(Https, AnEndWithoutCloseNotifyIsAFailure)
+{
+    std::string file = File("f1048576.bin");
+    const struct {
+        const char *path;
+        size_t received;  // the bytes the server sends
+        bool clean;
+    } cases[] = {
+        {"/close-notify/f1048576.bin", file.size(), true},
+        {"/cut/f1048576.bin", file.size(), false},
+        {"/cut-length/f1048576.bin", file.size() / 2, false},
+        {"/cut-chunked/f1048576.bin", file.size() / 2, false},
+    };
+    for (const auto &c : cases) {
+        for (bool withCallback : {false, true}) {
+            SCOPED_TRACE(std::string(c.path) + (withCallback ? " (callback)" : " (Read)"));
+            TestRequest request;
+            ASSERT_TRUE(request.Open(TlsPeerUrl(kCutting, c.path), nullptr, withCallback)) << request.LastError();
+            std::string received;
+            if (withCallback) {
+                if (c.clean)
+                    EXPECT_TRUE(request.WaitForBytes(c.received, 60000));
+                else
+                    EXPECT_TRUE(request.WaitForFailure(60000));
+                received = request.Received();
+            } else {
+                received = request.ReadAll(65536);
+            }
+            EXPECT_TRUE(received == file.substr(0, c.received)) << received.size();
+            EXPECT_EQ(c.clean, request.LastError() == WebRequestOk) << request.LastError();
+        }
+    }
 }
 
 // A cancel ends a running https download: Read hands out at most what was

@@ -11,7 +11,9 @@ std::string PeerUrl(const char *portVariable, const char *path);
 
 // "https://localhost:<RAVLIX_TLS_PORT + offset>" + path: offset 0 serves a
 // certificate of the test authority, 1 a self-signed one, 2 an expired one, 3
-// one for another host name. Empty when the variable is not set.
+// one for another host name; 5 is a server with the first certificate that
+// ends its answers without close notify (tests/peers/cutting-tls-server.py).
+// Empty when the variable is not set.
 std::string TlsPeerUrl(int offset, const char *path);
 // "127.0.0.1:<RAVLIX_TLS_PORT + 4>", the CONNECT proxy.
 std::string TlsProxy();

@@ -7,7 +7,8 @@
 # log. A start first stops what an aborted run may have left in DIR.
 # With RAVLIX_TLS_PORT=P set, nginx also serves https with certificates from
 # DIR/tls (tls-certs.sh): P a valid one, P+1 a self-signed one, P+2 an
-# expired one, P+3 one for another host name; P+4 is a CONNECT proxy.
+# expired one, P+3 one for another host name; P+4 is a CONNECT proxy; P+5
+# (cutting-tls-server.py, the valid certificate) ends answers without close notify.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 command=$1
@@ -33,6 +34,7 @@ stop() {
   stop_pidfile "$dir/nginx.pid" nginx
   stop_pidfile "$dir/python.pid" http.server
   stop_pidfile "$dir/proxy.pid" connect-proxy
+  stop_pidfile "$dir/cutting.pid" cutting-tls-server
 }
 
 wait_for_port() {
@@ -118,6 +120,9 @@ start() {
     bash "$here/tls-certs.sh" servers "$dir/tls"
     setsid python3 "$here/connect-proxy.py" "$((RAVLIX_TLS_PORT + 4))" </dev/null >"$dir/proxy.log" 2>&1 &
     echo $! >"$dir/proxy.pid"
+    setsid python3 "$here/cutting-tls-server.py" "$((RAVLIX_TLS_PORT + 5))" "$dir/tls/valid.crt" \
+      "$dir/tls/valid.key" "$dir/docroot" </dev/null >"$dir/cutting.log" 2>&1 &
+    echo $! >"$dir/cutting.pid"
   fi
   write_nginx_config "$nginx_port"
   nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log"

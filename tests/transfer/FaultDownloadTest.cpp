@@ -176,9 +176,13 @@ TEST_F(FaultDownloadTest, AFileReplacedWhileConnectionsDropIsNeverStitched)
 // for again and again.
 TEST_F(FaultDownloadTest, AFileReplacedAsAHelpingRangeOpensIsNeverStitched)
 {
-    for (bool honourIfRange : {false, true}) {
-        SCOPED_TRACE(honourIfRange ? "server heeds If-Range" : "server ignores If-Range");
+    for (int variant = 0; variant < 4; ++variant) {
+        bool honourIfRange = variant % 2 == 1;
+        bool weakEtag = variant >= 2;
+        SCOPED_TRACE(std::string(honourIfRange ? "server heeds If-Range" : "server ignores If-Range") +
+                     (weakEtag ? ", weak ETag" : ""));
         ServeFirstVersion(5000000, honourIfRange);
+        resource.weakEtag = weakEtag;
         std::string before = resource.Body(), after = OtherVersion(before);
         // The probe, then the five segments.
         int base = server.Connections();
@@ -195,6 +199,25 @@ TEST_F(FaultDownloadTest, AFileReplacedAsAHelpingRangeOpensIsNeverStitched)
         EXPECT_LT(connections, 20) << "help refused as another version was asked for again and again";
         DeleteFileA(host.PathOf("helped.bin").c_str());
     }
+}
+
+// A server that marks its file with a weak ETag alone answers a weak
+// If-Range with the whole file, as it must: no such If-Range goes out, and
+// the file still comes in five ranges.
+TEST_F(FaultDownloadTest, AWeakETagAloneStillGivesFiveRanges)
+{
+    resource.body = Pattern(3000000);
+    resource.etag = "v1";
+    resource.weakEtag = true;
+    resource.honourIfRange = true;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "weak.bin", 5));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0));
+    EXPECT_EQ(1, TaskHost::completions);
+    EXPECT_EQ("", Difference(host.PathOf("weak.bin"), resource.Body()));
+    EXPECT_GE(resource.rangesServed, 5);
+    for (const std::string &sent : server.Requests())
+        EXPECT_EQ(std::string::npos, sent.find("\r\nIf-Range: W/")) << sent;
 }
 
 // Paused while a connection helps the slow one, the file replaced, started
@@ -284,6 +307,40 @@ TEST_F(FaultDownloadTest, OnlyTheContentLengthFieldSizesTheFile)
         ASSERT_TRUE(TaskHost::WaitFinalized(0, 30000));
         EXPECT_EQ("", Difference(host.PathOf("framed.bin"), resource.Body()));
         EXPECT_EQ(1, TaskHost::completions);
+    }
+}
+
+// The probe asks for the whole file, and a server answers with a part of it
+// (206): that part must not become the file. Only the whole file as one
+// range is taken.
+TEST_F(FaultDownloadTest, AProbeAnsweredWithAPartPutsNothingInPlace)
+{
+    for (size_t size : {1000u, 1000000u}) {
+        for (size_t from : {size / 2, size_t(0)}) {
+            SCOPED_TRACE(std::to_string(size) + " bytes, answered from " + std::to_string(from));
+            const std::string body = Pattern(size);
+            ScriptedServer partial([&body, from](ScriptedConnection &c) {
+                unsigned long long first, last;
+                if (!c.ReadRequest() || c.AskedRange(&first, &last))
+                    return ServeBody(c, body);
+                c.Send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) + "-" +
+                       std::to_string(body.size() - 1) + "/" + std::to_string(body.size()) +
+                       "\r\nContent-Length: " + std::to_string(body.size() - from) + "\r\n\r\n" + body.substr(from));
+            });
+            TaskHost host;
+            ASSERT_EQ(RAVLIX_ADMITTED, host.Start(partial.Url("/part.bin"), "part.bin", 3));
+            if (from == 0) {
+                ASSERT_TRUE(TaskHost::WaitFinalized(0));
+                EXPECT_EQ("", Difference(host.PathOf("part.bin"), body));
+                EXPECT_EQ(1, TaskHost::completions);
+                DeleteFileA(host.PathOf("part.bin").c_str());
+                continue;
+            }
+            ASSERT_TRUE(TaskHost::WaitState(0, TaskIdle));
+            EXPECT_FALSE(FileExists(host.PathOf("part.bin")));
+            EXPECT_FALSE(FileExists(host.PathOf("part.bin.hhh")));
+            EXPECT_EQ(0, TaskHost::completions);
+        }
     }
 }
 

@@ -34,6 +34,7 @@ void Serve(ScriptedConnection &connection, Resource &resource)
     std::string body = resource.body;
     Resource copy;
     copy.etag = resource.etag;
+    copy.weakEtag = resource.weakEtag;
     copy.honourRanges = resource.honourRanges;
     copy.http10 = resource.http10;
     copy.dropAfter = resource.dropAfter;
@@ -71,6 +72,8 @@ void Serve(ScriptedConnection &connection, Resource &resource)
         last = body.size() - 1;
     if (ranged && shifted && last > first)
         ++first;
+    if (ranged)
+        ++resource.rangesServed;
     std::string part = ranged ? body.substr(first, last - first + 1) : body;
     std::string header = copy.http10 ? "HTTP/1.0 200 OK\r\n"
                                      : (ranged ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
@@ -82,7 +85,7 @@ void Serve(ScriptedConnection &connection, Resource &resource)
         header += "Content-Length: " + (copy.lengthText.empty() ? std::to_string(part.size()) : copy.lengthText) +
                   "\r\n";
     if (!copy.etag.empty())
-        header += "ETag: \"" + copy.etag + "\"\r\n";
+        header += std::string("ETag: ") + (copy.weakEtag ? "W/" : "") + "\"" + copy.etag + "\"\r\n";
     header += "Connection: close\r\n\r\n";
     if (!connection.Send(header))
         return;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -15,6 +16,8 @@ struct Resource {
     std::mutex lock;
     std::string body;
     std::string etag;         // sent when not empty
+    bool weakEtag = false;    // the ETag is sent as W/"etag"
+    std::atomic<int> rangesServed{0};  // 206 answers sent
     bool honourRanges = true; // false: 200 with the whole body to every request
     bool http10 = false;
     size_t dropAfter = 0;     // close each response after this many body bytes (0: never)
