@@ -162,6 +162,12 @@ TransferOutcome StreamOverNewProbe(DownloadTask *task)
 
 TransferOutcome FreshStart(DownloadTask *task)
 {
+    // Every byte is on disk already, as the record says: the file goes into
+    // place without asking the server, which may hold another version by now.
+    if (task->resumeFlag && OpenCompleteFile(task)) {
+        AnnounceCompletion(task);
+        return TransferCompleted;
+    }
     // Set when a range was refused as of another version: a new probe that
     // shows the same version means the server will not serve such ranges.
     bool rangesSuspect = false;

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <new>
+
 #include "store/HistoryStore.h"
 #include "store/ResumeRecords.h"
 #include "transfer/AnsweringWait.h"
@@ -9,6 +11,7 @@
 #include "transfer/Pieces.h"
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskFile.h"
+#include "transfer/TaskLock.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskStop.h"
 #include "transfer/TaskWindow.h"
@@ -20,6 +23,37 @@ namespace {
 
 // How long a join waits before it asks the worker once more to stop.
 const DWORD kJoinMilliseconds = 1000;
+
+// The longest the user-interface thread waits for a task to stop. Every wait
+// of a stop answers sent messages, and the component's opens and reads end
+// within their own time-outs once cancelled, so only a host callback that
+// waits for something else (an event, a lock its UI thread holds) can keep a
+// worker or a delivery longer. Past this bound the task leaves its slot, its
+// record kept, and a thread of its own finishes the stop whenever the
+// callback returns; a thread terminated inside the callback or the component
+// would leave their locks held for good.
+const DWORD kLastResortMilliseconds = 15000;
+
+// A stop's time limit: unbounded on a task's own finishing thread, the last
+// resort on the user-interface thread.
+class StopBound {
+public:
+    static StopBound Unbounded() { return StopBound(false, 0); }
+    static StopBound LastResort() { return StopBound(true, GetTickCount() + kLastResortMilliseconds); }
+    bool Passed() const { return bounded_ && Left() == 0; }
+    DWORD Left() const
+    {
+        if (!bounded_)
+            return INFINITE;
+        LONG left = static_cast<LONG>(deadline_ - GetTickCount());
+        return left > 0 ? static_cast<DWORD>(left) : 0;
+    }
+
+private:
+    StopBound(bool bounded, DWORD deadline) : bounded_(bounded), deadline_(deadline) {}
+    bool bounded_;
+    DWORD deadline_;
+};
 
 DownloadTask *SlotTask(int slot)
 {
@@ -38,11 +72,25 @@ void CloseHandleOf(HANDLE &handle)
 // while it works, which includes the host's progress callback when the
 // delivery completes the task, so sent messages are answered meanwhile. A
 // wait that fails (a handle no longer valid) ends the loop too: the request's
-// Close, which follows, itself waits until no delivery runs.
-void WaitWhileBusy(HANDLE busyEvent)
+// Close, which follows, itself waits until no delivery runs. False when the
+// bound passed first.
+bool WaitWhileBusy(HANDLE busyEvent, const StopBound &bound)
 {
-    while (busyEvent && WaitForSingleObject(busyEvent, 0) == WAIT_OBJECT_0)
+    while (busyEvent && WaitForSingleObject(busyEvent, 0) == WAIT_OBJECT_0) {
+        if (bound.Passed())
+            return false;
         PauseAnswering(10);
+    }
+    return true;
+}
+
+// Cancels the request a range holds without taking it: under the task's
+// lock, under which the worker takes a stream's request before it closes it.
+void CancelHeldRequest(DownloadTask *task, TaskSegment &segment)
+{
+    TaskLock lock(task);
+    if (WebRequest *request = segment.request)
+        request->operations->Cancel(request);
 }
 
 // A delivery that entered just before its range's stop event was set gets
@@ -64,28 +112,33 @@ bool TellToStop(TaskSegment &segment)
 // deliveries of a range, or the worker's single-stream loop on segment 0.
 // Which of the two it is needs no guess from serverMinorVersion, which the
 // worker may be changing. A range already told to stop has had its grace,
-// or needs none.
-void StopRange(DownloadTask *task, TaskSegment &segment)
+// or needs none. False when the bound passed with a delivery or the stream
+// still inside: the request then stays with the range.
+bool StopRange(DownloadTask *task, TaskSegment &segment, const StopBound &bound)
 {
     if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE))
-        return;
+        return true;
     if (segment.stopEvent) {
         if (WaitForSingleObject(segment.stopEvent, 0) == WAIT_TIMEOUT) {
             SetEvent(segment.stopEvent);
-            Sleep(kStopGraceMilliseconds);
+            PauseAnswering(kStopGraceMilliseconds);
         }
-        WaitWhileBusy(segment.busyEvent);
+        if (!WaitWhileBusy(segment.busyEvent, bound))
+            return false;
+    }
+    // A read waiting on a stalled server returns at once, and the stream
+    // loop, which still holds the request, ends after it. Its done event was
+    // created before the request was published; a range request finds none,
+    // or the signalled one of an earlier stream.
+    if (segment.streamDoneEvent) {
+        CancelHeldRequest(task, segment);
+        if (WaitAnswering(segment.streamDoneEvent, bound.Left()) == WAIT_TIMEOUT)
+            return false;
     }
     // Taken under the task's lock: the worker's stop of a stream that ended
     // short takes it too, and only the side that took it touches it again.
     if (WebRequest *request = TakeRangeRequest(task, segment)) {
-        // A read waiting on a stalled server returns at once, and the stream
-        // loop, which still holds the request, ends after it. Its done event
-        // was created before the request was published; a range request finds
-        // none, or the signalled one of an earlier stream.
         request->operations->Cancel(request);
-        if (segment.streamDoneEvent)
-            WaitAnswering(segment.streamDoneEvent, INFINITE);
         CloseAndGiveBack(request);
     }
     StoreWord(segment.state, SegmentStopped);
@@ -93,17 +146,154 @@ void StopRange(DownloadTask *task, TaskSegment &segment)
     // sees it set, or sees the closed handle fail, and writes nothing.
     CloseHandleOf(segment.stopEvent);
     CloseHandleOf(segment.busyEvent);
+    return true;
 }
 
-void DestroyTask(int slot)
+// Stops every request of the task within the bound; false when one could not
+// be stopped in time.
+bool StopRequestsWithin(DownloadTask *task, const StopBound &bound)
 {
-    DownloadTask *task = gSlotTable.slots[slot].task;
+    RequestStop(task);
+    // The worker adds no piece once the stop is marked; those it added stop
+    // as segments do. Every range is told before any is waited for, so the
+    // grace for deliveries already inside is paid once for the task rather
+    // than once per range, and not at all when every range is in: a finished
+    // download has several ranges still holding their requests, and a quit
+    // stops every task.
+    int count = UsedSegmentCount(*task);
+    int pieces = LoadWord(task->pieceCount);
+    bool grace = false;
+    for (int i = 0; i < count; ++i)
+        grace = TellToStop(task->segments[i]) || grace;
+    for (int p = 0; p < pieces; ++p)
+        grace = TellToStop(task->pieces[p]) || grace;
+    if (grace)
+        PauseAnswering(kStopGraceMilliseconds);
+    for (int i = 0; i < count; ++i) {
+        if (!StopRange(task, task->segments[i], bound))
+            return false;
+    }
+    // Read again: a piece the worker added meanwhile is stopped too.
+    pieces = LoadWord(task->pieceCount);
+    for (int p = 0; p < pieces; ++p) {
+        if (!StopRange(task, task->pieces[p], bound))
+            return false;
+    }
+    // Segments the stop kept from opening, and the unused ones of a single
+    // stream, read as stopped too: the task as a whole is.
+    for (int i = 0; i < count; ++i)
+        StoreWord(task->segments[i].state, SegmentStopped);
+    StoreWord(task->state, TaskPaused);
+    return true;
+}
+
+// No TerminateThread: once a stop is requested every wait of the worker is
+// cancelled (its open, its read) or ends by itself (the host's callback),
+// and its synchronous send of the task-complete command is answered by this
+// very wait.
+bool JoinWorkerWithin(DownloadTask *task, const StopBound &bound)
+{
+    if (!task->threadHandle)
+        return true;
+    DWORD first = bound.Left() < kJoinMilliseconds ? bound.Left() : kJoinMilliseconds;
+    if (WaitAnswering(task->threadHandle, first) == WAIT_TIMEOUT) {
+        RequestStop(task);
+        if (WaitAnswering(task->threadHandle, bound.Left()) == WAIT_TIMEOUT)
+            return false;
+    }
+    CloseHandleOf(task->threadHandle);
+    return true;
+}
+
+// Stop, join, and stop what the worker opened meanwhile.
+bool HaltWithin(DownloadTask *task, const StopBound &bound)
+{
+    return StopRequestsWithin(task, bound) && JoinWorkerWithin(task, bound) && StopRequestsWithin(task, bound);
+}
+
+// Closes what the task holds besides its requests and file, and deletes it.
+void DisposeTask(DownloadTask *task)
+{
     CloseHandleOf(task->segments[0].streamDoneEvent);
     ResetPieces(task);
     ReleaseClaim(task->sectionClaim);
     ReleaseClaim(task->pathClaim);
     delete task;
+}
+
+void DestroyTask(int slot)
+{
+    DisposeTask(gSlotTable.slots[slot].task);
     gSlotTable.slots[slot].task = nullptr;
+}
+
+// What becomes of a task's record and file once a stop handed over to a
+// thread of its own has ended.
+enum class AfterStop { KeepRecord, ClearRecord, ClearRecordAndFile };
+
+struct HandedOver {
+    DownloadTask *task;
+    AfterStop after;
+    HMODULE module;  // held, so that the plug-in stays loaded until the stop ends
+};
+
+// The whole stop, however long it takes, and what comes after it.
+void EndHandedOver(DownloadTask *task, AfterStop after)
+{
+    HaltWithin(task, StopBound::Unbounded());
+    ReleaseFile(task);
+    if (after != AfterStop::KeepRecord)
+        ClearResumeRecord(TaskSection(*task));
+    if (after == AfterStop::ClearRecordAndFile)
+        DeleteFileA(task->tempPath);
+    DisposeTask(task);
+}
+
+DWORD WINAPI FinishStop(void *argument)
+{
+    HandedOver *handed = static_cast<HandedOver *>(argument);
+    EndHandedOver(handed->task, handed->after);
+    HMODULE module = handed->module;
+    delete handed;
+    FreeLibraryAndExitThread(module, 0);
+}
+
+// The stop of the slot's task did not end within the last-resort bound: the
+// task leaves the window, and a thread of its own finishes the stop. Its
+// record is saved now, from the bytes flushed so far, and kept unless the
+// user asked it gone; its claims are held until the stop ends, so that no
+// host restores it while its worker may still write. Where no such thread
+// can be had, the stop goes on here without a limit.
+void HandOver(int slot, AfterStop after)
+{
+    DownloadTask *task = gSlotTable.slots[slot].task;
+    if (after == AfterStop::KeepRecord)
+        SaveResumeRecord(*task, TaskSection(*task));
+    HandedOver *handed = new (std::nothrow) HandedOver{task, after, nullptr};
+    HANDLE thread = nullptr;
+    if (handed && GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                     reinterpret_cast<const char *>(&FinishStop), &handed->module)) {
+        thread = CreateThread(nullptr, 0, FinishStop, handed, 0, nullptr);
+        if (!thread)
+            FreeLibrary(handed->module);
+    }
+    gSlotTable.slots[slot].task = nullptr;
+    if (thread) {
+        CloseHandle(thread);
+        return;
+    }
+    delete handed;
+    EndHandedOver(task, after);
+}
+
+// Halts the slot's task within the last resort; false when it was handed
+// over instead, and the slot is empty.
+bool HaltOrHandOver(int slot, AfterStop after)
+{
+    if (HaltWithin(gSlotTable.slots[slot].task, StopBound::LastResort()))
+        return true;
+    HandOver(slot, after);
+    return false;
 }
 
 void FileNameOf(const char *path, char *name)
@@ -121,30 +311,38 @@ void PostCompletionAgain(int slot)
         PostMessageA(window, WM_COMMAND, kCommandTaskComplete, slot);
 }
 
-// Puts the complete file of the slot's task into place and ends the task.
-// Crash-safe in this order: the file's bytes reach the disk, the record says
-// "all bytes in", the file is renamed, and the record is blanked only once
-// the file is in place. A host that ends between any two steps leaves the
-// file in place, or a record that the next host finalizes without fetching
-// again, or (between the rename and the blanking) a record that the next
-// host blanks. A rename that fails keeps the record too. The flush waits
-// for the disk, not the network: the worker flushed up to a second ago.
-void PutIntoPlace(int slot)
+// Puts the complete file of the slot's task into place and ends the task;
+// true when the slot was emptied. Crash-safe in this order: the file's
+// bytes reach the disk, the record says "all bytes in", the file is renamed,
+// and the record is blanked only once the file is in place. A host that ends
+// between any two steps leaves the file in place, or a record that the next
+// host finalizes without fetching again, or (between the rename and the
+// blanking) a record that the next host blanks. The flush waits for the
+// disk, not the network: the worker flushed at most 250 ms of bytes ago.
+//
+// A rename that fails (the player has the old file open, a folder holds the
+// name) keeps the task in the window, complete and paused, with its record:
+// the window's upkeep and a Start try the rename again, and nothing is
+// fetched again. A retry finds the file closed and the record saved.
+bool PutIntoPlace(int slot)
 {
     DownloadTask *task = gSlotTable.slots[slot].task;
     char finalPath[kTextSize];
     bool named = FinalPathOf(task->tempPath, finalPath);
-    HaltTask(task);
-    FlushTaskFile(task);
+    if (!HaltOrHandOver(slot, AfterStop::KeepRecord))
+        return true;
     int section = TaskSection(*task);
     // On the disk before the rename: after a power loss the next host must
     // still see the record that lets it recognise the file in place.
-    if (named)
+    if (named && task->fileHandle) {
+        FlushTaskFile(task);
         SaveResumeRecord(*task, section, LockWait::UntilFree, Durability::OnDisk);
+    }
     ReleaseFile(task);
     bool placed = named && MoveFileExA(task->tempPath, finalPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (placed || !named)
-        ClearResumeRecord(section);
+    if (named && !placed)
+        return false;
+    ClearResumeRecord(section);
     if (placed) {
         char name[kTextSize], now[32];
         FileNameOf(finalPath, name);
@@ -152,98 +350,36 @@ void PutIntoPlace(int slot)
         WriteHistoryRecord(name, now, task->totalSize, HistoryFinished);
     }
     DestroyTask(slot);
+    return true;
 }
 
-// Finalizes the slot's task if it announced itself complete and all its bytes
-// are in; true when the slot was emptied. The command carries only a slot,
-// and it may have outlived the task that posted it: a quit or a delete closes
-// that task before the queue is pumped, and a new task can take the slot.
-bool FinalizeIfComplete(int slot)
+// Whether the slot's task announced itself complete and all its bytes are in.
+bool CompleteTask(int slot)
 {
     DownloadTask *task = SlotTask(slot);
-    if (!task || !LoadWord(task->announced) || !AllBytesIn(*task))
-        return false;
-    PutIntoPlace(slot);
-    return true;
+    return task && LoadWord(task->announced) && AllBytesIn(*task);
+}
+
+// Finalizes the slot's task if it is complete; true when the slot was
+// emptied. The command carries only a slot, and it may have outlived the
+// task that posted it: a quit or a delete closes that task before the queue
+// is pumped, and a new task can take the slot.
+bool FinalizeIfComplete(int slot)
+{
+    return CompleteTask(slot) && PutIntoPlace(slot);
 }
 
 }  // namespace
 
 void StopRequests(DownloadTask *task)
 {
-    RequestStop(task);
-    // The worker adds no piece once the stop is marked; those it added stop
-    // as segments do. Every range is told before any is waited for, so the
-    // grace for deliveries already inside is paid once for the task rather
-    // than once per range, and not at all when every range is in: a finished
-    // download has several ranges still holding their requests, and a quit
-    // stops every task.
-    int count = UsedSegmentCount(*task);
-    int pieces = LoadWord(task->pieceCount);
-    bool grace = false;
-    for (int i = 0; i < count; ++i)
-        grace = TellToStop(task->segments[i]) || grace;
-    for (int p = 0; p < pieces; ++p)
-        grace = TellToStop(task->pieces[p]) || grace;
-    if (grace)
-        Sleep(kStopGraceMilliseconds);
-    for (int i = 0; i < count; ++i)
-        StopRange(task, task->segments[i]);
-    // Read again: a piece the worker added meanwhile is stopped too.
-    pieces = LoadWord(task->pieceCount);
-    for (int p = 0; p < pieces; ++p)
-        StopRange(task, task->pieces[p]);
-    // Segments the stop kept from opening, and the unused ones of a single
-    // stream, read as stopped too: the task as a whole is.
-    for (int i = 0; i < count; ++i)
-        StoreWord(task->segments[i].state, SegmentStopped);
-    StoreWord(task->state, TaskPaused);
-}
-
-// No limit and no TerminateThread: once a stop is requested every wait of the
-// worker is cancelled (its open, its read) or ends by itself (the host's
-// callback), and its synchronous send of the task-complete command is
-// answered by this very wait. A thread terminated inside the component or the
-// host's callback would leave their locks held for good.
-void JoinWorker(DownloadTask *task)
-{
-    if (!task->threadHandle)
-        return;
-    if (WaitAnswering(task->threadHandle, kJoinMilliseconds) == WAIT_TIMEOUT) {
-        RequestStop(task);
-        WaitAnswering(task->threadHandle, INFINITE);
-    }
-    CloseHandleOf(task->threadHandle);
-}
-
-void HaltTask(DownloadTask *task)
-{
-    StopRequests(task);
-    JoinWorker(task);
-    // Whatever the worker opened before it saw the stop.
-    StopRequests(task);
+    StopRequestsWithin(task, StopBound::Unbounded());
 }
 
 void CloseTask(DownloadTask *task)
 {
-    HaltTask(task);
+    HaltWithin(task, StopBound::Unbounded());
     ReleaseFile(task);
-}
-
-// The flush waits for the disk, not the network, and for at most the
-// bytes of the second since the worker's last flush.
-int SuspendTask(DownloadTask *task, int section)
-{
-    HaltTask(task);
-    FlushTaskFile(task);
-    SaveResumeRecord(*task, section);
-    return 1;
-}
-
-void AbandonTask(DownloadTask *task, int section)
-{
-    CloseTask(task);
-    ClearResumeRecord(section);
 }
 
 void StartTask(int slot)
@@ -257,7 +393,10 @@ void StartTask(int slot)
         return;
     // A worker that ended by itself leaves its handle; a new start begins
     // without a pending stop.
-    JoinWorker(task);
+    if (!JoinWorkerWithin(task, StopBound::LastResort())) {
+        HandOver(slot, AfterStop::KeepRecord);
+        return;
+    }
     StoreWord(task->stopRequested, 0);
     StartWorker(task);
 }
@@ -278,7 +417,12 @@ void PauseTask(int slot)
         return;
     if (LoadWord(task->state) == TaskDownloading) {
         StoreWord(task->segments[0].keepRunning, 0);
-        SuspendTask(task, TaskSection(*task));
+        if (!HaltOrHandOver(slot, AfterStop::KeepRecord))
+            return;
+        // The flush waits for the disk, not the network, and for at most
+        // the bytes of the 250 ms since the worker's last flush.
+        FlushTaskFile(task);
+        SaveResumeRecord(*task, TaskSection(*task));
         StoreWord(task->state, TaskPaused);
     }
     task->resumeFlag = 1;
@@ -299,7 +443,10 @@ void DeleteTask(int slot)
     FileNameOf(task->tempPath, name);
     WriteHistoryRecord(name, task->startTime, task->totalSize, HistoryDeleted);
     StoreWord(task->segments[0].keepRunning, 0);
-    AbandonTask(task, TaskSection(*task));
+    if (!HaltOrHandOver(slot, AfterStop::ClearRecordAndFile))
+        return;
+    ReleaseFile(task);
+    ClearResumeRecord(TaskSection(*task));
     char tempPath[kTextSize];
     memcpy(tempPath, task->tempPath, sizeof(tempPath));
     DestroyTask(slot);
@@ -339,12 +486,16 @@ void DiscardAllTasks()
         if (!task)
             continue;
         StoreWord(task->segments[0].keepRunning, 0);
-        HaltTask(task);
+        if (!HaltOrHandOver(slot, CompleteTask(slot) ? AfterStop::KeepRecord : AfterStop::ClearRecord))
+            continue;
         // Announced before or while it was halted: the host has been told.
         if (FinalizeIfComplete(slot))
             continue;
+        // A complete file that could not be renamed keeps its record, which
+        // the next host puts in place; anything else is discarded.
+        if (!CompleteTask(slot))
+            ClearResumeRecord(TaskSection(*task));
         ReleaseFile(task);
-        ClearResumeRecord(TaskSection(*task));
         DestroyTask(slot);
     }
 }
@@ -355,7 +506,8 @@ int SaveAndCloseTask(int slot)
     if (!task)
         return 1;
     StoreWord(task->segments[0].keepRunning, 0);
-    HaltTask(task);
+    if (!HaltOrHandOver(slot, AfterStop::KeepRecord))
+        return 1;
     // Complete and announced (perhaps only while it was being closed), its
     // task-complete command still queued: the host has been told, so the file
     // goes into place now rather than being saved for a restore that would

@@ -4,15 +4,15 @@
 
 class DownloadTask;
 
-// Task-level steps.
+// Task-level steps, without a time limit.
 void StopRequests(DownloadTask *task);  // stops and gives back every request; the task becomes Paused
-void JoinWorker(DownloadTask *task);    // waits for the worker thread and closes its handle
-void HaltTask(DownloadTask *task);      // stop, join, and stop what the worker opened meanwhile
-void CloseTask(DownloadTask *task);     // halt, then release the file
-int SuspendTask(DownloadTask *task, int section);
-void AbandonTask(DownloadTask *task, int section);
+void CloseTask(DownloadTask *task);     // stop, join the worker, stop what it opened meanwhile, release the file
 
-// Command-level operations.
+// Command-level operations. Each waits for the task to stop for at most a
+// last-resort bound; past it (a host callback that blocks on something other
+// than a sent message) the task leaves its slot with its record kept (or
+// cleared and its file deleted, for Delete), and a thread of its own
+// finishes the stop when the callback returns.
 void StartTask(int slot);
 void StartAllTasks();
 void PauseTask(int slot);

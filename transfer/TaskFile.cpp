@@ -57,6 +57,25 @@ bool OpenKeptFile(DownloadTask *task)
     return true;
 }
 
+bool OpenCompleteFile(DownloadTask *task)
+{
+    int count = UsedSegmentCount(*task);
+    if (count == 0)
+        return false;
+    if (task->fileHandle)
+        return task->preparedSize == task->totalSize && AllBytesIn(*task);
+    ULONGLONG size;
+    if (!PlainFileSize(task->tempPath, &size) || size == 0 || (task->totalSize != 0 && task->totalSize != size))
+        return false;
+    ResumeRecord sized = *task;
+    sized.totalSize = size;
+    if (!AllBytesIn(sized))
+        return false;
+    StoreWord(task->totalSize, size);
+    task->segmentSize = size / count;
+    return OpenKeptFile(task);
+}
+
 int PrepareFile(DownloadTask *task)
 {
     if (task->fileHandle)

@@ -16,6 +16,11 @@ const DWORD kFlushPeriodMilliseconds = 250;
 // missing or of another length; nothing is changed then.
 bool OpenKeptFile(DownloadTask *task);
 
+// Opens the temporary file when the task's counts say that every byte of it
+// is in (for a restored task, of the length the file has): a host ended, or
+// a rename failed, after the record said so. totalSize is set from the file.
+bool OpenCompleteFile(DownloadTask *task);
+
 // Creates the temporary file, or sets the one that is there to exactly
 // totalSize bytes, after creating the last folder level. Whatever the file
 // held no longer counts, so the caller has reset the task's record before.

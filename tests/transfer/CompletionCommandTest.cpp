@@ -9,6 +9,8 @@
 
 #include "peers/PeerFiles.h"
 #include "store/HistoryStore.h"
+#include "store/ResumeRecords.h"
+#include "transfer/TaskClaims.h"
 #include "tests/support/TaskHost.h"
 
 using namespace testing_support;
@@ -102,6 +104,7 @@ protected:
 };
 
 HANDLE CompletionCommandTest::gCallbackEntered = nullptr;
+HANDLE gCallbackEnteredForBlock = nullptr;
 volatile LONG CompletionCommandTest::gCallbacks = 0;
 
 // Quit closes a finished task before its posted command is handled, and a new
@@ -180,6 +183,61 @@ TEST_F(CompletionCommandTest, QuittingDuringASlowCompletionCallback)
     // The command the worker sent meanwhile finds nothing more to do.
     TaskHost::PumpUntil([] { return false; }, 500);
     EXPECT_EQ("", Difference(host.PathOf("quit.bin"), Source("f1048576.bin")));
+}
+
+// A host callback that waits for something other than a sent message (here
+// an event the test sets much later) would hold a stop for ever. Pause gives
+// up after its last-resort bound: the task leaves the window with its
+// record, and its section stays claimed until the callback returns and the
+// stop ends by itself; then a restore completes the file.
+HANDLE gReleaseCallback;
+
+void __cdecl BlockingCallback(int, int, int)
+{
+    SetEvent(gCallbackEnteredForBlock);
+    WaitForSingleObject(gReleaseCallback, 90000);
+}
+
+TEST(StopBound, ACallbackThatBlocksDoesNotHoldTheWindowForEver)
+{
+    char path[MAX_PATH];
+    HistoryFilePath(path, sizeof(path));
+    DeleteFileA(path);
+    for (const char *port : {kNginx, kPython}) {
+        SCOPED_TRACE(port == kNginx ? "segments, callback on a delivery" : "single stream, callback on the worker");
+        gReleaseCallback = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        gCallbackEnteredForBlock = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        TaskHost host;
+        host.controller.progressCallback = BlockingCallback;
+        std::string url = PeerUrl(port, "/f1048576.bin");
+        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(url, "blocked.bin", 3));
+        int section = TaskSection(*gSlotTable.slots[0].task);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gCallbackEnteredForBlock, 60000));
+        DWORD start = GetTickCount();
+        PauseTask(0);
+        DWORD took = GetTickCount() - start;
+        EXPECT_LT(took, 30000u) << "the window waited for the callback";
+        EXPECT_TRUE(TaskHost::SlotEmpty(0));
+        std::string name = "FILE" + std::to_string(section);
+        EXPECT_EQ(url, ProfileValue(SettingsFilePath(), name, "URLNAME")) << "the record was lost";
+        HANDLE claim = ClaimResumeSection(section);
+        EXPECT_EQ(nullptr, claim) << "restorable while its worker may still write";
+        ReleaseClaim(claim);
+
+        SetEvent(gReleaseCallback);
+        ASSERT_TRUE(TaskHost::PumpUntil([section] {
+            HANDLE free = ClaimResumeSection(section);
+            bool claimed = free != nullptr;
+            ReleaseClaim(free);
+            return claimed;
+        }, 30000)) << "the stop never ended";
+        ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
+        ASSERT_TRUE(TaskHost::WaitFinalized(0, 30000));
+        EXPECT_EQ("", Difference(host.PathOf("blocked.bin"), Source("f1048576.bin")));
+        DeleteFileA(host.PathOf("blocked.bin").c_str());
+        CloseHandle(gReleaseCallback);
+        CloseHandle(gCallbackEnteredForBlock);
+    }
 }
 
 // FinalizeTask takes off a trailing ".hhh" and nothing else: a temporary

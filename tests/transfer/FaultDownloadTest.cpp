@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ScriptedResource.h"
+#include "store/HistoryStore.h"
 #include "store/ResumeRecords.h"
 #include "transfer/StallRecovery.h"
 #include "tests/support/TaskHost.h"
@@ -535,41 +536,65 @@ TEST_F(FaultDownloadTest, AFileThatTakesNoMoreStopsASingleStreamCleanly)
     EXPECT_EQ(1, TaskHost::completions);
 }
 
-// Everything a finalize does but the rename: a folder holds the final name.
-// The record then still says "all bytes in", as it does whenever a host ends
-// between the record and the rename, and the next host puts the file into
-// place from that record without fetching it again (here the server would
+// The rename at the finish fails (a folder holds the final name, as the
+// player holding the old file open would make it fail): the task stays in
+// the window, complete and paused, with a record that says "all bytes in",
+// and nothing is written to the history. The window's upkeep tries again
+// and puts the file into place once it can; neither it nor the next host,
+// after a Quit in between, fetches anything again (here the server would
 // drop a new fetch after 1000 bytes).
-TEST_F(FaultDownloadTest, ACompleteFileLeftBehindIsFinalizedByTheNextHost)
+TEST_F(FaultDownloadTest, AFailedRenameKeepsTheTaskAndIsTriedAgainWithoutFetching)
 {
     resource.body = Pattern(1500000);
     resource.etag = "v1";
+    char historyPath[MAX_PATH];
+    HistoryFilePath(historyPath, sizeof(historyPath));
     for (bool http10 : {false, true}) {
-        SCOPED_TRACE(http10 ? "single stream" : "segments");
-        resource.http10 = http10;
-        resource.dropAfter = 0;
-        TaskHost host;
-        std::string finalPath = host.PathOf("kept.bin");
-        std::string temp = finalPath + ".hhh";
-        ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "kept.bin", 3));
-        std::string name = "FILE" + std::to_string(TaskSection(*gSlotTable.slots[0].task));
-        // Nothing is finalized before the window's messages run.
-        ASSERT_TRUE(CreateDirectoryA(finalPath.c_str(), nullptr));
-        ASSERT_TRUE(TaskHost::WaitFinalized(0));
-        EXPECT_EQ(1, TaskHost::completions);
-        EXPECT_EQ("", Difference(temp, resource.Body()));
-        EXPECT_EQ(temp, ProfileValue(SettingsFilePath(), name, "DESTNAME"));
+        for (bool quitBetween : {false, true}) {
+            SCOPED_TRACE(std::string(http10 ? "single stream" : "segments") + (quitBetween ? ", Quit between" : ""));
+            DeleteFileA(historyPath);
+            resource.http10 = http10;
+            resource.dropAfter = 0;
+            TaskHost host;
+            std::string finalPath = host.PathOf("kept.bin");
+            std::string temp = finalPath + ".hhh";
+            ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "kept.bin", 3));
+            DownloadTask *task = gSlotTable.slots[0].task;
+            std::string name = "FILE" + std::to_string(TaskSection(*task));
+            // Nothing is finalized before the window's messages run.
+            ASSERT_TRUE(CreateDirectoryA(finalPath.c_str(), nullptr));
+            ASSERT_TRUE(TaskHost::PumpUntil([task] { return TaskHost::finalizations > 0 && task->state == TaskPaused; }));
+            EXPECT_EQ(task, gSlotTable.slots[0].task) << "the task left the window";
+            EXPECT_EQ(1, TaskHost::completions);
+            EXPECT_EQ("", Difference(temp, resource.Body()));
+            EXPECT_EQ(temp, ProfileValue(SettingsFilePath(), name, "DESTNAME"));
+            int index;
+            EXPECT_FALSE(FindHistoryRecord("kept.bin", &index));
+            FinalizeUnheardCompletions();
+            EXPECT_EQ(task, gSlotTable.slots[0].task) << "placed over a folder";
 
-        ASSERT_TRUE(RemoveDirectoryA(finalPath.c_str()));
-        resource.dropAfter = 1000;
-        int connections = server.Connections();
-        ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
-        ASSERT_TRUE(TaskHost::WaitFinalized(0, 20000));
-        EXPECT_EQ("", Difference(finalPath, resource.Body()));
-        EXPECT_FALSE(FileExists(temp));
-        EXPECT_EQ(connections + 1, server.Connections()) << "fetched again";
-        EXPECT_EQ("0", ProfileValue(SettingsFilePath(), name, "MULTHREAD"));
-        DeleteFileA(finalPath.c_str());
+            resource.dropAfter = 1000;
+            int connections = server.Connections();
+            if (quitBetween) {
+                SaveAndCloseTask(0);
+                EXPECT_TRUE(TaskHost::AllSlotsEmpty());
+                EXPECT_FALSE(FileExists(finalPath + "\\" + "kept.bin"));
+                ClearSlotTable();
+                ASSERT_TRUE(RemoveDirectoryA(finalPath.c_str()));
+                ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
+                ASSERT_TRUE(TaskHost::WaitFinalized(0, 20000));
+            } else {
+                ASSERT_TRUE(RemoveDirectoryA(finalPath.c_str()));
+                FinalizeUnheardCompletions();
+                EXPECT_TRUE(TaskHost::AllSlotsEmpty());
+            }
+            EXPECT_EQ("", Difference(finalPath, resource.Body()));
+            EXPECT_FALSE(FileExists(temp));
+            EXPECT_EQ(connections, server.Connections()) << "fetched again";
+            EXPECT_EQ("0", ProfileValue(SettingsFilePath(), name, "MULTHREAD"));
+            EXPECT_TRUE(FindHistoryRecord("kept.bin", &index));
+            DeleteFileA(finalPath.c_str());
+        }
     }
 }
 
