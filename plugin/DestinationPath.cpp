@@ -50,8 +50,8 @@ bool ComposeDestination(const char *url, const char *destinationName, Destinatio
     destination->nameFromUrl = !destinationName || destinationName[0] == '\0';
     bool named = destination->nameFromUrl ? FileNameFromUrl(url, destination->name, kTextSize)
                                           : HostFileName(destinationName, destination->name, kTextSize);
-    char path[kTextSize], tempPath[kTextSize];
-    return named && JoinPath(*destination, 1, path) && TemporaryPathOf(path, tempPath);
+    char tempPath[kTextSize];
+    return named && JoinPath(*destination, 1, destination->path) && TemporaryPathOf(destination->path, tempPath);
 }
 
 bool TemporaryPathOf(const char *path, char *tempPath)
@@ -71,8 +71,7 @@ HANDLE ClaimPath(const char *path)
 
 HANDLE ClaimDestination(const Destination &destination, char *path)
 {
-    if (!JoinPath(destination, 1, path))
-        return nullptr;
+    strcpy(path, destination.path);
     if (HANDLE claim = ClaimPath(path))
         return claim;
     if (!destination.nameFromUrl)

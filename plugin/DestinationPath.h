@@ -10,6 +10,7 @@
 struct Destination {
     char folder[kTextSize];  // the download folder, ending in a separator
     char name[kTextSize];    // the file name inside it
+    char path[kTextSize];    // folder and name: the file asked about when it exists
     bool nameFromUrl;        // no destination name was given
 };
 

@@ -12,6 +12,7 @@
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ResourceText.h"
+#include "util/FolderCheck.h"
 #include "util/SystemFunction.h"
 #include "util/TimeStamp.h"
 
@@ -51,11 +52,12 @@ bool Exists(const char *path)
     return true;
 }
 
-// Yes keeps the path; No opens the Save-As dialog, whose choice replaces
-// the path (chosen says so). False when that is cancelled.
-bool ConfirmDestination(HWND owner, char *path, bool *chosen)
+// Yes keeps the path (claimed later, like any other). No opens the Save-As
+// dialog until it gives a path this download may use, claimed into *claim:
+// one whose files another live task writes is offered again, as the name to
+// change. False when the dialog is cancelled.
+bool ConfirmDestination(HWND owner, char *path, HANDLE *claim)
 {
-    *chosen = false;
     char caption[kTextSize], question[kTextSize], text[2 * kTextSize];
     LoadResourceText(StringTip, caption, sizeof(caption));
     LoadResourceText(StringOverwrite, question, sizeof(question));
@@ -64,21 +66,42 @@ bool ConfirmDestination(HWND owner, char *path, bool *chosen)
     if (MessageBoxA(owner, text, caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
         return true;
 
-    char choice[kTextSize] = {};
-    OPENFILENAMEA dialog = {};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = "*.*\0*.*\0";
-    dialog.lpstrFile = choice;
-    dialog.nMaxFile = sizeof(choice);
-    dialog.lpstrInitialDir = path;
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
     auto getSaveFileName = SystemFunction<decltype(&GetSaveFileNameA)>("comdlg32.dll", "GetSaveFileNameA");
-    if (!getSaveFileName || !getSaveFileName(&dialog))
-        return false;
-    strcpy(path, choice);
-    *chosen = true;
-    return true;
+    char choice[kTextSize] = {};
+    for (;;) {
+        OPENFILENAMEA dialog = {};
+        dialog.lStructSize = sizeof(dialog);
+        dialog.hwndOwner = owner;
+        dialog.lpstrFilter = "*.*\0*.*\0";
+        dialog.lpstrFile = choice;
+        dialog.nMaxFile = sizeof(choice);
+        dialog.lpstrInitialDir = path;
+        dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
+        if (!getSaveFileName || !getSaveFileName(&dialog))
+            return false;
+        if ((*claim = ClaimPath(choice)) != nullptr) {
+            strcpy(path, choice);
+            return true;
+        }
+    }
+}
+
+// A download folder that cannot hold files (its parent is missing, a file
+// has its name) refuses every download; the user hears of it once for each
+// such folder, not once for every download a host hands over.
+bool FolderUsable(HWND owner, const char *folder)
+{
+    static char said[kTextSize];
+    if (MakeFolderReady(folder))
+        return true;
+    if (lstrcmpiA(said, folder) != 0) {
+        lstrcpynA(said, folder, sizeof(said));
+        char caption[kTextSize], text[kTextSize];
+        LoadResourceText(StringTip, caption, sizeof(caption));
+        LoadResourceText(StringCannotCreateDir, text, sizeof(text));
+        MessageBoxA(owner, text, caption, MB_OK);
+    }
+    return false;
 }
 
 int FirstFreeSlot()
@@ -118,37 +141,31 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
         return RAVLIX_INVALID_REQUEST;
     if (UrlIsLive(url))
         return RAVLIX_DUPLICATE_URL;
-    // No two tasks, in this process or another, share a file: one's final
-    // or temporary file is never the other's. Claimed before the overwrite
-    // question, so that the user is asked about the file actually used.
-    char path[kTextSize];
-    HANDLE pathClaim = ClaimDestination(destination, path);
-    if (!pathClaim)
+    if (!FolderUsable(controller->window, destination.folder))
         return RAVLIX_INVALID_REQUEST;
-    bool chosen = false;
-    if (Exists(path) && !ConfirmDestination(controller->window, path, &chosen)) {
-        ReleaseClaim(pathClaim);
+    char path[kTextSize];
+    strcpy(path, destination.path);
+    HANDLE pathClaim = nullptr;
+    if (Exists(path) && !ConfirmDestination(controller->window, path, &pathClaim))
         return RAVLIX_SAVE_CANCELLED;
-    }
-    if (chosen) {
-        ReleaseClaim(pathClaim);
-        pathClaim = ClaimPath(path);
-        if (!pathClaim)
-            return RAVLIX_INVALID_REQUEST;
-    }
-    char tempPath[kTextSize];
-    TemporaryPathOf(path, tempPath);
-
     int slot = FirstFreeSlot();
-    // A section of its own, never one a saved download or another live task
-    // uses, so that every save of this task lands.
-    int section;
-    HANDLE sectionClaim = slot >= 0 ? ClaimFreeResumeSection(&section) : nullptr;
-    if (!sectionClaim) {
+    if (slot < 0) {
         ReleaseClaim(pathClaim);
         ShowTableFull();
         return RAVLIX_TABLE_FULL;
     }
+    // No two tasks, in this process or another, share a file: one's final
+    // or temporary file is never the other's.
+    if (!pathClaim && !(pathClaim = ClaimDestination(destination, path)))
+        return RAVLIX_INVALID_REQUEST;
+    char tempPath[kTextSize];
+    TemporaryPathOf(path, tempPath);
+
+    // A section of its own, never one a saved download or another live task
+    // uses, so that every save of this task lands. With all of them taken
+    // the download still runs, without a record: a restart loses it.
+    int section;
+    HANDLE sectionClaim = ClaimFreeResumeSection(&section);
     TaskSlot &entry = gSlotTable.slots[slot];
     memset(&entry.image, 0, sizeof(entry.image));
     entry.task = nullptr;

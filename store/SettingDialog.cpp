@@ -7,7 +7,7 @@
 #include "res/ResourceIds.h"
 #include "store/SettingsFile.h"
 #include "ui/ResourceText.h"
-#include "util/AnsiCharacters.h"
+#include "util/FolderCheck.h"
 #include "util/PathText.h"
 #include "util/ProfileUpdate.h"
 #include "util/SystemFunction.h"
@@ -51,29 +51,13 @@ void OnDestroy(HWND dialog)
         DeleteObject(image);
 }
 
-// The folder must exist, or be creatable as its last path element; a file of
-// that name is accepted as well.
-bool EnsureFolder(const char *typed)
-{
-    char path[kPathSize];
-    lstrcpynA(path, typed, sizeof(path));
-    size_t length = strlen(path);
-    if (length > 0 && *LastAnsiCharacter(path, length) == '\\')
-        path[length - 1] = '\0';
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-        return true;
-    }
-    return CreateDirectoryA(path, nullptr) != 0;
-}
-
 void OnOk(HWND dialog)
 {
     char path[kPathSize] = "";
     GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathSize);
-    if (!EnsureFolder(path)) {
+    // A folder no file can go into is refused here, once, rather than
+    // at every download.
+    if (!MakeFolderReady(path)) {
         char text[kPathSize], caption[kPathSize];
         LoadResourceText(StringCannotCreateDir, text, sizeof(text));
         LoadResourceText(StringTip, caption, sizeof(caption));

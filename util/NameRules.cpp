@@ -64,45 +64,20 @@ bool ToWide(const char *text, wchar_t *wide, size_t wideSize)
     return length > 0;
 }
 
-// Every element from text up to its end is safe; empty elements (doubled
-// separators) only where allowEmpty says so, never as the last one.
-bool SafeElements(const wchar_t *text, bool allowEmpty)
+// Every element from text up to its end is safe, none of them empty.
+bool SafeElements(const wchar_t *text)
 {
     const wchar_t *element = text;
     for (const wchar_t *p = text;; ++p) {
         if (*p != L'\0' && !IsSeparator(*p))
             continue;
         size_t length = p - element;
-        if (length == 0 ? (!allowEmpty || *p == L'\0') : !IsSafeNameElement(element, length))
+        if (!IsSafeNameElement(element, length))
             return false;
         if (*p == L'\0')
             return true;
         element = p + 1;
     }
-}
-
-// Where the elements begin after a root; null for a root that is not
-// accepted (a drive-relative "X:name", a UNC path without share).
-const wchar_t *SkipRoot(const wchar_t *path)
-{
-    if (IsSeparator(path[0]) && IsSeparator(path[1])) {
-        // \\server\share\: both are elements that must be safe themselves.
-        const wchar_t *p = path + 2;
-        for (int part = 0; part < 2; ++part) {
-            const wchar_t *start = p;
-            while (*p && !IsSeparator(*p))
-                ++p;
-            if (!IsSafeNameElement(start, p - start) || !IsSeparator(*p))
-                return nullptr;
-            ++p;
-        }
-        return p;
-    }
-    if (IsSeparator(path[0]))
-        return path + 1;
-    if (((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) && path[1] == L':')
-        return IsSeparator(path[2]) ? path + 3 : nullptr;
-    return path;
 }
 
 }  // namespace
@@ -124,7 +99,7 @@ bool IsSafeRelativeName(const wchar_t *name)
         if (*p == L'\\')
             return false;
     }
-    return !IsSeparator(name[0]) && SafeElements(name, false);
+    return !IsSeparator(name[0]) && SafeElements(name);
 }
 
 bool IsSafeTemporaryPath(const char *path)
@@ -132,15 +107,21 @@ bool IsSafeTemporaryPath(const char *path)
     wchar_t wide[kWideSize];
     if (!ToWide(path, wide, kWideSize))
         return false;
+    // "\\.\" and "\\?\" lead into the devices' namespace (pipes, volumes),
+    // where no download folder lies.
+    if (IsSeparator(wide[0]) && IsSeparator(wide[1]) && (wide[2] == L'.' || wide[2] == L'?') && IsSeparator(wide[3]))
+        return false;
     size_t length = wcslen(wide);
     size_t suffix = sizeof(kTemporarySuffix) - 1;
     if (length <= suffix || wcscmp(wide + length - suffix, L".hhh") != 0)
         return false;
-    // The final name, without the suffix, must be safe too: it is the
-    // file the download ends as.
-    wide[length - suffix] = L'\0';
-    const wchar_t *elements = SkipRoot(wide);
-    return elements && *elements && SafeElements(elements, true);
+    // The name without the suffix must be safe too: it is the file the
+    // download ends as.
+    size_t nameEnd = length - suffix;
+    size_t nameStart = nameEnd;
+    while (nameStart > 0 && !IsSeparator(wide[nameStart - 1]))
+        --nameStart;
+    return IsSafeNameElement(wide + nameStart, nameEnd - nameStart);
 }
 
 bool HostFileName(const char *given, char *out, size_t outSize)

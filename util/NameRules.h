@@ -22,9 +22,11 @@ bool IsSafeNameElement(const wchar_t *element, size_t length);
 bool IsSafeRelativeName(const wchar_t *name);
 
 // A temporary path as composed for a task or read back from a resume record:
-// it ends in ".hhh" after a non-empty name, and every element is safe after
-// an optional root ("X:\", "\\server\share\" or a leading separator).
-// Consecutive separators are allowed in the folder part.
+// its last element is a safe name followed by ".hhh". The folder before it
+// is the user's download folder (or a Save-As choice) as Windows resolves
+// it, "..", a drive-relative "D:dir" and the like included, and is not
+// checked here, only the names the plug-in composes are; but a path into the
+// devices' namespace ("\\.\pipe\", "\\?\") is refused.
 bool IsSafeTemporaryPath(const char *path);
 
 // The file name a host's destination name saves under: with a backslash,

@@ -191,6 +191,79 @@ TEST_F(AdmissionTest, AFullTableSaysSoAndTheFirstFreeSlotIsTaken)
     EXPECT_STREQ("http://127.0.0.1:9/f4", gSlotTable.slots[0].task->url);
 }
 
+// The download folder is the user's, as Windows resolves it: one with ".."
+// or relative to a drive's current folder holds downloads, and a record
+// under it is restored.
+TEST_F(AdmissionTest, FoldersAsWindowsResolvesThemHoldDownloads)
+{
+    std::string climbing = folder + "\\sub\\..";
+    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(sizeof(current), current);
+    std::string driveRelative = std::string(current, 2) + "ravlix-drive-relative";
+    for (const std::string &setting : {climbing, driveRelative}) {
+        SetFolder(setting.c_str());
+        ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/in-folder.bin")) << setting;
+        EXPECT_EQ(setting + "/in-folder.bin.hhh", gSlotTable.slots[0].task->tempPath);
+        ASSERT_TRUE(WorkerEnded(0));
+        SaveAndCloseTask(0);
+        ClearSlotTable();
+        EXPECT_EQ(1, RestoreTasks(nullptr)) << setting;
+        ASSERT_NE(nullptr, gSlotTable.slots[0].task);
+        EXPECT_EQ(setting + "/in-folder.bin.hhh", gSlotTable.slots[0].task->tempPath);
+        ASSERT_TRUE(WorkerEnded(0));
+        DiscardAllTasks();
+    }
+    RemoveDirectoryA((std::string(current) + "\\ravlix-drive-relative").c_str());
+}
+
+// A folder no file can go into refuses downloads, and says so once for that
+// folder rather than at every download a host hands over.
+TEST_F(AdmissionTest, AFolderThatCannotHoldFilesIsSaidOnce)
+{
+    std::string aFile = folder + "\\a-file";
+    CloseHandle(CreateFileA(aFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    for (const std::string &setting : {folder + "\\no\\such", aFile}) {
+        SetFolder(setting.c_str());
+        {
+            DialogDriver told([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDOK); });
+            EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/nowhere.bin")) << setting;
+            EXPECT_TRUE(told.found()) << setting;
+            EXPECT_EQ("Tip", told.seen().caption);
+            EXPECT_EQ("Can not create dir.", told.seen().texts);
+        }
+        DialogDriver again([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDOK); });
+        EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/nowhere-2.bin")) << setting;
+        EXPECT_FALSE(again.found()) << setting;
+    }
+    EXPECT_EQ(0, TaskCount());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder + "\\no").c_str()));
+    DeleteFileA(aFile.c_str());
+}
+
+// Another host holds every section: the download still runs, only without
+// a record, where it used to be refused as if the table were full.
+TEST_F(AdmissionTest, WithEverySectionTakenADownloadRunsWithoutARecord)
+{
+    std::vector<HANDLE> elsewhere;
+    for (int section = 1; section <= kResumeSectionLimit; ++section)
+        elsewhere.push_back(ClaimResumeSection(section));
+    {
+        DialogDriver full([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDOK); });
+        EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/unrecorded.bin"));
+        EXPECT_FALSE(full.found());
+    }
+    ASSERT_TRUE(WorkerEnded(0));
+    SaveAndCloseTask(0);
+    for (HANDLE &claim : elsewhere)
+        ReleaseClaim(claim);
+    EXPECT_EQ(0, RestoreTasks(nullptr));
+    char names[4096] = "";
+    GetPrivateProfileSectionNamesA(names, sizeof(names), "KELMORA.ini");
+    for (const char *name = names; *name; name += strlen(name) + 1)
+        EXPECT_NE(0, _strnicmp(name, "FILE", 4)) << name << " was written";
+}
+
 class ExistingFileTest : public AdmissionTest {
 protected:
     void SetUp() override
@@ -249,6 +322,61 @@ TEST_F(ExistingFileTest, NoThenANewNameUsesIt)
     EXPECT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/exists.bin"));
     ASSERT_NE(nullptr, gSlotTable.slots[0].task);
     EXPECT_EQ(chosen + ".hhh", gSlotTable.slots[0].task->tempPath);
+}
+
+// The user is asked about the file the name gives before anything else is
+// looked at; a host's name that another live task writes is refused only then.
+TEST_F(ExistingFileTest, TheQuestionComesBeforeTheFileIsClaimed)
+{
+    {
+        DialogDriver question([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDYES); });
+        ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/first", "exists.bin"));
+    }
+    DialogDriver question([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDYES); });
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/second", "exists.bin"));
+    EXPECT_TRUE(question.found());
+    EXPECT_EQ(existing + "file is already exist,do you want overwrite the file?", question.seen().texts);
+    EXPECT_EQ(1, TaskCount());
+}
+
+// A Save-As choice whose files another live task writes is no answer: the
+// dialog comes again with that name to change, and a cancel is a cancel.
+TEST_F(ExistingFileTest, ASaveAsChoiceAnotherDownloadWritesIsOfferedAgain)
+{
+    ASSERT_EQ(RAVLIX_ADMITTED, Admit("http://127.0.0.1:9/busy.bin"));
+    std::string busy = folder + "\\busy.bin";
+    std::string offeredAgain;
+    bool secondShown = false;
+    DialogDriver question([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDNO); });
+    DialogDriver saveAs(
+        [&](const SeenDialog &dialog) {
+            DialogDriver::Press(dialog, IDOK, [&dialog, &busy] {
+                HWND box = GetDlgItem(dialog.window, 0x47C);  // cmb13
+                if (!box)
+                    box = GetDlgItem(dialog.window, 0x480);  // edt1
+                SetWindowTextA(box, busy.c_str());
+            });
+            // The first dialog is gone: whatever comes now is the second.
+            DialogDriver second(
+                [&](const SeenDialog &again) {
+                    secondShown = true;
+                    char name[MAX_PATH] = "";
+                    HWND box = GetDlgItem(again.window, 0x47C);
+                    if (!box)
+                        box = GetDlgItem(again.window, 0x480);
+                    GetWindowTextA(box, name, sizeof(name));
+                    offeredAgain = name;
+                    DialogDriver::Press(again, IDCANCEL);
+                },
+                "Tip");
+            for (int i = 0; i < 1500 && !second.found(); ++i)
+                Sleep(20);
+        },
+        "Tip");
+    EXPECT_EQ(RAVLIX_SAVE_CANCELLED, Admit("http://127.0.0.1:9/exists.bin"));
+    EXPECT_TRUE(secondShown);
+    EXPECT_NE(std::string::npos, offeredAgain.find("busy.bin")) << offeredAgain;
+    EXPECT_EQ(1, TaskCount());
 }
 
 TEST_F(AdmissionTest, ANewTaskTakesASectionNoSavedDownloadUses)

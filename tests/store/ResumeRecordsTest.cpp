@@ -184,21 +184,24 @@ TEST_F(ResumeRecordsTest, ConnectionCountsOutsideOneToFiveAreNoRecord)
 
 // A record is only a hint about a file the plug-in itself created: one that
 // names anything else (hand-edited, damaged) is skipped like an incomplete one.
+// Only the file name is the plug-in's: the folder before it is the user's,
+// ".." and all, as Windows resolves it.
 TEST_F(ResumeRecordsTest, RecordsThatNameNoTemporaryFileAreNotRestored)
 {
-    const char *damaged[] = {"C:\\windows\\system.ini", "C:\\down\\a.bin",         "C:\\down\\..\\evil.dll.hhh",
-                             "C:\\down\\.. \\evil.hhh",  "C:\\down\\CON.hhh",       "C:\\down\\com1.txt.hhh",
-                             "C:\\down\\a. .hhh",         "\\\\.\\pipe\\x.hhh"};
+    const char *damaged[] = {"C:\\windows\\system.ini", "C:\\down\\a.bin",   "C:\\down\\CON.hhh",
+                             "C:\\down\\com1.txt.hhh",  "C:\\down\\a. .hhh", "\\\\.\\pipe\\x.hhh"};
     int section = 1;
     for (const char *path : damaged) {
         WriteRecord(section, "1", ("http://host/" + std::to_string(section)).c_str(), path);
         ++section;
     }
     WriteRecord(section, "1", "http://host/good", "C:\\down\\good.bin.hhh");
-    EXPECT_EQ(1, LoadResumeRecords());
+    WriteRecord(section + 1, "1", "http://host/climbing", "C:\\down\\..\\up\\good.bin.hhh");
+    EXPECT_EQ(2, LoadResumeRecords());
     EXPECT_EQ(section, gSlotTable.slots[0].image.resumeSection);
     EXPECT_STREQ("C:\\down\\good.bin.hhh", gSlotTable.slots[0].image.tempPath);
-    EXPECT_EQ(0, gSlotTable.slots[1].loaded.present);
+    EXPECT_STREQ("C:\\down\\..\\up\\good.bin.hhh", gSlotTable.slots[1].image.tempPath);
+    EXPECT_EQ(0, gSlotTable.slots[2].loaded.present);
 }
 
 // Records pile up beyond the ninth section (several hosts, downloads

@@ -158,27 +158,33 @@ TEST_F(SettingDialogTest, UnknownDockStyleSelectsNothingAndOkStoresMinusOne)
     EXPECT_EQ("-1", ProfileValue(SettingsFilePath(), "DOWNLOAD", "DOCKSTYLE"));
 }
 
-TEST_F(SettingDialogTest, MissingParentTellsAndWritesNothing)
+// A folder no file can go into: a missing parent, or a file of that name.
+TEST_F(SettingDialogTest, AFolderThatCannotHoldFilesTellsAndWritesNothing)
 {
-    std::string tip, tipText, stillOpen;
-    Run([&](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_PATH_EDIT, (base + "\\no\\such\\folder").c_str());
-        PressButton(dialog, IDOK);
-        HWND box = WaitForDialog("Tip");
-        if (box) {
-            tip = "Tip";
-            EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&tipText));
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-        Sleep(300);
-        stillOpen = IsWindowVisible(dialog) ? "open" : "closed";
-        PressButton(dialog, IDCANCEL);
-    });
-    EXPECT_EQ("Tip", tip);
-    EXPECT_EQ("Can not create dir.", tipText);
-    EXPECT_EQ("open", stillOpen);
-    EXPECT_EQ("<absent>", ProfileValue(SettingsFilePath(), "DOWNLOAD", "DESTNPATH"));
-    EXPECT_EQ("<absent>", ProfileValue(SettingsFilePath(), "DOWNLOAD", "DOCKLEFT"));
+    std::string aFile = base + "\\a-file";
+    CloseHandle(CreateFileA(aFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    for (const std::string &typed : {base + "\\no\\such\\folder", aFile, aFile + "\\"}) {
+        std::string tip, tipText, stillOpen;
+        Run([&](HWND dialog) {
+            SetDlgItemTextA(dialog, IDC_PATH_EDIT, typed.c_str());
+            PressButton(dialog, IDOK);
+            HWND box = WaitForDialog("Tip");
+            if (box) {
+                tip = "Tip";
+                EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&tipText));
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+            Sleep(300);
+            stillOpen = IsWindowVisible(dialog) ? "open" : "closed";
+            PressButton(dialog, IDCANCEL);
+        });
+        EXPECT_EQ("Tip", tip) << typed;
+        EXPECT_EQ("Can not create dir.", tipText) << typed;
+        EXPECT_EQ("open", stillOpen) << typed;
+        EXPECT_EQ("<absent>", ProfileValue(SettingsFilePath(), "DOWNLOAD", "DESTNPATH"));
+        EXPECT_EQ("<absent>", ProfileValue(SettingsFilePath(), "DOWNLOAD", "DOCKLEFT"));
+    }
+    DeleteFileA(aFile.c_str());
 }
 
 TEST_F(SettingDialogTest, CancelWritesNothing)
