@@ -1,8 +1,10 @@
 #include "netquill/Connection.h"
 
+#include <versionhelpers.h>
 #include <ws2tcpip.h>
 
 #include "components/WebRequest.h"
+#include "netquill/ReceiveBuffer.h"
 
 namespace {
 
@@ -11,6 +13,15 @@ DWORD Remaining(DWORD deadline)
 {
     LONG left = static_cast<LONG>(deadline - GetTickCount());
     return left > 0 ? static_cast<DWORD>(left) : 0;
+}
+
+SocketPlatform ThisPlatform()
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    SocketPlatform platform;
+    platform.wine = ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    platform.vistaOrLater = IsWindowsVistaOrGreater();
+    return platform;
 }
 
 class AddressList {
@@ -68,11 +79,9 @@ int Connection::ConnectTo(const sockaddr *address, int addressLength, HANDLE can
     socket_.Reset(socket(address->sa_family, SOCK_STREAM, IPPROTO_TCP));
     if (!socket_.IsSet())
         return WebRequestNoResources;
-    // A window of 4 MiB: enough for one connection at 80 MB/s over 50 ms.
-    // Left to itself, Linux under Wine grew a fast local connection's buffer
-    // only to about 200 KiB, and the sender waited for the window half the time.
-    int window = 4 * 1024 * 1024;
-    setsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&window), sizeof(window));
+    static const int window = FixedReceiveBuffer(ThisPlatform());
+    if (window > 0)
+        setsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&window), sizeof(window));
     // Makes the socket non-blocking; FD_WRITE comes with the connect and
     // again whenever a send that would have blocked may go on.
     if (WSAEventSelect(socket_.Get(), event_.Get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0)
