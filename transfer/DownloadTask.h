@@ -132,6 +132,7 @@ public:
     // system's cache. Changed under the lock, never above received.
     ULONGLONG flushed[kMaxSegments];
     DWORD flushTick;            // when the worker last flushed the file
+    ULONGLONG flushBytes;       // the ranges' bytes as of that flush
 };
 
 inline RangeExtent &ExtentOf(DownloadTask &task, const TaskSegment &range)

@@ -43,6 +43,7 @@ void ResetOffsets(DownloadTask *task)
         StoreWord(task->segments[i].received, 0);
         task->flushed[i] = 0;
     }
+    task->flushBytes = 0;
 }
 
 // From here on the task's bytes are of the version the validator names, and

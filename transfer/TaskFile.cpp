@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "transfer/Pieces.h"
 #include "transfer/TaskLock.h"
 #include "transfer/Transfer.h"
 #include "util/PathText.h"
@@ -124,6 +125,7 @@ void FlushTaskFile(DownloadTask *task)
             counts[i] = task->segments[i].received;
     }
     task->flushTick = GetTickCount();
+    task->flushBytes = ReceivedRangeBytes(*task);
     if (!FlushFileBuffers(task->fileHandle))
         return;
     // Only this thread lowers a count, but a count is never claimed above
@@ -135,7 +137,8 @@ void FlushTaskFile(DownloadTask *task)
 
 void FlushTaskFileWhenDue(DownloadTask *task)
 {
-    if (GetTickCount() - task->flushTick >= kFlushPeriodMilliseconds)
+    if (GetTickCount() - task->flushTick >= kFlushPeriodMilliseconds ||
+        ReceivedRangeBytes(*task) >= task->flushBytes + kFlushBytes)
         FlushTaskFile(task);
 }
 
