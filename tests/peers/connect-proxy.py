@@ -1,3 +1,4 @@
+#!/usr/bin/env python3
 """A tiny HTTP proxy that only tunnels: CONNECT host:port, then bytes both
 ways. Serves the tests of https through a proxy; it accepts loopback
 targets only.

@@ -1,3 +1,4 @@
+#!/usr/bin/env python3
 """An https server that ends its answers the way an attacker who cuts the
 connection would, or cleanly, with the valid test certificate:
     cutting-tls-server.py PORT CERT KEY DOCROOT
