@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "res/ResourceIds.h"
-#include "store/HistoryDialog.h"
+#include "ui/HistoryDialog.h"
 #include "store/HistoryStore.h"
-#include "store/SettingDialog.h"
+#include "ui/SettingDialog.h"
 #include "store/SettingsFile.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/IniText.h"

@@ -1,4 +1,4 @@
-#include "store/SettingDialog.h"
+#include "ui/SettingDialog.h"
 
 #include <shlobj.h>
 #include <stdio.h>

@@ -1,4 +1,4 @@
-#include "store/HistoryDialog.h"
+#include "ui/HistoryDialog.h"
 
 #include <commctrl.h>
 #include <stdlib.h>
