@@ -1,6 +1,8 @@
+#include "transfer/Completion.h"
+
 #include "transfer/DownloadTask.h"
+#include "transfer/Segmentation.h"
 #include "transfer/TaskWindow.h"
-#include "transfer/Transfer.h"
 
 bool AllBytesIn(const ResumeRecord &record)
 {

@@ -1,9 +1,10 @@
+#include "transfer/Probe.h"
+
 #include <string.h>
 
 #include "transfer/HttpRequests.h"
 #include "transfer/ResponseHeader.h"
 #include "transfer/TaskStop.h"
-#include "transfer/Transfer.h"
 
 WebRequest *Probe(DownloadTask *task, char *validator)
 {

@@ -2,10 +2,10 @@
 
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
+#include "transfer/Segmentation.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskStop.h"
-#include "transfer/Transfer.h"
 
 namespace {
 

@@ -1,11 +1,14 @@
+#include "transfer/SegmentReceiver.h"
+
 // Runs on the HTTP component's threads, one delivery at a time per range (a
 // segment or a piece), ranges of one task in parallel. Never blocks for
 // long: its only waits are zero-time tests of the range's stop event and the
 // task's lock, which its holders keep for a few counter updates.
 
+#include "components/WebRequest.h"
+#include "transfer/Completion.h"
 #include "transfer/DownloadTask.h"
 #include "transfer/Pieces.h"
-#include "transfer/Transfer.h"
 
 namespace {
 

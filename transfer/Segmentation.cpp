@@ -1,13 +1,18 @@
+#include "transfer/Segmentation.h"
+
 #include <stdio.h>
 #include <string.h>
 
 #include "store/ResumeRecords.h"
+#include "transfer/Completion.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
+#include "transfer/Probe.h"
+#include "transfer/SegmentReceiver.h"
+#include "transfer/SingleStream.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskStop.h"
-#include "transfer/Transfer.h"
 
 namespace {
 

@@ -1,13 +1,15 @@
+#include "transfer/SingleStream.h"
+
 // Small files and HTTP/1.0 servers: the worker reads the probe's own body and
 // writes it into the temporary file from byte 0.
 #include <memory>
 #include <new>
 
 #include "transfer/HttpRequests.h"
+#include "transfer/Segmentation.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
 #include "transfer/TaskWindow.h"
-#include "transfer/Transfer.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include "components/WebRequest.h"
 #include "transfer/DownloadTask.h"
 #include "transfer/Pieces.h"
+#include "transfer/Segmentation.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskStop.h"
-#include "transfer/Transfer.h"
 
 namespace {
 

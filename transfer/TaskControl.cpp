@@ -7,6 +7,7 @@
 #include "store/HistoryStore.h"
 #include "store/ResumeRecords.h"
 #include "transfer/AnsweringWait.h"
+#include "transfer/Completion.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
 #include "transfer/TaskClaims.h"
@@ -15,7 +16,6 @@
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskStop.h"
 #include "transfer/TaskWindow.h"
-#include "transfer/Transfer.h"
 #include "util/PathText.h"
 #include "util/TimeStamp.h"
 

@@ -2,9 +2,9 @@
 
 #include <string.h>
 
+#include "transfer/Completion.h"
 #include "transfer/Pieces.h"
 #include "transfer/TaskLock.h"
-#include "transfer/Transfer.h"
 #include "util/PathText.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "store/ResumeRecords.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Resplit.h"
+#include "transfer/Segmentation.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
-#include "transfer/Transfer.h"
 
 namespace {
 

@@ -19,7 +19,6 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/GeneratedBytes.h"
 #include "tests/support/TaskHost.h"
-#include "transfer/Transfer.h"
 
 using namespace testing_support;
 

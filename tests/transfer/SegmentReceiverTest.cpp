@@ -3,11 +3,12 @@
 
 #include <vector>
 
+#include "transfer/Completion.h"
 #include "transfer/DownloadTask.h"
 #include "transfer/HttpRequests.h"
+#include "transfer/SegmentReceiver.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFile.h"
-#include "transfer/Transfer.h"
 
 namespace {
 
