@@ -8,7 +8,7 @@
 
 #include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
-#include "transfer/TaskControl.h"
+#include "transfer/TaskFinish.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskWindow.h"
 

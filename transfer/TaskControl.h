@@ -1,12 +1,6 @@
-// Everything that ends, interrupts or restarts a task. The command-level
-// operations run on the user-interface thread and take a slot 0..2.
+// The commands on a slot's task: start, pause, delete, and what a quit does.
+// They run on the user-interface thread and take a slot 0..2.
 #pragma once
-
-class DownloadTask;
-
-// Task-level steps, without a time limit.
-void StopRequests(DownloadTask *task);  // stops and gives back every request; the task becomes Paused
-void CloseTask(DownloadTask *task);     // stop, join the worker, stop what it opened meanwhile, release the file
 
 // Command-level operations. Each waits for the task to stop for at most a
 // last-resort bound; past it (a host callback that blocks on something other
@@ -19,11 +13,6 @@ void PauseTask(int slot);
 void PauseAllTasks();
 void DeleteTask(int slot);
 void DeleteAllTasks();
-void FinalizeTask(int slot);  // the task-complete command
-// For a periodic timer: puts in place every task that announced itself
-// complete while no floating window existed to hear it (a host that starts
-// downloads before InitDownload), whose task-complete command never came.
-void FinalizeUnheardCompletions();
 void DiscardAllTasks();
 int SaveAndCloseTask(int slot);
 

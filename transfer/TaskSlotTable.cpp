@@ -16,13 +16,6 @@ void ClearSlotTable()
     memset(&gSlotTable, 0, sizeof(gSlotTable));
 }
 
-static const DownloadTask *SlotTask(int slot)
-{
-    if (slot < 0 || slot >= kSlotCount)
-        return nullptr;
-    return gSlotTable.slots[slot].task;
-}
-
 ULONGLONG ReceivedBytes(int slot)
 {
     const DownloadTask *task = SlotTask(slot);

@@ -27,6 +27,12 @@ struct TaskSlotTable {
 
 extern TaskSlotTable gSlotTable;
 
+// The slot's live task; null for a free slot or a number out of range.
+inline DownloadTask *SlotTask(int slot)
+{
+    return (slot >= 0 && slot < kSlotCount) ? gSlotTable.slots[slot].task : nullptr;
+}
+
 // Zeroes every slot's image and live-task pointer; tasks are not touched.
 // Claims a load left behind are released.
 void ClearSlotTable();

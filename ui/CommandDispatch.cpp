@@ -10,6 +10,7 @@
 #include "ui/SettingDialog.h"
 #include "store/SettingsFile.h"
 #include "transfer/TaskControl.h"
+#include "transfer/TaskFinish.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskWindow.h"
 #include "util/ProfileUpdate.h"

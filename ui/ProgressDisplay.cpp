@@ -7,6 +7,7 @@
 #include "plugin/ProcessState.h"
 #include "transfer/StallRecovery.h"
 #include "transfer/TaskControl.h"
+#include "transfer/TaskFinish.h"
 #include "transfer/TaskSlotTable.h"
 
 namespace {

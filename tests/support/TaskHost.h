@@ -15,7 +15,8 @@
 #include "tests/support/TaskTable.h"
 #include "tests/support/TestFolder.h"
 #include "transfer/StallRecovery.h"
-#include "transfer/TaskControl.h"
+#include "transfer/TaskFinish.h"
+#include "transfer/TaskHalt.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskWindow.h"
 

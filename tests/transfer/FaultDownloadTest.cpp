@@ -11,6 +11,7 @@
 #include "store/HistoryStore.h"
 #include "store/ResumeRecords.h"
 #include "transfer/StallRecovery.h"
+#include "transfer/TaskFinish.h"
 #include "tests/support/TaskHost.h"
 
 using namespace testing_support;

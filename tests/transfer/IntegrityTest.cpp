@@ -19,6 +19,7 @@
 #include "transfer/Pieces.h"
 #include "transfer/TaskClaims.h"
 #include "transfer/TaskFile.h"
+#include "transfer/TaskHalt.h"
 #include "transfer/TaskStop.h"
 
 using namespace testing_support;

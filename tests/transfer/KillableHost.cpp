@@ -11,6 +11,7 @@
 #include "plugin/DownloadController.h"
 #include "store/ResumeRecords.h"
 #include "transfer/TaskControl.h"
+#include "transfer/TaskFinish.h"
 #include "transfer/TaskWindow.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include "transfer/DownloadTask.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/SegmentReceiver.h"
-#include "transfer/TaskControl.h"
 #include "transfer/TaskFile.h"
+#include "transfer/TaskHalt.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "transfer/DownloadTask.h"
 #include "transfer/HttpRequests.h"
-#include "transfer/TaskControl.h"
+#include "transfer/TaskHalt.h"
 
 namespace {
 

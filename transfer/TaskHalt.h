@@ -1,0 +1,30 @@
+// Halting a task: its requests stopped, its worker joined. The user-interface
+// thread waits within a last-resort bound and answers sent messages meanwhile;
+// past the bound a thread of its own finishes the stop.
+#pragma once
+
+class DownloadTask;
+
+// Task-level steps, without a time limit.
+void StopRequests(DownloadTask *task);  // stops and gives back every request; the task becomes Paused
+void CloseTask(DownloadTask *task);     // stop, join the worker, stop what it opened meanwhile, release the file
+
+// What becomes of a task's record and file once a stop handed over to a
+// thread of its own has ended.
+enum class AfterStop { KeepRecord, ClearRecord, ClearRecordAndFile };
+
+// Halts the slot's task within the last resort; false when it was handed
+// over instead, and the slot is empty.
+bool HaltOrHandOver(int slot, AfterStop after);
+
+// The slot's task leaves the window and a thread of its own finishes its
+// stop (see TaskHalt.cpp); the slot is empty afterwards.
+void HandOver(int slot, AfterStop after);
+
+// Joins a worker that ended or is ending, within the last resort; false
+// when it did not end in time.
+bool JoinWorkerInTime(DownloadTask *task);
+
+// Closes what the slot's halted task holds besides its requests and file,
+// deletes it and empties the slot.
+void DestroyTask(int slot);
