@@ -8,6 +8,7 @@
 #include "util/AnsiCharacters.h"
 #include "util/NameRules.h"
 #include "util/PathText.h"
+#include "util/TemporarySuffix.h"
 #include "util/UrlFileName.h"
 
 namespace {

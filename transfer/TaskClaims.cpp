@@ -2,6 +2,9 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
+
+#include "util/TemporarySuffix.h"
 
 namespace {
 
@@ -30,9 +33,8 @@ unsigned long long PathKey(const char *path)
     if (length == 0 || length >= MAX_PATH * 2)
         length = lstrlenW(lstrcpynW(full, wide, MAX_PATH * 2));
     CharUpperBuffW(full, length);
-    static const wchar_t kSuffix[] = L".HHH";
-    const DWORD suffix = 4;
-    while (length > suffix && memcmp(full + length - suffix, kSuffix, suffix * sizeof(wchar_t)) == 0)
+    const DWORD suffix = kTemporarySuffixLength;
+    while (length > suffix && _wcsnicmp(full + length - suffix, kTemporarySuffixWide, suffix) == 0)
         length -= suffix;
     unsigned long long hash = 1469598103934665603ull;
     for (DWORD i = 0; i < length; ++i) {

@@ -6,10 +6,9 @@
 #include "transfer/Pieces.h"
 #include "transfer/TaskLock.h"
 #include "util/PathText.h"
+#include "util/TemporarySuffix.h"
 
 namespace {
-
-const char kTempSuffix[] = ".hhh";
 
 // Whether the disk of folder has room for path to grow to totalSize bytes.
 // Checked before the file is made: a file set to its full length on a disk
@@ -154,8 +153,8 @@ void ReleaseFile(DownloadTask *task)
 bool FinalPathOf(const char *tempPath, char *finalPath)
 {
     size_t length = strnlen(tempPath, kTextSize - 1);
-    size_t suffix = sizeof(kTempSuffix) - 1;
-    if (length <= suffix || lstrcmpiA(tempPath + length - suffix, kTempSuffix) != 0 ||
+    size_t suffix = kTemporarySuffixLength;
+    if (length <= suffix || lstrcmpiA(tempPath + length - suffix, kTemporarySuffix) != 0 ||
         EndsInSeparator(tempPath, length - suffix))
         return false;
     memcpy(finalPath, tempPath, length - suffix);

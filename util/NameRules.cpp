@@ -3,6 +3,8 @@
 #include <wchar.h>
 #include <windows.h>
 
+#include "util/TemporarySuffix.h"
+
 namespace {
 
 const size_t kWideSize = 520;
@@ -112,8 +114,8 @@ bool IsSafeTemporaryPath(const char *path)
     if (IsSeparator(wide[0]) && IsSeparator(wide[1]) && (wide[2] == L'.' || wide[2] == L'?') && IsSeparator(wide[3]))
         return false;
     size_t length = wcslen(wide);
-    size_t suffix = sizeof(kTemporarySuffix) - 1;
-    if (length <= suffix || wcscmp(wide + length - suffix, L".hhh") != 0)
+    size_t suffix = kTemporarySuffixLength;
+    if (length <= suffix || wcscmp(wide + length - suffix, kTemporarySuffixWide) != 0)
         return false;
     // The name without the suffix must be safe too: it is the file the
     // download ends as.

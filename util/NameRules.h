@@ -11,9 +11,6 @@
 
 #include <stddef.h>
 
-// The suffix of a download's temporary file.
-const char kTemporarySuffix[] = ".hhh";
-
 // One element of a path: not empty, not "." or "..", no trailing dot or
 // space, no character Windows forbids in a name, and no DOS device name.
 bool IsSafeNameElement(const wchar_t *element, size_t length);
