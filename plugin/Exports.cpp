@@ -16,6 +16,7 @@
 #include "ui/Docking.h"
 #include "ui/FloatingWindow.h"
 #include "ui/ProgressDisplay.h"
+#include "util/HandleClose.h"
 
 namespace {
 
@@ -24,10 +25,7 @@ const int kCommandNextFace = 50050;
 // The part of the teardown that runs whether or not a window exists.
 void ReleaseSharedResources(DownloadController *controller)
 {
-    if (controller->initEvent) {
-        CloseHandle(controller->initEvent);
-        controller->initEvent = nullptr;
-    }
+    CloseAndClear(controller->initEvent);
     if (SkinEngine *engine = gProcess.skinEngine) {
         engine->operations->Shutdown(engine);
         ReleaseComponent(SkinLibraryDescriptor(), engine);

@@ -2,15 +2,9 @@
 
 #include <string.h>
 
-namespace {
+#include "util/HandleClose.h"
 
-void CloseEventOf(HANDLE &event)
-{
-    if (event) {
-        CloseHandle(event);
-        event = nullptr;
-    }
-}
+namespace {
 
 TaskSegment *PieceAt(DownloadTask *task, int home, ULONGLONG offset)
 {
@@ -46,8 +40,8 @@ void ResetPieces(DownloadTask *task)
 {
     EnterCriticalSection(&task->lock);
     for (TaskSegment &piece : task->pieces) {
-        CloseEventOf(piece.stopEvent);
-        CloseEventOf(piece.busyEvent);
+        CloseAndClear(piece.stopEvent);
+        CloseAndClear(piece.busyEvent);
         memset(&piece, 0, sizeof(piece));
     }
     memset(task->extents + kMaxSegments, 0, sizeof(RangeExtent) * kMaxPieces);

@@ -13,20 +13,13 @@
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskStop.h"
+#include "util/HandleClose.h"
 
 namespace {
 
-void CloseEvent(HANDLE &event)
-{
-    if (event) {
-        CloseHandle(event);
-        event = nullptr;
-    }
-}
-
 bool RenewEvent(HANDLE &event)
 {
-    CloseEvent(event);
+    CloseAndClear(event);
     event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     return event != nullptr;
 }
@@ -34,8 +27,8 @@ bool RenewEvent(HANDLE &event)
 void DropSegment(TaskSegment &segment, LONG state)
 {
     StoreWord(segment.state, state);
-    CloseEvent(segment.stopEvent);
-    CloseEvent(segment.busyEvent);
+    CloseAndClear(segment.stopEvent);
+    CloseAndClear(segment.busyEvent);
 }
 
 // Answers to segments' ranges that show another version of the file in a
@@ -367,7 +360,7 @@ bool RenewRangeEvents(TaskSegment &range)
     if (!RenewEvent(range.stopEvent))
         return false;
     if (!RenewEvent(range.busyEvent)) {
-        CloseEvent(range.stopEvent);
+        CloseAndClear(range.stopEvent);
         return false;
     }
     return true;

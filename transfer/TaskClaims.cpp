@@ -4,6 +4,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "util/HandleClose.h"
 #include "util/TemporarySuffix.h"
 
 namespace {
@@ -63,8 +64,5 @@ HANDLE ClaimTempPath(const char *tempPath)
 
 void ReleaseClaim(HANDLE &claim)
 {
-    if (claim) {
-        CloseHandle(claim);
-        claim = nullptr;
-    }
+    CloseAndClear(claim);
 }

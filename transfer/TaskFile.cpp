@@ -5,6 +5,7 @@
 #include "transfer/Completion.h"
 #include "transfer/Pieces.h"
 #include "transfer/TaskLock.h"
+#include "util/HandleClose.h"
 #include "util/PathText.h"
 #include "util/TemporarySuffix.h"
 
@@ -143,10 +144,7 @@ void FlushTaskFileWhenDue(DownloadTask *task)
 
 void ReleaseFile(DownloadTask *task)
 {
-    if (task->fileHandle) {
-        CloseHandle(task->fileHandle);
-        task->fileHandle = nullptr;
-    }
+    CloseAndClear(task->fileHandle);
     task->preparedSize = 0;
 }
 

@@ -11,6 +11,7 @@
 #include "transfer/TaskLock.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskStop.h"
+#include "util/HandleClose.h"
 
 namespace {
 
@@ -47,14 +48,6 @@ private:
     bool bounded_;
     DWORD deadline_;
 };
-
-void CloseHandleOf(HANDLE &handle)
-{
-    if (handle) {
-        CloseHandle(handle);
-        handle = nullptr;
-    }
-}
 
 // Until no delivery is inside the segment: the receiver keeps busyEvent set
 // while it works, which includes the host's progress callback when the
@@ -132,8 +125,8 @@ bool StopRange(DownloadTask *task, TaskSegment &segment, const StopBound &bound)
     StoreWord(segment.state, SegmentStopped);
     // Closed while still set: a delivery that read the handle just before
     // sees it set, or sees the closed handle fail, and writes nothing.
-    CloseHandleOf(segment.stopEvent);
-    CloseHandleOf(segment.busyEvent);
+    CloseAndClear(segment.stopEvent);
+    CloseAndClear(segment.busyEvent);
     return true;
 }
 
@@ -189,7 +182,7 @@ bool JoinWorkerWithin(DownloadTask *task, const StopBound &bound)
         if (WaitAnswering(task->threadHandle, bound.Left()) == WAIT_TIMEOUT)
             return false;
     }
-    CloseHandleOf(task->threadHandle);
+    CloseAndClear(task->threadHandle);
     return true;
 }
 
@@ -202,7 +195,7 @@ bool HaltWithin(DownloadTask *task, const StopBound &bound)
 // Closes what the task holds besides its requests and file, and deletes it.
 void DisposeTask(DownloadTask *task)
 {
-    CloseHandleOf(task->segments[0].streamDoneEvent);
+    CloseAndClear(task->segments[0].streamDoneEvent);
     ResetPieces(task);
     ReleaseClaim(task->sectionClaim);
     ReleaseClaim(task->pathClaim);
