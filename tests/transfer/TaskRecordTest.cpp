@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stddef.h>
 #include <windows.h>
 
 #include "transfer/DownloadTask.h"
@@ -137,39 +136,6 @@ TEST(DownloadTask, ClearDataZeroesTheDataPartOnly)
     EXPECT_EQ('\0', task.url[sizeof(task.url) - 1]);
     EXPECT_EQ(0, task.segments[4].finished);
     EXPECT_EQ(marker, task.fileHandle);
-}
-
-TEST(ResumeRecord, FieldsInOrderWithTheirWidths)
-{
-    EXPECT_EQ(0u, offsetof(ResumeRecord, url));
-    EXPECT_EQ(260u, offsetof(ResumeRecord, tempPath));
-    EXPECT_EQ(520u, offsetof(ResumeRecord, proxy));
-    EXPECT_EQ(780u, offsetof(ResumeRecord, connectionCount));
-    EXPECT_EQ(784u, offsetof(ResumeRecord, serverMinorVersion));
-    // Sizes and counts are 64-bit, each on an 8-byte boundary.
-    EXPECT_EQ(792u, offsetof(ResumeRecord, totalSize));
-    EXPECT_EQ(8u, sizeof(ResumeRecord::totalSize));
-    EXPECT_EQ(800u, offsetof(ResumeRecord, resumeFlag));
-    EXPECT_EQ(808u, offsetof(ResumeRecord, segmentSize));
-    EXPECT_EQ(8u, sizeof(ResumeRecord::segmentSize));
-    EXPECT_EQ(816u, offsetof(ResumeRecord, slotIndex));
-    EXPECT_EQ(820u, offsetof(ResumeRecord, resumeSection));
-    EXPECT_EQ(824u, offsetof(ResumeRecord, state));
-    EXPECT_EQ(828u, offsetof(ResumeRecord, startTime));
-    EXPECT_EQ(1088u, offsetof(ResumeRecord, segments));
-    EXPECT_EQ(0u, offsetof(TaskSegment, writePos));
-    EXPECT_EQ(8u, offsetof(TaskSegment, received));
-    EXPECT_EQ(16u, offsetof(TaskSegment, length));
-    EXPECT_EQ(24u, offsetof(TaskSegment, state));
-    // A segment also holds six pointers and handles: 4 bytes each on x86, 8 on
-    // x64 (where the LONG before request and the one after finished are padded).
-#ifdef _WIN64
-    EXPECT_EQ(88u, sizeof(TaskSegment));
-    EXPECT_EQ(1088u + 5 * 88u, sizeof(ResumeRecord));
-#else
-    EXPECT_EQ(64u, sizeof(TaskSegment));
-    EXPECT_EQ(1088u + 5 * 64u, sizeof(ResumeRecord));
-#endif
 }
 
 TEST(StartWorker, RunsTheWorkerOnItsOwnThread)
