@@ -3,10 +3,10 @@
 #include <string.h>
 
 DownloadTask::DownloadTask()
-    : fileHandle(nullptr), threadHandle(nullptr),
-      progressCallback(nullptr), preparedSize(0), stopRequested(0), announced(0), pendingRequest(nullptr),
-      sectionClaim(nullptr), pathClaim(nullptr), validator{}, bytesAtRecovery(0),
-      fruitlessRecoveries(0), pieces{}, extents{}, pieceCount(0), helping(0), bestRate(0), setupMs(0),
+    : ResumeRecord(), fileHandle(nullptr), threadHandle(nullptr), progressCallback(nullptr), preparedSize(0),
+      stopRequested(0), announced(0), pendingRequest(nullptr), sectionClaim(nullptr), pathClaim(nullptr),
+      validator{}, bytesAtRecovery(0), fruitlessRecoveries(0), pieces{}, extents{}, pieceCount(0), helping(0),
+      bestRate(0), setupMs(0), helpAfter(0), helpBarred(0), burstBytes(0), heldRate(0),
       wakeWorker(CreateEventA(nullptr, FALSE, FALSE, nullptr)), flushed{}, flushTick(0), flushBytes(0)
 {
     for (TaskSegment &segment : segments)

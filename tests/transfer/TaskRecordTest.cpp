@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <new>
+
 #include "transfer/DownloadTask.h"
 #include "transfer/TaskSlotTable.h"
 
@@ -123,6 +125,26 @@ TEST(DownloadTask, ConstructionLeavesHandlesNullAndSegmentsIdle)
     // The lock works.
     EXPECT_TRUE(TryEnterCriticalSection(&task.lock));
     LeaveCriticalSection(&task.lock);
+}
+
+// Made over memory that held something else, a task starts from nothing:
+// its record part and every figure of a run, not only its handles.
+TEST(DownloadTask, ConstructionSetsEveryField)
+{
+    alignas(DownloadTask) unsigned char memory[sizeof(DownloadTask)];
+    memset(memory, 0xCC, sizeof(memory));
+    DownloadTask *task = new (memory) DownloadTask();
+    EXPECT_EQ('\0', task->url[0]);
+    EXPECT_EQ('\0', task->tempPath[0]);
+    EXPECT_EQ(0, task->connectionCount);
+    EXPECT_EQ(0u, task->totalSize);
+    EXPECT_EQ(0, task->resumeSection);
+    EXPECT_EQ(0u, task->segments[4].received);
+    EXPECT_EQ(0u, task->helpAfter);
+    EXPECT_EQ(0, task->helpBarred);
+    EXPECT_EQ(0u, task->burstBytes);
+    EXPECT_EQ(0u, task->heldRate);
+    task->~DownloadTask();
 }
 
 TEST(DownloadTask, ClearDataZeroesTheDataPartOnly)
