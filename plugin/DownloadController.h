@@ -16,7 +16,7 @@ public:
     HINSTANCE moduleHandle;             // the plug-in's own module
     ProgressCallback progressCallback;  // copied into every task
     LONG callbackContext;               // InitDownload's third argument; kept, never passed on
-    HANDLE initEvent;                   // auto-reset; created by the first InitDownload, closed by teardown
+    HANDLE initEvent;                   // auto-reset, never waited on: InitDownload fails when it cannot be made
     HINSTANCE hostInstance;             // the host executable; the window class is registered under it
     LONG dragEdge;                      // 0 left, 1 right, 2 top, 3 bottom
     POINT dragCursor;                   // cursor at the start of a drag or the last edge change

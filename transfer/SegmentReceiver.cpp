@@ -9,25 +9,13 @@
 #include "transfer/Completion.h"
 #include "transfer/DownloadTask.h"
 #include "transfer/Pieces.h"
+#include "transfer/TaskFile.h"
 
 namespace {
 
 bool Signalled(HANDLE event)
 {
     return WaitForSingleObject(event, 0) != WAIT_TIMEOUT;  // a failed wait counts as signalled
-}
-
-// Writes count bytes at offset through the file handle. A view of the whole
-// file would take address space in proportion to its size. Bytes the file
-// took are in the system's cache and outlive this process, so received may
-// count them at once.
-bool WriteAt(DownloadTask *task, ULONGLONG offset, const void *bytes, DWORD count)
-{
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD written = 0;
-    return WriteFile(task->fileHandle, bytes, count, &written, &at) && written == count;
 }
 
 // A full disk, say: the range stops where its file ends being right, and a
@@ -74,7 +62,7 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
     extent.reservedEnd = at + take;
     LeaveCriticalSection(&task->lock);
 
-    if (take > 0 && !WriteAt(task, at, bytes, take)) {
+    if (take > 0 && WriteAt(task, at, bytes, take) != take) {
         EnterCriticalSection(&task->lock);
         extent.reservedEnd = range->writePos;
         LeaveCriticalSection(&task->lock);

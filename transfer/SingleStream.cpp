@@ -29,21 +29,6 @@ void SendCompletion(DownloadTask *task, HANDLE streamDone)
         SendMessageA(window, WM_COMMAND, kCommandTaskComplete, slot);
 }
 
-// Writes count bytes at offset through the file handle, as the segments do;
-// returns how many the file took. Never through the view: a page of a mapped
-// file that the disk cannot hold faults inside the copy, which ends the host
-// process, where WriteFile merely fails.
-DWORD WriteAt(DownloadTask *task, ULONGLONG offset, const BYTE *bytes, DWORD count)
-{
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD written = 0;
-    if (!WriteFile(task->fileHandle, bytes, count, &written, &at))
-        return 0;
-    return written;
-}
-
 }  // namespace
 
 TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request)

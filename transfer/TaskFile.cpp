@@ -114,6 +114,17 @@ int PrepareFile(DownloadTask *task)
     return 1;
 }
 
+DWORD WriteAt(DownloadTask *task, ULONGLONG offset, const void *bytes, DWORD count)
+{
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    if (!WriteFile(task->fileHandle, bytes, count, &written, &at))
+        return 0;
+    return written;
+}
+
 void FlushTaskFile(DownloadTask *task)
 {
     if (!task->fileHandle)

@@ -35,6 +35,14 @@ bool OpenCompleteFile(DownloadTask *task);
 // sized. Returns 1 on success.
 int PrepareFile(DownloadTask *task);
 
+// Writes count bytes at offset through the file handle; returns how many
+// the file took (0 when the write failed: a full disk, say). Bytes the file
+// took are in the system's cache and outlive this process. Through the
+// handle, not a view: a view would take address space in proportion to the
+// file, and a page the disk cannot hold would fault inside the copy and end
+// the host, where WriteFile merely fails. Any thread.
+DWORD WriteAt(DownloadTask *task, ULONGLONG offset, const void *bytes, DWORD count);
+
 // Flushes the file's bytes to the disk; the segments' counts taken before
 // the flush become what records may claim. On the worker, or on the thread
 // that stopped the worker.

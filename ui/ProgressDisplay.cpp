@@ -12,6 +12,9 @@
 
 namespace {
 
+// Never started by this plug-in, yet killed with the others when the window
+// goes: the timer id the window's earlier versions used, which a skin or
+// host may still start on it.
 const UINT_PTR kUnusedTimer = 21828;
 const UINT kRepaintPeriodMs = 100;
 const UINT kRotationPeriodMs = 3000;

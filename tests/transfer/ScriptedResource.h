@@ -3,6 +3,7 @@
 // replaced at a chosen connection.
 #pragma once
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <atomic>

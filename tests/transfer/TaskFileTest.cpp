@@ -30,8 +30,9 @@ TEST(FinalPathOf, DropsTheSuffixOfANamedTemporaryFileOnly)
         char finalPath[kTextSize] = "unchanged";
         bool named = FinalPathOf(c.tempPath, finalPath);
         EXPECT_EQ(c.finalPath != nullptr, named) << c.tempPath;
-        if (c.finalPath && named)
+        if (c.finalPath && named) {
             EXPECT_EQ(std::string(c.finalPath), finalPath) << c.tempPath;
+        }
     }
 }
 
