@@ -219,9 +219,9 @@ void ClearResumeRecord(int section)
     char name[16];
     SectionName(section, name);
     ProfileUpdate update(kSettingsFile);
-    // Never written by this plug-in: blanked still, so that a host with an
-    // earlier version of it, which read a single stream's offset there,
-    // finds no download in the section either.
+    // Never written by this plug-in, yet one of the record's keys as the
+    // settings file has always had them: blanked with the others, so that
+    // no reader of the section finds an offset left in it.
     update.Write(name, "SINGLEOFFSET", "0");
     for (int i = 0; i < kMaxSegments; ++i) {
         char key[16];

@@ -13,8 +13,8 @@
 namespace {
 
 // Never started by this plug-in, yet killed with the others when the window
-// goes: the timer id the window's earlier versions used, which a skin or
-// host may still start on it.
+// goes, as the window's teardown always has: it costs nothing, and a timer
+// of that id started on the window by anyone else ends with it too.
 const UINT_PTR kUnusedTimer = 21828;
 const UINT kRepaintPeriodMs = 100;
 const UINT kRotationPeriodMs = 3000;
