@@ -20,8 +20,6 @@
 
 namespace {
 
-const int kCommandNextFace = 50050;
-
 // The part of the teardown that runs whether or not a window exists.
 void ReleaseSharedResources(DownloadController *controller)
 {
@@ -125,7 +123,7 @@ int __cdecl ToNextFace(DownloadController *controller)
 {
     if (!controller)
         return 0;
-    PostMessageA(controller->window, WM_COMMAND, kCommandNextFace, 0);
+    PostMessageA(controller->window, WM_COMMAND, CommandNextFace, 0);
     return 1;
 }
 

@@ -6,20 +6,19 @@
 #include "plugin/DownloadController.h"
 #include "plugin/ProcessState.h"
 #include "res/ResourceIds.h"
-#include "ui/HistoryDialog.h"
-#include "ui/SettingDialog.h"
 #include "store/SettingsFile.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFinish.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskWindow.h"
-#include "util/ProfileUpdate.h"
 #include "ui/ConfirmDialog.h"
+#include "ui/Docking.h"
+#include "ui/HistoryDialog.h"
 #include "ui/ProgressDisplay.h"
+#include "ui/SettingDialog.h"
+#include "util/ProfileUpdate.h"
 
 namespace {
-
-const int kDockAutoSave = 4;
 
 void OnTaskComplete(LPARAM slot)
 {
@@ -86,7 +85,7 @@ void QuitCommand(HWND window)
 {
     DownloadController *controller =
         reinterpret_cast<DownloadController *>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (controller && controller->dockStyle == kDockAutoSave)
+    if (controller && controller->dockStyle == DockAutoSave)
         SaveWindowPosition(window);
     if (AnyTaskActive() && AskConfirmation(window, false) == 0)
         return;

@@ -143,10 +143,10 @@ void PlaceByDockStyle(HWND window)
     if (top < 0 || top > screen.cy)
         top = 0;
     switch (style) {
-    case 0: MoveWindowTo(window, 0, 0); break;
-    case 1: MoveWindowTo(window, 0, screen.cy - h); break;
-    case 2: MoveWindowTo(window, screen.cx - w, 0); break;
-    case 3: MoveWindowTo(window, screen.cx - w, screen.cy - h); break;
-    case 4: MoveWindowTo(window, left, top); break;
+    case DockLeftTop: MoveWindowTo(window, 0, 0); break;
+    case DockLeftBottom: MoveWindowTo(window, 0, screen.cy - h); break;
+    case DockRightTop: MoveWindowTo(window, screen.cx - w, 0); break;
+    case DockRightBottom: MoveWindowTo(window, screen.cx - w, screen.cy - h); break;
+    case DockAutoSave: MoveWindowTo(window, left, top); break;
     }
 }

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "res/ResourceIds.h"
-#include "ui/HistoryDialog.h"
 #include "store/HistoryStore.h"
-#include "ui/SettingDialog.h"
 #include "store/SettingsFile.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/IniText.h"
 #include "tests/support/TaskHost.h"
 #include "tests/ui/UiHarness.h"
+#include "ui/HistoryDialog.h"
+#include "ui/SettingDialog.h"
 #include "util/PathText.h"
 #include "util/ProfileUpdate.h"
 
