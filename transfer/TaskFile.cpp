@@ -5,6 +5,7 @@
 #include "transfer/Completion.h"
 #include "transfer/Pieces.h"
 #include "transfer/TaskLock.h"
+#include "util/FolderCheck.h"
 #include "util/HandleClose.h"
 #include "util/PathText.h"
 #include "util/TemporarySuffix.h"
@@ -84,7 +85,8 @@ int PrepareFile(DownloadTask *task)
     char folder[kTextSize];
     memcpy(folder, task->tempPath, sizeof(folder));
     FolderPart(folder);
-    CreateDirectoryA(folder, nullptr);
+    // A folder that cannot hold the file fails the file's creation below.
+    MakeFolderReady(folder);
 
     if (!FitsOnDisk(folder, task->tempPath, task->totalSize))
         return 0;
