@@ -360,12 +360,17 @@ TEST_F(ExistingFileTest, ASaveAsChoiceAnotherDownloadWritesIsOfferedAgain)
             DialogDriver second(
                 [&](const SeenDialog &again) {
                     secondShown = true;
-                    char name[MAX_PATH] = "";
-                    HWND box = GetDlgItem(again.window, 0x47C);
-                    if (!box)
-                        box = GetDlgItem(again.window, 0x480);
-                    GetWindowTextA(box, name, sizeof(name));
-                    offeredAgain = name;
+                    // A dialog still settling fills its name box a moment
+                    // after it shows.
+                    for (int i = 0; i < 250 && offeredAgain.find("busy.bin") == std::string::npos; ++i) {
+                        char name[MAX_PATH] = "";
+                        HWND box = GetDlgItem(again.window, 0x47C);
+                        if (!box)
+                            box = GetDlgItem(again.window, 0x480);
+                        GetWindowTextA(box, name, sizeof(name));
+                        offeredAgain = name;
+                        Sleep(20);
+                    }
                     DialogDriver::Press(again, IDCANCEL);
                 },
                 "Tip");
