@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "store/SettingsFile.h"
-#include "transfer/TaskClaims.h"
+#include "store/RecordClaims.h"
 #include "util/AnsiCharacters.h"
 #include "util/NameRules.h"
 #include "util/PathText.h"

@@ -9,7 +9,8 @@
 #include "plugin/DestinationPath.h"
 #include "plugin/DownloadController.h"
 #include "store/ResumeRecords.h"
-#include "transfer/TaskClaims.h"
+#include "store/RecordClaims.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ResourceText.h"
 #include "util/FolderCheck.h"
@@ -167,7 +168,6 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     int section;
     HANDLE sectionClaim = ClaimFreeResumeSection(&section);
     TaskSlot &entry = gSlotTable.slots[slot];
-    memset(&entry.image, 0, sizeof(entry.image));
     entry.task = nullptr;
     DownloadTask *task = new (std::nothrow) DownloadTask();
     if (!task) {

@@ -10,8 +10,8 @@
 #include "plugin/DownloadController.h"
 #include "plugin/ProcessState.h"
 #include "res/ResourceIds.h"
-#include "store/ResumeRecords.h"
 #include "transfer/TaskControl.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/Docking.h"
 #include "ui/FloatingWindow.h"
@@ -55,6 +55,15 @@ void PlaceAndShow(DownloadController *controller)
     StartDisplay(controller->window);
 }
 
+// Starts the recorded unfinished downloads; the window then shows the first
+// task.
+void RestoreUnfinishedTasks(DownloadController *controller)
+{
+    if (RestoreTasks(controller->progressCallback) > 0)
+        gProcess.displayedTask = 1;
+    gProcess.restoredFlag = 1;
+}
+
 }  // namespace
 
 extern "C" {
@@ -83,10 +92,8 @@ int __cdecl InitDownload(DownloadController *controller, ProgressCallback callba
         return 0;
     if (controller->window) {
         PlaceAndShow(controller);
-        if (!gProcess.restoredFlag) {
-            RestoreTasks(controller->progressCallback);
-            gProcess.restoredFlag = 1;
-        }
+        if (!gProcess.restoredFlag)
+            RestoreUnfinishedTasks(controller);
         return 0;
     }
     if (controller->initialized)
@@ -106,8 +113,7 @@ int __cdecl InitDownload(DownloadController *controller, ProgressCallback callba
         return 0;
     controller->initialized = 1;
     PlaceAndShow(controller);
-    RestoreTasks(controller->progressCallback);
-    gProcess.restoredFlag = 1;
+    RestoreUnfinishedTasks(controller);
     return 1;
 }
 

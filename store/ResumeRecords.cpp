@@ -1,19 +1,16 @@
 #include "store/ResumeRecords.h"
 
 #include <algorithm>
-#include <new>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <vector>
 
-#include "plugin/ProcessState.h"
 #include "store/HistoryStore.h"
+#include "store/RecordClaims.h"
 #include "store/SettingsFile.h"
-#include "transfer/TaskClaims.h"
-#include "transfer/TaskFile.h"
-#include "transfer/TaskSlotTable.h"
+#include "util/FileSize.h"
 #include "util/NameRules.h"
 #include "util/PathText.h"
 #include "util/ProfileUpdate.h"
@@ -70,6 +67,26 @@ bool HoldsRecord(int section)
     return GetPrivateProfileIntA(name, "MULTHREAD", 0, kSettingsFile) != 0 && ReadText(name, "URLNAME", url);
 }
 
+// Whether a record describes a download that was put in place by a host
+// that ended before it blanked the record: its temporary file is gone, its
+// final file is there, and the offsets cover exactly the final file's
+// length as its segments cut it.
+bool PlacedBeforeRecordCleared(const StoredRecord &record, ULONGLONG *size)
+{
+    char finalPath[kTextSize];
+    if (!FinalPathOf(record.tempPath, finalPath))
+        return false;
+    if (GetFileAttributesA(record.tempPath) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
+        return false;
+    if (!PlainFileSize(finalPath, size) || *size == 0)
+        return false;
+    for (int i = 0; i < record.connectionCount; ++i) {
+        if (record.offsets[i] != SegmentLengthOf(*size, record.connectionCount, i))
+            return false;
+    }
+    return true;
+}
+
 // Blanks the record of a download found in place, and lists it as finished
 // in the history, where the host that placed it ended before doing so (the
 // history is written after the blanking). A record of that name is updated,
@@ -84,53 +101,50 @@ void EndPlacedRecord(int section, const char *tempPath, ULONGLONG size)
     WriteHistoryRecord(name, now, size, HistoryFinished);
 }
 
-// Reads FILE<section> into the slot's image; false when it holds no record
+// Reads FILE<section> and takes its claims; false when it holds no record
 // this process may restore.
-bool LoadSection(int section, TaskSlot &slot)
+bool LoadSection(int section, LoadedRecord &loaded)
 {
     char name[16];
     SectionName(section, name);
-    ResumeRecord &image = slot.image;
-    memset(&image, 0, sizeof(image));
+    memset(&loaded, 0, sizeof(loaded));
+    StoredRecord &record = loaded.record;
     int connections = GetPrivateProfileIntA(name, "MULTHREAD", 0, kSettingsFile);
     if (connections < 1 || connections > kMaxSegments)
         return false;
-    image.connectionCount = connections;
+    record.section = section;
+    record.connectionCount = connections;
     for (int i = 0; i < connections; ++i) {
         char key[16];
         snprintf(key, sizeof(key), "OFFSET%i", i);
-        image.segments[i].received = ReadOffset(name, key);
+        record.offsets[i] = ReadOffset(name, key);
     }
-    if (!ReadText(name, "URLNAME", image.url) || !ReadText(name, "DESTNAME", image.tempPath) ||
-        !IsSafeTemporaryPath(image.tempPath))
+    if (!ReadText(name, "URLNAME", record.url) || !ReadText(name, "DESTNAME", record.tempPath) ||
+        !IsSafeTemporaryPath(record.tempPath))
         return false;
-    ReadText(name, "PROXY", image.proxy);
-    ReadText(name, "VALIDATOR", slot.loaded.validator);
+    ReadText(name, "PROXY", record.proxy);
+    ReadText(name, "VALIDATOR", record.validator);
 
     // Another live task, here or in another host process, owns this record
     // or writes this temporary file: leave the record for a later restore.
-    slot.loaded.sectionClaim = ClaimResumeSection(section);
-    if (!slot.loaded.sectionClaim)
+    loaded.sectionClaim = ClaimResumeSection(section);
+    if (!loaded.sectionClaim)
         return false;
-    slot.loaded.pathClaim = ClaimTempPath(image.tempPath);
-    if (!slot.loaded.pathClaim) {
-        ReleaseClaim(slot.loaded.sectionClaim);
+    loaded.pathClaim = ClaimTempPath(record.tempPath);
+    if (!loaded.pathClaim) {
+        ReleaseClaim(loaded.sectionClaim);
         return false;
     }
     // A host ended between putting the file in place and blanking the record:
     // the download is finished, and fetching it again would replace a file
     // the user may already have opened or changed.
     ULONGLONG placedSize;
-    if (PlacedBeforeRecordCleared(image, &placedSize)) {
-        EndPlacedRecord(section, image.tempPath, placedSize);
-        ReleaseClaim(slot.loaded.pathClaim);
-        ReleaseClaim(slot.loaded.sectionClaim);
+    if (PlacedBeforeRecordCleared(record, &placedSize)) {
+        EndPlacedRecord(section, record.tempPath, placedSize);
+        ReleaseClaim(loaded.pathClaim);
+        ReleaseClaim(loaded.sectionClaim);
         return false;
     }
-    image.resumeFlag = 1;
-    image.resumeSection = section;
-    image.state = TaskIdle;
-    slot.loaded.present = 1;
     return true;
 }
 
@@ -161,55 +175,31 @@ std::vector<int> RecordSections()
     return sections;
 }
 
-int NextFreeSlot(int from)
-{
-    int slot = from;
-    while (slot < kSlotCount && (gSlotTable.slots[slot].task || gSlotTable.slots[slot].loaded.present))
-        ++slot;
-    return slot;
-}
-
 }  // namespace
 
-void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Durability durability)
+void WriteResumeRecord(const StoredRecord &record, Durability durability)
 {
-    if (section < 1)
+    if (record.section < 1)
         return;
     char name[16];
-    SectionName(section, name);
-    // Copied with the update's lock held, so that of two savers of one task
-    // (the worker resetting the record, a refresh on the window's timer) the
-    // one that copied last also writes last.
-    ProfileUpdateLock held(wait);
-    if (!held.held())
-        return;
-    // The offsets and the validator they belong to, as one: the worker resets
-    // them together when the server's file changed. A count is claimed only
-    // as far as a flush took its bytes to the disk.
-    ULONGLONG offsets[kMaxSegments];
-    char validator[kTextSize];
-    int connections = UsedSegmentCount(task);
-    EnterCriticalSection(&task.lock);
-    for (int i = 0; i < connections; ++i) {
-        ULONGLONG received = LoadWord(task.segments[i].received);
-        offsets[i] = task.flushed[i] < received ? task.flushed[i] : received;
-    }
-    memcpy(validator, task.validator, sizeof(validator));
-    LeaveCriticalSection(&task.lock);
+    SectionName(record.section, name);
     ProfileUpdate update(kSettingsFile, LockWait::UntilFree, durability);
+    int connections = record.connectionCount < 0              ? 0
+                      : record.connectionCount > kMaxSegments ? kMaxSegments
+                                                              : record.connectionCount;
     for (int i = 0; i < connections; ++i) {
         char key[16], value[24];
         snprintf(key, sizeof(key), "OFFSET%i", i);
-        snprintf(value, sizeof(value), "%llu", offsets[i]);
+        snprintf(value, sizeof(value), "%llu", record.offsets[i]);
         update.Write(name, key, value);
     }
     char count[16];
-    snprintf(count, sizeof(count), "%ld", static_cast<long>(task.connectionCount));
+    snprintf(count, sizeof(count), "%ld", static_cast<long>(record.connectionCount));
     update.Write(name, "MULTHREAD", count);
-    WriteText(update, name, "URLNAME", task.url);
-    WriteText(update, name, "DESTNAME", task.tempPath);
-    WriteText(update, name, "PROXY", task.proxy);
-    WriteText(update, name, "VALIDATOR", validator);
+    WriteText(update, name, "URLNAME", record.url);
+    WriteText(update, name, "DESTNAME", record.tempPath);
+    WriteText(update, name, "PROXY", record.proxy);
+    WriteText(update, name, "VALIDATOR", record.validator);
 }
 
 void ClearResumeRecord(int section)
@@ -235,53 +225,14 @@ void ClearResumeRecord(int section)
     update.Write(name, "VALIDATOR", "");
 }
 
-int LoadResumeRecords()
+int LoadResumeRecords(LoadedRecord *loaded, int capacity)
 {
     int count = 0;
-    int slot = NextFreeSlot(0);
-    if (slot >= kSlotCount)
-        return 0;
     for (int section : RecordSections()) {
-        if (slot >= kSlotCount)
+        if (count >= capacity)
             break;
-        if (!LoadSection(section, gSlotTable.slots[slot]))
-            continue;
-        ++count;
-        slot = NextFreeSlot(slot + 1);
-    }
-    return count;
-}
-
-int RestoreTasks(ProgressCallback progressCallback)
-{
-    int count = LoadResumeRecords();
-    if (count <= 0)
-        return count;
-    for (int s = 0; s < kSlotCount; ++s) {
-        TaskSlot &slot = gSlotTable.slots[s];
-        if (!slot.loaded.present)
-            continue;
-        slot.loaded.present = 0;
-        DownloadTask *task = new (std::nothrow) DownloadTask();
-        if (!task) {
-            ReleaseClaim(slot.loaded.sectionClaim);
-            ReleaseClaim(slot.loaded.pathClaim);
-            continue;
-        }
-        slot.task = task;
-        task->ClearData();
-        static_cast<ResumeRecord &>(*task) = slot.image;
-        task->slotIndex = s;
-        task->state = TaskDownloading;
-        task->progressCallback = progressCallback;
-        LocalTimeStamp(task->startTime);
-        memcpy(task->validator, slot.loaded.validator, sizeof(task->validator));
-        task->sectionClaim = slot.loaded.sectionClaim;
-        task->pathClaim = slot.loaded.pathClaim;
-        slot.loaded.sectionClaim = nullptr;
-        slot.loaded.pathClaim = nullptr;
-        StartWorker(task);
-        gProcess.displayedTask = 1;
+        if (LoadSection(section, loaded[count]))
+            ++count;
     }
     return count;
 }

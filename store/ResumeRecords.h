@@ -1,13 +1,13 @@
 // Unfinished downloads in the settings file, one section FILE<n> each, so that
-// they outlive the host process and resume from their byte offsets.
+// they outlive the host process and resume from their byte offsets. This is
+// the file's side only: which task is saved when, and how a loaded record
+// becomes a running task again, is the engine's (transfer/TaskRecords.h).
 #pragma once
 
 #include <windows.h>
 
-#include "Ravlix.h"
+#include "store/StoredRecord.h"
 #include "util/ProfileUpdate.h"
-
-class DownloadTask;
 
 // Sections FILE1 .. FILE<kResumeSectionLimit> may hold records. A section is
 // used by one live task at a time, and every live task has one: records
@@ -15,26 +15,32 @@ class DownloadTask;
 // as many sections as they need. The limit only bounds a file made by hand.
 const int kResumeSectionLimit = 999;
 
-// Writes the task's record into FILE<section>: OFFSET0.., MULTHREAD, URLNAME,
-// DESTNAME, PROXY, VALIDATOR. A section below 1 has no record. A periodic
-// save passes LockWait::SkipIfBusy. A segment's offset is its count as of
-// the task's last flush of its file (flushed), never more than it holds.
-// A record that a later change of the file relies on is saved OnDisk.
-void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait = LockWait::UntilFree,
-                      Durability durability = Durability::Cached);
+// Writes the record into FILE<record.section>: OFFSET0.., MULTHREAD,
+// URLNAME, DESTNAME, PROXY, VALIDATOR. A section below 1 has no record. A
+// caller that copied the record out of something other threads change holds
+// ProfileUpdateLock from before the copy, so that of two writers the one
+// that copied last also writes last. A record that a later change of the
+// file relies on is written OnDisk.
+void WriteResumeRecord(const StoredRecord &record, Durability durability = Durability::Cached);
 
 // Blanks FILE<section>: every key stays, with "0" or an empty value.
 void ClearResumeRecord(int section);
 
-// Fills the images of free slots from the sections holding records that no
-// live task (in any process) uses, in section order; returns how many it
-// filled. Records that find no free slot stay where they are. A record whose
-// DESTNAME is not a safe temporary path (NameRules) is never restored: a
-// damaged or hand-made record must not put a file anywhere.
-int LoadResumeRecords();
+// A record read back for a restore, with the claims the load took on its
+// section and its temporary file; the caller passes them on or releases them.
+struct LoadedRecord {
+    StoredRecord record;
+    HANDLE sectionClaim;
+    HANDLE pathClaim;
+};
 
-// Turns every loaded image into a running task; returns the load's count.
-int RestoreTasks(ProgressCallback progressCallback);
+// Reads up to capacity records that no live task (in any process) uses, in
+// section order; returns how many it read. Records beyond capacity stay
+// where they are, for a later load. A record whose DESTNAME is not a safe
+// temporary path (NameRules) is never loaded: a damaged or hand-made record
+// must not put a file anywhere. A record of a download that a host put in
+// place and ended before blanking is blanked and listed as finished.
+int LoadResumeRecords(LoadedRecord *loaded, int capacity);
 
 // Claims a section for a new task: the lowest one that holds no record and no
 // live task uses. Returns the claim and the section number; null and -1 only

@@ -14,11 +14,8 @@ bool AllBytesIn(const ResumeRecord &record)
     int count = UsedSegmentCount(record);
     if (count == 0)
         return false;
-    // The ranges as IssueSegments cuts them; the last takes the remainder.
-    ULONGLONG size = totalSize / count;
     for (int i = 0; i < count; ++i) {
-        ULONGLONG length = i == count - 1 ? totalSize - (count - 1) * size : size;
-        if (LoadWord(record.segments[i].received) != length)
+        if (LoadWord(record.segments[i].received) != SegmentLengthOf(totalSize, count, i))
             return false;
     }
     return true;

@@ -5,12 +5,11 @@
 #include <windows.h>
 
 #include "Ravlix.h"
+#include "store/StoredRecord.h"
 
 struct WebRequest;
 class DownloadTask;
 
-const int kTextSize = 260;     // every path, URL, proxy and label, terminator included
-const int kMaxSegments = 5;
 // Ranges taken over by connections that finished their own, per run of a task.
 const int kMaxPieces = 256;
 

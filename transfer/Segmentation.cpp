@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "store/ResumeRecords.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/Completion.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"

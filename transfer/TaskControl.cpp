@@ -7,6 +7,7 @@
 #include "transfer/TaskFile.h"
 #include "transfer/TaskFinish.h"
 #include "transfer/TaskHalt.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 
 void StartTask(int slot)

@@ -5,6 +5,7 @@
 #include "transfer/Completion.h"
 #include "transfer/Pieces.h"
 #include "transfer/TaskLock.h"
+#include "util/FileSize.h"
 #include "util/FolderCheck.h"
 #include "util/HandleClose.h"
 #include "util/PathText.h"
@@ -27,16 +28,6 @@ bool FitsOnDisk(const char *folder, const char *path, ULONGLONG totalSize)
     if (!GetDiskFreeSpaceExA(folder[0] ? folder : nullptr, &available, nullptr, nullptr))
         return true;  // a disk that does not tell: a failed write stops the segment
     return available.QuadPart >= totalSize - present;
-}
-
-// The size of a plain file; false when there is none.
-bool PlainFileSize(const char *path, ULONGLONG *size)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return true;
 }
 
 }  // namespace
@@ -159,30 +150,4 @@ void ReleaseFile(DownloadTask *task)
 {
     CloseAndClear(task->fileHandle);
     task->preparedSize = 0;
-}
-
-bool FinalPathOf(const char *tempPath, char *finalPath)
-{
-    size_t length = strnlen(tempPath, kTextSize - 1);
-    size_t suffix = kTemporarySuffixLength;
-    if (length <= suffix || lstrcmpiA(tempPath + length - suffix, kTemporarySuffix) != 0 ||
-        EndsInSeparator(tempPath, length - suffix))
-        return false;
-    memcpy(finalPath, tempPath, length - suffix);
-    finalPath[length - suffix] = '\0';
-    return true;
-}
-
-bool PlacedBeforeRecordCleared(const ResumeRecord &record, ULONGLONG *size)
-{
-    char finalPath[kTextSize];
-    if (!FinalPathOf(record.tempPath, finalPath))
-        return false;
-    if (GetFileAttributesA(record.tempPath) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
-        return false;
-    if (!PlainFileSize(finalPath, size) || *size == 0)
-        return false;
-    ResumeRecord placed = record;
-    placed.totalSize = *size;
-    return AllBytesIn(placed);
 }

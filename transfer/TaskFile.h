@@ -54,14 +54,3 @@ void FlushTaskFileWhenDue(DownloadTask *task);
 
 // Closes the file, if open.
 void ReleaseFile(DownloadTask *task);
-
-// The final path: tempPath without its ".hhh". False when tempPath does not
-// end in ".hhh" after some name: such a file is nothing this plug-in made,
-// and nothing is renamed over the name it would give.
-bool FinalPathOf(const char *tempPath, char *finalPath);
-
-// Whether a record describes a download that was put in place by a host
-// that ended before it blanked the record: its temporary file is gone, its
-// final file is there, and the offsets cover exactly the final file's
-// length. Such a record is blanked; nothing is fetched again.
-bool PlacedBeforeRecordCleared(const ResumeRecord &record, ULONGLONG *size);

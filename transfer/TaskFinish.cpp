@@ -8,8 +8,10 @@
 #include "transfer/Completion.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskHalt.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskWindow.h"
+#include "util/NameRules.h"
 #include "util/PathText.h"
 #include "util/TimeStamp.h"
 

@@ -4,9 +4,9 @@
 #include "transfer/DownloadTask.h"
 
 struct TaskLock {
-    explicit TaskLock(DownloadTask *task) : task(task) { EnterCriticalSection(&task->lock); }
+    explicit TaskLock(const DownloadTask *task) : task(task) { EnterCriticalSection(&task->lock); }
     ~TaskLock() { LeaveCriticalSection(&task->lock); }
     TaskLock(const TaskLock &) = delete;
     TaskLock &operator=(const TaskLock &) = delete;
-    DownloadTask *task;
+    const DownloadTask *task;
 };

@@ -3,16 +3,11 @@
 #include <string.h>
 
 #include "transfer/Pieces.h"
-#include "transfer/TaskClaims.h"
 
 TaskSlotTable gSlotTable;
 
 void ClearSlotTable()
 {
-    for (TaskSlot &slot : gSlotTable.slots) {
-        ReleaseClaim(slot.loaded.sectionClaim);
-        ReleaseClaim(slot.loaded.pathClaim);
-    }
     memset(&gSlotTable, 0, sizeof(gSlotTable));
 }
 

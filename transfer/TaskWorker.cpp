@@ -1,4 +1,4 @@
-#include "store/ResumeRecords.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Resplit.h"
 #include "transfer/Segmentation.h"

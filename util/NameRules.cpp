@@ -1,9 +1,12 @@
 #include "util/NameRules.h"
 
+#include <string.h>
 #include <wchar.h>
 #include <windows.h>
 
+#include "util/PathText.h"
 #include "util/TemporarySuffix.h"
+#include "util/TextSize.h"
 
 namespace {
 
@@ -167,4 +170,16 @@ void MakeSafeNameElement(wchar_t *element, size_t capacity)
     } else {
         element[device - 1] = L'_';
     }
+}
+
+bool FinalPathOf(const char *tempPath, char *finalPath)
+{
+    size_t length = strnlen(tempPath, kTextSize - 1);
+    size_t suffix = kTemporarySuffixLength;
+    if (length <= suffix || lstrcmpiA(tempPath + length - suffix, kTemporarySuffix) != 0 ||
+        EndsInSeparator(tempPath, length - suffix))
+        return false;
+    memcpy(finalPath, tempPath, length - suffix);
+    finalPath[length - suffix] = '\0';
+    return true;
 }

@@ -36,3 +36,9 @@ bool HostFileName(const char *given, char *out, size_t outSize);
 // ("CON.txt" becomes "CO_.txt"). An empty or all-dot element becomes
 // "index.html". element holds at least capacity characters.
 void MakeSafeNameElement(wchar_t *element, size_t capacity);
+
+// The final path: tempPath without its ".hhh". False when tempPath does not
+// end in ".hhh" after some name: such a file is nothing this plug-in made,
+// and nothing is renamed over the name it would give. finalPath holds
+// kTextSize characters.
+bool FinalPathOf(const char *tempPath, char *finalPath);

@@ -11,7 +11,8 @@
 #include "tests/support/DialogDriver.h"
 #include "tests/support/DoubleByteCodePage.h"
 #include "tests/support/TaskTable.h"
-#include "transfer/TaskClaims.h"
+#include "store/RecordClaims.h"
+#include "transfer/TaskRecords.h"
 #include "util/PathText.h"
 
 using namespace testing_support;

@@ -1,16 +1,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string.h>
+
 #include <vector>
 
-#include "plugin/ProcessState.h"
+#include "store/HistoryStore.h"
+#include "store/RecordClaims.h"
 #include "store/ResumeRecords.h"
 #include "tests/support/IniText.h"
-#include "tests/support/TaskTable.h"
-#include "util/ProfileUpdate.h"
-#include "transfer/TaskClaims.h"
-#include "transfer/TaskControl.h"
-#include "transfer/TaskSlotTable.h"
 
 using namespace testing_support;
 
@@ -18,8 +16,40 @@ namespace {
 
 class ResumeRecordsTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSettingsAndTasks(); }
-    void TearDown() override { ResetSettingsAndTasks(); }
+    void SetUp() override { DeleteFileA(SettingsFilePath().c_str()); }
+    void TearDown() override
+    {
+        ReleaseLoaded();
+        DeleteFileA(SettingsFilePath().c_str());
+    }
+
+    // Loads up to capacity records into loaded, giving back the claims of
+    // an earlier load first.
+    int Load(int capacity = 3)
+    {
+        ReleaseLoaded();
+        count = LoadResumeRecords(loaded, capacity);
+        return count;
+    }
+
+    void ReleaseLoaded()
+    {
+        for (int i = 0; i < count; ++i) {
+            ReleaseClaim(loaded[i].sectionClaim);
+            ReleaseClaim(loaded[i].pathClaim);
+        }
+        count = 0;
+    }
+
+    static StoredRecord Record(int section, int connections, const char *url, const char *tempPath)
+    {
+        StoredRecord record = {};
+        record.section = section;
+        record.connectionCount = connections;
+        strcpy(record.url, url);
+        strcpy(record.tempPath, tempPath);
+        return record;
+    }
 
     void Write(int section, const char *key, const char *value)
     {
@@ -41,18 +71,17 @@ protected:
     }
 
     std::vector<std::string> Keys(int section) { return SectionKeys(SettingsFilePath(), "FILE" + std::to_string(section)); }
+
+    LoadedRecord loaded[16] = {};
+    int count = 0;
 };
 
-TEST_F(ResumeRecordsTest, SaveWritesOneOffsetPerConnectionThenTheTexts)
+TEST_F(ResumeRecordsTest, WriteWritesOneOffsetPerConnectionThenTheTexts)
 {
-    DownloadTask task;
-    task.ClearData();
-    strcpy(task.url, "http://host/a.bin");
-    strcpy(task.tempPath, "C:\\down/a.bin.hhh");
-    task.connectionCount = 1;
-    task.segments[0].received = task.flushed[0] = 4000000000u;
-    task.segments[1].received = task.flushed[1] = 7;
-    SaveResumeRecord(task, 2);
+    StoredRecord record = Record(2, 1, "http://host/a.bin", "C:\\down/a.bin.hhh");
+    record.offsets[0] = 4000000000u;
+    record.offsets[1] = 7;
+    WriteResumeRecord(record);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "VALIDATOR"}), Keys(2));
     EXPECT_EQ("4000000000", Value(2, "OFFSET0"));
     EXPECT_EQ("1", Value(2, "MULTHREAD"));
@@ -60,38 +89,25 @@ TEST_F(ResumeRecordsTest, SaveWritesOneOffsetPerConnectionThenTheTexts)
     EXPECT_EQ("C:\\down/a.bin.hhh", Value(2, "DESTNAME"));
     EXPECT_EQ("", Value(2, "PROXY"));
 
-    task.connectionCount = 5;
-    strcpy(task.proxy, "127.0.0.1:3128");
-    strcpy(task.validator, "ETag: \"x\"");
+    record.section = 3;
+    record.connectionCount = 5;
+    strcpy(record.proxy, "127.0.0.1:3128");
+    strcpy(record.validator, "ETag: \"x\"");
     for (int i = 0; i < 5; ++i)
-        task.segments[i].received = task.flushed[i] = 100 * (i + 1);
-    SaveResumeRecord(task, 3);
+        record.offsets[i] = 100 * (i + 1);
+    WriteResumeRecord(record);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "OFFSET1", "OFFSET2", "OFFSET3", "OFFSET4", "MULTHREAD", "URLNAME",
                                         "DESTNAME", "PROXY", "VALIDATOR"}),
               Keys(3));
     EXPECT_EQ("500", Value(3, "OFFSET4"));
     EXPECT_EQ("127.0.0.1:3128", Value(3, "PROXY"));
     EXPECT_EQ("ETag: \"x\"", Value(3, "VALIDATOR"));
-}
 
-// A count is claimed only as far as the file was flushed, and never above
-// what the segment holds now (a new run may have started it over).
-TEST_F(ResumeRecordsTest, ARecordClaimsOnlyFlushedBytes)
-{
-    DownloadTask task;
-    task.ClearData();
-    strcpy(task.url, "http://host/a.bin");
-    strcpy(task.tempPath, "a.bin.hhh");
-    task.connectionCount = 3;
-    const ULONGLONG received[3] = {1000, 500, 70}, flushed[3] = {600, 1200, 70};
-    for (int i = 0; i < 3; ++i) {
-        task.segments[i].received = received[i];
-        task.flushed[i] = flushed[i];
-    }
-    SaveResumeRecord(task, 4);
-    EXPECT_EQ("600", Value(4, "OFFSET0"));
-    EXPECT_EQ("500", Value(4, "OFFSET1"));
-    EXPECT_EQ("70", Value(4, "OFFSET2"));
+    // A record without a section is written nowhere.
+    std::string before = ReadWholeFile(SettingsFilePath());
+    record.section = 0;
+    WriteResumeRecord(record);
+    EXPECT_EQ(before, ReadWholeFile(SettingsFilePath()));
 }
 
 TEST_F(ResumeRecordsTest, ClearBlanksEveryKeyAndKeepsThem)
@@ -104,7 +120,7 @@ TEST_F(ResumeRecordsTest, ClearBlanksEveryKeyAndKeepsThem)
     EXPECT_EQ("0", Value(1, "MULTHREAD"));
     EXPECT_EQ("", Value(1, "URLNAME"));
     EXPECT_EQ("0", Value(1, "SINGLEOFFSET"));
-    EXPECT_EQ(0, LoadResumeRecords());
+    EXPECT_EQ(0, Load());
 
     // Beyond the sections records may use, nothing is touched.
     std::string before = ReadWholeFile(SettingsFilePath());
@@ -113,46 +129,45 @@ TEST_F(ResumeRecordsTest, ClearBlanksEveryKeyAndKeepsThem)
     EXPECT_EQ(before, ReadWholeFile(SettingsFilePath()));
 }
 
-TEST_F(ResumeRecordsTest, LoadFillsConsecutiveFreeSlotsInSectionOrder)
+TEST_F(ResumeRecordsTest, LoadReadsRecordsInSectionOrder)
 {
     WriteRecord(1, "3", "", "x.hhh");  // no URL: not a record
     WriteRecord(2, "2", "http://host/two", "two.hhh");
     Write(2, "OFFSET0", "11");
     Write(2, "OFFSET1", "22");
     Write(2, "PROXY", "proxy:8080");
+    Write(2, "VALIDATOR", "ETag: \"2\"");
     WriteRecord(3, "5", "http://host/three", "three.hhh");
     for (int i = 0; i < 5; ++i)
         Write(3, ("OFFSET" + std::to_string(i)).c_str(), std::to_string(1000 + i).c_str());
 
-    EXPECT_EQ(2, LoadResumeRecords());
-    const ResumeRecord &first = gSlotTable.slots[0].image;
+    EXPECT_EQ(2, Load());
+    const StoredRecord &first = loaded[0].record;
     EXPECT_STREQ("http://host/two", first.url);
     EXPECT_STREQ("two.hhh", first.tempPath);
     EXPECT_STREQ("proxy:8080", first.proxy);
+    EXPECT_STREQ("ETag: \"2\"", first.validator);
     EXPECT_EQ(2, first.connectionCount);
-    EXPECT_EQ(11u, first.segments[0].received);
-    EXPECT_EQ(22u, first.segments[1].received);
-    EXPECT_EQ(2, first.resumeSection);
-    EXPECT_EQ(1, first.resumeFlag);
-    const ResumeRecord &second = gSlotTable.slots[1].image;
-    EXPECT_EQ(3, second.resumeSection);
+    EXPECT_EQ(11u, first.offsets[0]);
+    EXPECT_EQ(22u, first.offsets[1]);
+    EXPECT_EQ(0u, first.offsets[2]);
+    EXPECT_EQ(2, first.section);
+    EXPECT_NE(nullptr, loaded[0].sectionClaim);
+    EXPECT_NE(nullptr, loaded[0].pathClaim);
+    const StoredRecord &second = loaded[1].record;
+    EXPECT_EQ(3, second.section);
     EXPECT_STREQ("", second.proxy);
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(1000u + i, second.segments[i].received);
-    EXPECT_EQ(0, gSlotTable.slots[2].loaded.present);
+        EXPECT_EQ(1000u + i, second.offsets[i]);
 }
 
 TEST_F(ResumeRecordsTest, OffsetsPastThirtyTwoBitsKeepTheirDigitsAndBadOnesLoadAsZero)
 {
-    DownloadTask task;
-    task.ClearData();
-    strcpy(task.url, "http://host/film.bin");
-    strcpy(task.tempPath, "film.bin.hhh");
-    task.connectionCount = 5;
+    StoredRecord record = Record(1, 5, "http://host/film.bin", "film.bin.hhh");
     const ULONGLONG counts[5] = {2147483647u, 2147483648u, 4294967296ull, 4294979641ull, 1ull << 40};
     for (int i = 0; i < 5; ++i)
-        task.segments[i].received = task.flushed[i] = counts[i];
-    SaveResumeRecord(task, 1);
+        record.offsets[i] = counts[i];
+    WriteResumeRecord(record);
     EXPECT_EQ("2147483647", Value(1, "OFFSET0"));
     EXPECT_EQ("2147483648", Value(1, "OFFSET1"));
     EXPECT_EQ("4294967296", Value(1, "OFFSET2"));
@@ -164,13 +179,12 @@ TEST_F(ResumeRecordsTest, OffsetsPastThirtyTwoBitsKeepTheirDigitsAndBadOnesLoadA
     for (int i = 0; i < 5; ++i)
         Write(2, ("OFFSET" + std::to_string(i)).c_str(), bad[i]);
 
-    EXPECT_EQ(2, LoadResumeRecords());
+    EXPECT_EQ(2, Load());
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(counts[i], gSlotTable.slots[0].image.segments[i].received) << i;
-    const ResumeRecord &second = gSlotTable.slots[1].image;
+        EXPECT_EQ(counts[i], loaded[0].record.offsets[i]) << i;
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(0u, second.segments[i].received) << bad[i];
-    EXPECT_EQ(42u, second.segments[4].received);
+        EXPECT_EQ(0u, loaded[1].record.offsets[i]) << bad[i];
+    EXPECT_EQ(42u, loaded[1].record.offsets[4]);
 }
 
 TEST_F(ResumeRecordsTest, ConnectionCountsOutsideOneToFiveAreNoRecord)
@@ -178,8 +192,8 @@ TEST_F(ResumeRecordsTest, ConnectionCountsOutsideOneToFiveAreNoRecord)
     WriteRecord(1, "7", "http://host/seven", "seven.hhh");
     WriteRecord(2, "-1", "http://host/minus", "minus.hhh");
     WriteRecord(3, "5", "http://host/five", "five.hhh");
-    EXPECT_EQ(1, LoadResumeRecords());
-    EXPECT_EQ(3, gSlotTable.slots[0].image.resumeSection);
+    EXPECT_EQ(1, Load());
+    EXPECT_EQ(3, loaded[0].record.section);
 }
 
 // A record is only a hint about a file the plug-in itself created: one that
@@ -197,11 +211,10 @@ TEST_F(ResumeRecordsTest, RecordsThatNameNoTemporaryFileAreNotRestored)
     }
     WriteRecord(section, "1", "http://host/good", "C:\\down\\good.bin.hhh");
     WriteRecord(section + 1, "1", "http://host/climbing", "C:\\down\\..\\up\\good.bin.hhh");
-    EXPECT_EQ(2, LoadResumeRecords());
-    EXPECT_EQ(section, gSlotTable.slots[0].image.resumeSection);
-    EXPECT_STREQ("C:\\down\\good.bin.hhh", gSlotTable.slots[0].image.tempPath);
-    EXPECT_STREQ("C:\\down\\..\\up\\good.bin.hhh", gSlotTable.slots[1].image.tempPath);
-    EXPECT_EQ(0, gSlotTable.slots[2].loaded.present);
+    EXPECT_EQ(2, Load());
+    EXPECT_EQ(section, loaded[0].record.section);
+    EXPECT_STREQ("C:\\down\\good.bin.hhh", loaded[0].record.tempPath);
+    EXPECT_STREQ("C:\\down\\..\\up\\good.bin.hhh", loaded[1].record.tempPath);
 }
 
 // Records pile up beyond the ninth section (several hosts, downloads
@@ -216,26 +229,35 @@ TEST_F(ResumeRecordsTest, RecordsBeyondTheNinthSectionAreLoaded)
     std::vector<HANDLE> elsewhere;
     for (int section = 1; section <= 10; ++section)
         elsewhere.push_back(ClaimResumeSection(section));
-    EXPECT_EQ(3, LoadResumeRecords());
-    EXPECT_EQ(11, gSlotTable.slots[0].image.resumeSection);
-    EXPECT_EQ(12, gSlotTable.slots[1].image.resumeSection);
-    EXPECT_EQ(40, gSlotTable.slots[2].image.resumeSection);
-    EXPECT_STREQ("http://host/40", gSlotTable.slots[2].image.url);
+    EXPECT_EQ(3, Load());
+    EXPECT_EQ(11, loaded[0].record.section);
+    EXPECT_EQ(12, loaded[1].record.section);
+    EXPECT_EQ(40, loaded[2].record.section);
+    EXPECT_STREQ("http://host/40", loaded[2].record.url);
     for (HANDLE &claim : elsewhere)
         ReleaseClaim(claim);
 }
 
-TEST_F(ResumeRecordsTest, RecordsWithoutAFreeSlotWaitForTheNextRestore)
+TEST_F(ResumeRecordsTest, RecordsBeyondWhatTheCallerTakesWaitForTheNextLoad)
 {
     for (int section = 1; section <= 5; ++section)
         WriteRecord(section, "1", ("http://host/" + std::to_string(section)).c_str(),
                     (std::to_string(section) + ".hhh").c_str());
     std::string before = ReadWholeFile(SettingsFilePath());
-    EXPECT_EQ(3, LoadResumeRecords());
-    EXPECT_EQ(3, gSlotTable.slots[2].image.resumeSection);
-    ClearSlotTable();  // gives the claims back
+    EXPECT_EQ(3, Load(3));
+    EXPECT_EQ(3, loaded[2].record.section);
     EXPECT_EQ(before, ReadWholeFile(SettingsFilePath()));
-    EXPECT_EQ(3, LoadResumeRecords());
+    EXPECT_EQ(0, LoadResumeRecords(loaded + 3, 0));
+    // While this load holds its three, another finds the other two.
+    LoadedRecord rest[3] = {};
+    EXPECT_EQ(2, LoadResumeRecords(rest, 3));
+    EXPECT_EQ(4, rest[0].record.section);
+    EXPECT_EQ(5, rest[1].record.section);
+    for (int i = 0; i < 2; ++i) {
+        ReleaseClaim(rest[i].sectionClaim);
+        ReleaseClaim(rest[i].pathClaim);
+    }
+    EXPECT_EQ(5, Load(16));
 }
 
 TEST_F(ResumeRecordsTest, ARecordInUseElsewhereIsNotLoadedAgain)
@@ -247,54 +269,14 @@ TEST_F(ResumeRecordsTest, ARecordInUseElsewhereIsNotLoadedAgain)
     HANDLE heldElsewhere = ClaimResumeSection(1);
     HANDLE fileHeldElsewhere = ClaimTempPath("one.hhh");
     ASSERT_NE(nullptr, heldElsewhere);
-    EXPECT_EQ(1, LoadResumeRecords());
-    EXPECT_EQ(2, gSlotTable.slots[0].image.resumeSection);
+    EXPECT_EQ(1, Load());
+    EXPECT_EQ(2, loaded[0].record.section);
     ReleaseClaim(heldElsewhere);
     ReleaseClaim(fileHeldElsewhere);
-    ClearSlotTable();
-
-    // A task already live in slot 0 keeps it; the record goes to slot 1.
-    DownloadTask live;
-    gSlotTable.slots[0].task = &live;
-    EXPECT_EQ(2, LoadResumeRecords());
-    EXPECT_EQ(1, gSlotTable.slots[1].image.resumeSection);
-    EXPECT_EQ(2, gSlotTable.slots[2].image.resumeSection);
-    gSlotTable.slots[0].task = nullptr;
-}
-
-TEST_F(ResumeRecordsTest, RestoreStartsATaskPerRecordInItsSlot)
-{
-    WriteRecord(3, "2", kUnreachableUrl, "restored.bin.hhh");
-    Write(3, "OFFSET1", "77");
-    gProcess.displayedTask = 3;
-    EXPECT_EQ(1, RestoreTasks(nullptr));
-    DownloadTask *task = gSlotTable.slots[0].task;
-    ASSERT_NE(nullptr, task);
-    EXPECT_EQ(0, task->slotIndex);
-    EXPECT_EQ(3, task->resumeSection);
-    EXPECT_EQ(3, TaskSection(*task));
-    EXPECT_EQ(1, task->resumeFlag);
-    EXPECT_EQ(77u, task->segments[1].received);
-    EXPECT_EQ(16u, strlen(task->startTime));
-    EXPECT_EQ(1, gProcess.displayedTask);
-    EXPECT_TRUE(WorkerEnded(0));
-    EXPECT_EQ(TaskIdle, task->state);  // nothing answers at that address
-    // The record still describes the download.
-    EXPECT_EQ("77", Value(3, "OFFSET1"));
-}
-
-TEST_F(ResumeRecordsTest, RestoringNothingChangesNothing)
-{
-    gProcess.displayedTask = 2;
-    EXPECT_EQ(0, RestoreTasks(nullptr));
-    EXPECT_EQ(2, gProcess.displayedTask);
-    for (const TaskSlot &slot : gSlotTable.slots)
-        EXPECT_EQ(nullptr, slot.task);
-    gProcess.displayedTask = 1;
 }
 
 // Ten waiting records and a new task: it takes FILE11, its saves land there,
-// and a later restore finds it.
+// and a later load finds it.
 TEST_F(ResumeRecordsTest, ANewTaskBesideTenRecordsKeepsItsProgress)
 {
     for (int section = 1; section <= 10; ++section)
@@ -304,67 +286,83 @@ TEST_F(ResumeRecordsTest, ANewTaskBesideTenRecordsKeepsItsProgress)
     HANDLE claim = ClaimFreeResumeSection(&section);
     ASSERT_NE(nullptr, claim);
     EXPECT_EQ(11, section);
-    DownloadTask task;
-    task.ClearData();
-    strcpy(task.url, "http://host/new.bin");
-    strcpy(task.tempPath, "new.bin.hhh");
-    task.connectionCount = 2;
-    task.segments[0].received = task.flushed[0] = 1234;
-    task.segments[1].received = task.flushed[1] = 5678;
-    SaveResumeRecord(task, section);
+    StoredRecord record = Record(section, 2, "http://host/new.bin", "new.bin.hhh");
+    record.offsets[0] = 1234;
+    record.offsets[1] = 5678;
+    WriteResumeRecord(record);
     EXPECT_EQ("http://host/new.bin", Value(11, "URLNAME"));
     ReleaseClaim(claim);  // the host ends
 
     std::vector<HANDLE> elsewhere;
     for (int n = 1; n <= 10; ++n)
         elsewhere.push_back(ClaimResumeSection(n));
-    EXPECT_EQ(1, LoadResumeRecords());
-    const ResumeRecord &image = gSlotTable.slots[0].image;
-    EXPECT_STREQ("http://host/new.bin", image.url);
-    EXPECT_EQ(11, image.resumeSection);
-    EXPECT_EQ(1234u, image.segments[0].received);
-    EXPECT_EQ(5678u, image.segments[1].received);
+    EXPECT_EQ(1, Load());
+    EXPECT_STREQ("http://host/new.bin", loaded[0].record.url);
+    EXPECT_EQ(11, loaded[0].record.section);
+    EXPECT_EQ(1234u, loaded[0].record.offsets[0]);
+    EXPECT_EQ(5678u, loaded[0].record.offsets[1]);
     for (HANDLE &held : elsewhere)
         ReleaseClaim(held);
 }
 
-DWORD WINAPI HoldUpdateLock(void *taken)
+// A host that put a download in place and ended before blanking its record
+// leaves a record whose temporary file is gone and whose final file is
+// there: only when the offsets cover exactly that file's length (as its
+// segments cut it) is it the download, finished; anything else is fetched on.
+TEST_F(ResumeRecordsTest, ARecordOfAPlacedDownloadIsBlankedAndListedAsFinished)
 {
-    ProfileUpdateLock lock;
-    SetEvent(static_cast<HANDLE>(taken));
-    Sleep(1500);
-    return 0;
-}
+    struct Case {
+        int connections;
+        ULONGLONG offsets[kMaxSegments];
+        DWORD finalSize;   // 0: no final file
+        bool tempThere;
+        bool placed;
+    } cases[] = {
+        {1, {1000}, 1000, false, true},
+        {3, {333, 333, 334}, 1000, false, true},             // the last segment takes the rest
+        {5, {200, 200, 200, 200, 200}, 1000, false, true},
+        {3, {334, 333, 333}, 1000, false, false},            // not how the segments are cut
+        {2, {500, 499}, 1000, false, false},                 // a byte is missing
+        {1, {1000}, 999, false, false},                      // the file in place is shorter
+        {1, {1000}, 1000, true, false},                      // the temporary file is still there
+        {1, {1000}, 0, false, false},                        // nothing in place
+    };
+    char history[MAX_PATH];
+    HistoryFilePath(history, sizeof(history));
+    DeleteFileA(history);
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    int section = 1;
+    for (const Case &c : cases) {
+        std::string finalPath = std::string(folder) + "placed" + std::to_string(section) + ".bin";
+        std::string tempPath = finalPath + ".hhh";
+        DeleteFileA(finalPath.c_str());
+        DeleteFileA(tempPath.c_str());
+        if (c.finalSize) {
+            std::string bytes(c.finalSize, 'x');
+            HANDLE file = CreateFileA(finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written = 0;
+            WriteFile(file, bytes.data(), c.finalSize, &written, nullptr);
+            CloseHandle(file);
+        }
+        if (c.tempThere)
+            CloseHandle(CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        StoredRecord record = Record(section, c.connections, "http://host/placed.bin", tempPath.c_str());
+        memcpy(record.offsets, c.offsets, sizeof(record.offsets));
+        WriteResumeRecord(record);
 
-// The window's periodic refresh never waits for another host's update: it
-// leaves the record for the next tick, which writes it.
-TEST_F(ResumeRecordsTest, ARefreshSkipsARecordWhileAnotherUpdateHoldsTheLock)
-{
-    DownloadTask task;
-    task.ClearData();
-    strcpy(task.url, "http://host/running.bin");
-    strcpy(task.tempPath, "running.bin.hhh");
-    task.connectionCount = 1;
-    task.totalSize = 1000;
-    task.state = TaskDownloading;
-    task.resumeSection = 4;
-    task.segments[0].received = task.flushed[0] = 300;
-    gSlotTable.slots[0].task = &task;
-
-    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE holder = CreateThread(nullptr, 0, HoldUpdateLock, taken, 0, nullptr);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(taken, 10000));
-    DWORD start = GetTickCount();
-    RefreshResumeRecords();
-    EXPECT_LT(GetTickCount() - start, 1000u);
-    EXPECT_EQ("<absent>", Value(4, "OFFSET0"));
-    WaitForSingleObject(holder, INFINITE);
-    CloseHandle(holder);
-    CloseHandle(taken);
-
-    RefreshResumeRecords();
-    EXPECT_EQ("300", Value(4, "OFFSET0"));
-    gSlotTable.slots[0].task = nullptr;
+        EXPECT_EQ(c.placed ? 0 : 1, Load()) << section;
+        EXPECT_EQ(c.placed ? "0" : std::to_string(c.connections), Value(section, "MULTHREAD")) << section;
+        int index = -1;
+        std::string name = "placed" + std::to_string(section) + ".bin";
+        EXPECT_EQ(c.placed, FindHistoryRecord(name.c_str(), &index)) << section;
+        ReleaseLoaded();
+        ClearResumeRecord(section);
+        DeleteFileA(finalPath.c_str());
+        DeleteFileA(tempPath.c_str());
+        ++section;
+    }
+    DeleteFileA(history);
 }
 
 TEST_F(ResumeRecordsTest, NewTasksTakeASectionNoRecordOrLiveTaskUses)

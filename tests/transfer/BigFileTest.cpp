@@ -15,10 +15,10 @@
 
 #include "peers/PeerFiles.h"
 #include "store/HistoryStore.h"
-#include "store/ResumeRecords.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/GeneratedBytes.h"
 #include "tests/support/TaskHost.h"
+#include "transfer/TaskRecords.h"
 
 using namespace testing_support;
 

@@ -9,10 +9,10 @@
 
 #include "peers/PeerFiles.h"
 #include "store/HistoryStore.h"
-#include "store/ResumeRecords.h"
-#include "transfer/TaskClaims.h"
+#include "store/RecordClaims.h"
 #include "transfer/TaskFinish.h"
 #include "tests/support/TaskHost.h"
+#include "transfer/TaskRecords.h"
 
 using namespace testing_support;
 

@@ -7,10 +7,11 @@
 #include <string>
 
 #include "peers/PeerFiles.h"
+#include "store/RecordClaims.h"
 #include "store/ResumeRecords.h"
-#include "transfer/TaskClaims.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TaskHost.h"
+#include "transfer/TaskRecords.h"
 
 using namespace testing_support;
 
@@ -112,8 +113,10 @@ TEST(HostProcess, ARecordRestoredByOneHostIsNotRestoredByAnother)
     EXPECT_TRUE(TaskHost::AllSlotsEmpty());
     // Once that host is gone, the record is free to restore.
     other.Kill();
-    EXPECT_EQ(1, LoadResumeRecords());
-    ClearSlotTable();
+    LoadedRecord loaded[kSlotCount];
+    ASSERT_EQ(1, LoadResumeRecords(loaded, kSlotCount));
+    ReleaseClaim(loaded[0].sectionClaim);
+    ReleaseClaim(loaded[0].pathClaim);
     DeleteFileA(host.PathOf("shared.bin.hhh").c_str());
 }
 

@@ -14,12 +14,12 @@
 #include "components/ComponentAccess.h"
 #include "components/WebRequest.h"
 #include "store/HistoryStore.h"
-#include "store/ResumeRecords.h"
 #include "tests/support/TaskHost.h"
 #include "transfer/Pieces.h"
-#include "transfer/TaskClaims.h"
+#include "store/RecordClaims.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskHalt.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskStop.h"
 
 using namespace testing_support;

@@ -9,9 +9,9 @@
 
 #include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
-#include "store/ResumeRecords.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFinish.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskWindow.h"
 
 namespace {

@@ -12,9 +12,9 @@
 
 #include "peers/PeerFiles.h"
 #include "store/HistoryStore.h"
-#include "store/ResumeRecords.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/TaskHost.h"
+#include "transfer/TaskRecords.h"
 
 using namespace testing_support;
 

@@ -14,11 +14,11 @@
 
 #include "peers/PeerFiles.h"
 #include "store/HistoryStore.h"
-#include "store/ResumeRecords.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/GeneratedBytes.h"
 #include "tests/support/TaskHost.h"
 #include "transfer/Pieces.h"
+#include "transfer/TaskRecords.h"
 
 using namespace testing_support;
 

@@ -1,4 +1,4 @@
-#include "transfer/TaskClaims.h"
+#include "store/RecordClaims.h"
 
 #include <stdio.h>
 #include <string.h>

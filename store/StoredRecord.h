@@ -1,0 +1,31 @@
+// A resume record as one section FILE<n> of the settings file holds it. The
+// engine copies one out of a task under the task's lock to save it, and a
+// load hands them to the engine to restore; the file's keys are named here
+// beside the fields they hold.
+#pragma once
+
+#include <windows.h>
+
+#include "util/TextSize.h"
+
+// A download runs over at most this many byte ranges, each with an offset key.
+const int kMaxSegments = 5;
+
+struct StoredRecord {
+    int section;                      // n of FILE<n>; below 1 the task has no record
+    LONG connectionCount;             // MULTHREAD: 1..kMaxSegments
+    ULONGLONG offsets[kMaxSegments];  // OFFSET0..: bytes of each segment on the disk
+    char url[kTextSize];              // URLNAME
+    char tempPath[kTextSize];         // DESTNAME: the temporary file, destination + ".hhh"
+    char proxy[kTextSize];            // PROXY
+    char validator[kTextSize];        // VALIDATOR: ETag or Last-Modified the offsets belong to
+};
+
+// The length of segment index of a file of totalSize bytes cut into count
+// segments, as every run cuts it: equal parts, the last one taking the rest.
+// The stored offsets count bytes of these segments.
+inline ULONGLONG SegmentLengthOf(ULONGLONG totalSize, int count, int index)
+{
+    ULONGLONG size = totalSize / count;
+    return index == count - 1 ? totalSize - (count - 1) * size : size;
+}

@@ -1,0 +1,92 @@
+#include "transfer/TaskRecords.h"
+
+#include <new>
+#include <string.h>
+
+#include "store/RecordClaims.h"
+#include "store/ResumeRecords.h"
+#include "transfer/TaskLock.h"
+#include "transfer/TaskSlotTable.h"
+#include "util/TimeStamp.h"
+
+namespace {
+
+// The record's part of a new task: the segments continue from the stored
+// offsets; everything else starts as in a new task.
+void TakeRecord(DownloadTask *task, const LoadedRecord &loaded)
+{
+    const StoredRecord &record = loaded.record;
+    task->ClearData();
+    memcpy(task->url, record.url, sizeof(task->url));
+    memcpy(task->tempPath, record.tempPath, sizeof(task->tempPath));
+    memcpy(task->proxy, record.proxy, sizeof(task->proxy));
+    memcpy(task->validator, record.validator, sizeof(task->validator));
+    task->connectionCount = record.connectionCount;
+    for (int i = 0; i < record.connectionCount; ++i)
+        task->segments[i].received = record.offsets[i];
+    task->resumeFlag = 1;
+    task->resumeSection = record.section;
+    task->sectionClaim = loaded.sectionClaim;
+    task->pathClaim = loaded.pathClaim;
+}
+
+}  // namespace
+
+void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Durability durability)
+{
+    if (section < 1)
+        return;
+    // Copied with the update's lock held, so that of two savers of one task
+    // (the worker resetting the record, a refresh on the window's timer) the
+    // one that copied last also writes last.
+    ProfileUpdateLock held(wait);
+    if (!held.held())
+        return;
+    StoredRecord record = {};
+    record.section = section;
+    record.connectionCount = task.connectionCount;
+    memcpy(record.url, task.url, sizeof(record.url));
+    memcpy(record.tempPath, task.tempPath, sizeof(record.tempPath));
+    memcpy(record.proxy, task.proxy, sizeof(record.proxy));
+    {
+        // The offsets and the validator they belong to, as one: the worker
+        // resets them together when the server's file changed. A count is
+        // claimed only as far as a flush took its bytes to the disk.
+        TaskLock lock(&task);
+        for (int i = 0; i < UsedSegmentCount(task); ++i) {
+            ULONGLONG received = LoadWord(task.segments[i].received);
+            record.offsets[i] = task.flushed[i] < received ? task.flushed[i] : received;
+        }
+        memcpy(record.validator, task.validator, sizeof(record.validator));
+    }
+    WriteResumeRecord(record, durability);
+}
+
+int RestoreTasks(ProgressCallback progressCallback)
+{
+    int freeSlots[kSlotCount];
+    int freeCount = 0;
+    for (int s = 0; s < kSlotCount; ++s) {
+        if (!gSlotTable.slots[s].task)
+            freeSlots[freeCount++] = s;
+    }
+    LoadedRecord loaded[kSlotCount];
+    int count = LoadResumeRecords(loaded, freeCount);
+    for (int i = 0; i < count; ++i) {
+        DownloadTask *task = new (std::nothrow) DownloadTask();
+        if (!task) {
+            ReleaseClaim(loaded[i].sectionClaim);
+            ReleaseClaim(loaded[i].pathClaim);
+            continue;
+        }
+        int slot = freeSlots[i];
+        gSlotTable.slots[slot].task = task;
+        TakeRecord(task, loaded[i]);
+        task->slotIndex = slot;
+        task->state = TaskDownloading;
+        task->progressCallback = progressCallback;
+        LocalTimeStamp(task->startTime);
+        StartWorker(task);
+    }
+    return count;
+}

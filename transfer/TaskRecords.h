@@ -1,0 +1,20 @@
+// A task's resume record: copied out of the task under its lock and written
+// to the settings file, and read back at a restore into new running tasks.
+#pragma once
+
+#include "Ravlix.h"
+#include "transfer/DownloadTask.h"
+#include "util/ProfileUpdate.h"
+
+// Writes the task's record into FILE<section> (below 1: no record). A
+// periodic save passes LockWait::SkipIfBusy. A segment's offset is its count
+// as of the task's last flush of its file (flushed), never more than it
+// holds. A record that a later change of the file relies on is saved OnDisk.
+void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait = LockWait::UntilFree,
+                      Durability durability = Durability::Cached);
+
+// Makes a running task of each record no live task uses, one per free slot
+// in slot order, each continuing its segments from its stored offsets;
+// returns how many records were loaded. Records beyond the free slots wait
+// in the file for a later restore.
+int RestoreTasks(ProgressCallback progressCallback);
