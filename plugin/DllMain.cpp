@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "plugin/ProcessState.h"
+#include "ui/ProcessState.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {

@@ -8,7 +8,7 @@
 #include "components/SkinEngine.h"
 #include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
-#include "plugin/ProcessState.h"
+#include "ui/ProcessState.h"
 #include "res/ResourceIds.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskRecords.h"
@@ -109,7 +109,7 @@ int __cdecl InitDownload(DownloadController *controller, ProgressCallback callba
         controller->callbackContext = 0;
         return 0;
     }
-    if (!CreateFloatingWindow(controller))
+    if (!CreateFloatingWindow(controller, controller->moduleHandle))
         return 0;
     controller->initialized = 1;
     PlaceAndShow(controller);

@@ -3,8 +3,6 @@
 #include <stdio.h>
 
 #include "components/SkinEngine.h"
-#include "plugin/DownloadController.h"
-#include "plugin/ProcessState.h"
 #include "res/ResourceIds.h"
 #include "store/SettingsFile.h"
 #include "transfer/TaskControl.h"
@@ -13,7 +11,9 @@
 #include "transfer/TaskWindow.h"
 #include "ui/ConfirmDialog.h"
 #include "ui/Docking.h"
+#include "ui/FloatingWindowState.h"
 #include "ui/HistoryDialog.h"
+#include "ui/ProcessState.h"
 #include "ui/ProgressDisplay.h"
 #include "ui/SettingDialog.h"
 #include "util/ProfileUpdate.h"
@@ -83,9 +83,8 @@ int AnyTaskActive()
 
 void QuitCommand(HWND window)
 {
-    DownloadController *controller =
-        reinterpret_cast<DownloadController *>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (controller && controller->dockStyle == DockAutoSave)
+    FloatingWindowState *state = WindowStateOf(window);
+    if (state && state->dockStyle == DockAutoSave)
         SaveWindowPosition(window);
     if (AnyTaskActive() && AskConfirmation(window, false) == 0)
         return;

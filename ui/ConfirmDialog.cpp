@@ -1,13 +1,13 @@
 #include "ui/ConfirmDialog.h"
 
-#include "plugin/ProcessState.h"
 #include "res/ResourceIds.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ResourceText.h"
 
 namespace {
 
-void OnInitDialog(HWND dialog)
+// deleteAll is the dialog's parameter: which question it asks.
+void OnInitDialog(HWND dialog, bool deleteAll)
 {
     for (int slot = 0; slot < kSlotCount; ++slot) {
         DownloadTask *task = gSlotTable.slots[slot].task;
@@ -20,9 +20,8 @@ void OnInitDialog(HWND dialog)
         SetDlgItemTextA(dialog, IDC_TASK1_STATE + slot, text);
     }
     char question[kTextSize];
-    LoadResourceText(gProcess.confirmMode ? StringConfirmDelete : StringConfirmPause, question, sizeof(question));
+    LoadResourceText(deleteAll ? StringConfirmDelete : StringConfirmPause, question, sizeof(question));
     SetDlgItemTextA(dialog, IDC_QUESTION, question);
-    gProcess.confirmMode = 0;
 }
 
 // Only the two buttons end the dialog: Escape (IDCANCEL), Enter (IDOK) and
@@ -37,10 +36,10 @@ void OnCommand(HWND dialog, int id)
 
 }  // namespace
 
-INT_PTR CALLBACK ConfirmDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK ConfirmDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG: OnInitDialog(dialog); break;
+    case WM_INITDIALOG: OnInitDialog(dialog, lParam != 0); break;
     case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
     }
     return 0;
@@ -48,8 +47,5 @@ INT_PTR CALLBACK ConfirmDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 INT_PTR AskConfirmation(HWND owner, bool deleteAll)
 {
-    gProcess.confirmMode = deleteAll ? 1 : 0;
-    INT_PTR result = DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(IDD_CONFIRM), owner, ConfirmDialog, 0);
-    gProcess.confirmMode = 0;
-    return result;
+    return DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(IDD_CONFIRM), owner, ConfirmDialog, deleteAll ? 1 : 0);
 }

@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-// The procedure of dialog 107; ends the dialog with 1 for Ok, 0 for Cancel.
+// The procedure of dialog 107; its parameter is 1 for the Delete All question,
+// 0 for Quit's. Ends the dialog with 1 for Ok, 0 for Cancel.
 INT_PTR CALLBACK ConfirmDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Runs dialog 107 modally over owner; deleteAll chooses the question.

@@ -1,9 +1,9 @@
 #include "ui/Docking.h"
 
 #include "components/SkinEngine.h"
-#include "plugin/DownloadController.h"
-#include "plugin/ProcessState.h"
 #include "store/SettingsFile.h"
+#include "ui/FloatingWindowState.h"
+#include "ui/ProcessState.h"
 
 namespace {
 
@@ -54,64 +54,64 @@ int NearestEdge(int x, int y)
     return screen.cy * dx < screen.cx * dy ? horizontal : vertical;
 }
 
-void SlideAlongEdge(DownloadController *controller, int position)
+void SlideAlongEdge(FloatingWindowState *state, int position)
 {
     SIZE screen = ScreenSize();
     RECT rect;
-    GetWindowRect(controller->window, &rect);
+    GetWindowRect(state->window, &rect);
     int w = rect.right - rect.left;
     int h = rect.bottom - rect.top;
     POINT corner = {0, 0};
-    switch (controller->dragEdge) {
+    switch (state->dragEdge) {
     case EdgeLeft: corner = {0, position}; break;
     case EdgeRight: corner = {screen.cx - w, position}; break;
     case EdgeTop: corner = {position, 0}; break;
     case EdgeBottom: corner = {position, screen.cy - h}; break;
     }
-    MoveWindowTo(controller->window, corner.x, corner.y);
+    MoveWindowTo(state->window, corner.x, corner.y);
 }
 
-void BeginDrag(DownloadController *controller, LPARAM point)
+void BeginDrag(FloatingWindowState *state, LPARAM point)
 {
     if (OnSkinButton(point))
         return;
-    if (!controller->dragging) {
-        controller->dragging = 1;
-        SetCapture(controller->window);
+    if (!state->dragging) {
+        state->dragging = 1;
+        SetCapture(state->window);
     }
-    controller->dragCursor = ScreenPoint(controller->window, point);
-    GetWindowRect(controller->window, &controller->dragRect);
+    state->dragCursor = ScreenPoint(state->window, point);
+    GetWindowRect(state->window, &state->dragRect);
 }
 
-void FollowDrag(DownloadController *controller)
+void FollowDrag(FloatingWindowState *state)
 {
-    if (!controller->dragging)
+    if (!state->dragging)
         return;
     POINT cursor;
     GetCursorPos(&cursor);
     int edge = NearestEdge(cursor.x, cursor.y);
-    if (edge != controller->dragEdge) {
+    if (edge != state->dragEdge) {
         // Re-anchor, so that the window jumps to the new edge once and then
         // follows the cursor from there.
-        GetWindowRect(controller->window, &controller->dragRect);
-        GetCursorPos(&controller->dragCursor);
-        cursor = controller->dragCursor;
+        GetWindowRect(state->window, &state->dragRect);
+        GetCursorPos(&state->dragCursor);
+        cursor = state->dragCursor;
     }
-    controller->dragEdge = edge;
+    state->dragEdge = edge;
     int position = edge == EdgeLeft || edge == EdgeRight
-                       ? controller->dragRect.top + cursor.y - controller->dragCursor.y
-                       : controller->dragRect.left + cursor.x - controller->dragCursor.x;
-    SlideAlongEdge(controller, position);
+                       ? state->dragRect.top + cursor.y - state->dragCursor.y
+                       : state->dragRect.left + cursor.x - state->dragCursor.x;
+    SlideAlongEdge(state, position);
 }
 
-void EndDrag(DownloadController *controller)
+void EndDrag(FloatingWindowState *state)
 {
-    if (controller->dragging) {
-        controller->dragging = 0;
+    if (state->dragging) {
+        state->dragging = 0;
         ReleaseCapture();
     }
     RECT r, d;
-    GetWindowRect(controller->window, &r);
+    GetWindowRect(state->window, &r);
     GetWindowRect(GetDesktopWindow(), &d);
     int w = r.right - r.left;
     int h = r.bottom - r.top;
@@ -121,13 +121,12 @@ void EndDrag(DownloadController *controller)
     int y = r.top < d.top ? d.top : r.top;
     if (r.bottom > d.bottom)
         y = d.bottom - h;
-    MoveWindowTo(controller->window, x, y);
+    MoveWindowTo(state->window, x, y);
 }
 
 void PlaceByDockStyle(HWND window)
 {
-    DownloadController *controller =
-        reinterpret_cast<DownloadController *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    FloatingWindowState *state = WindowStateOf(window);
     SIZE screen = ScreenSize();
     RECT rect;
     GetWindowRect(window, &rect);
@@ -136,8 +135,8 @@ void PlaceByDockStyle(HWND window)
     int style = GetPrivateProfileIntA(kDownloadSection, "DOCKSTYLE", 0, kSettingsFile);
     int left = GetPrivateProfileIntA(kDownloadSection, "DOCKLEFT", 0, kSettingsFile);
     int top = GetPrivateProfileIntA(kDownloadSection, "DOCKTOP", 0, kSettingsFile);
-    if (controller)
-        controller->dockStyle = style;
+    if (state)
+        state->dockStyle = style;
     if (left < 0 || left > screen.cx)
         left = 0;
     if (top < 0 || top > screen.cy)

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-class DownloadController;
+struct FloatingWindowState;
 
 enum ScreenEdge { EdgeLeft = 0, EdgeRight = 1, EdgeTop = 2, EdgeBottom = 3 };
 
@@ -16,14 +16,14 @@ enum DockStyle { DockLeftTop = 0, DockLeftBottom = 1, DockRightTop = 2, DockRigh
 // screen's width and height.
 int NearestEdge(int x, int y);
 
-// Moves the window flush against controller->dragEdge, at position along it.
-void SlideAlongEdge(DownloadController *controller, int position);
+// Moves the window flush against state->dragEdge, at position along it.
+void SlideAlongEdge(FloatingWindowState *state, int position);
 
 // The three mouse steps of a drag; point is the message's lParam.
-void BeginDrag(DownloadController *controller, LPARAM point);
-void FollowDrag(DownloadController *controller);
-void EndDrag(DownloadController *controller);
+void BeginDrag(FloatingWindowState *state, LPARAM point);
+void FollowDrag(FloatingWindowState *state);
+void EndDrag(FloatingWindowState *state);
 
 // Moves the window to the corner or the saved position that DOCKSTYLE names,
-// and keeps DOCKSTYLE in the controller.
+// and keeps DOCKSTYLE in the window's state.
 void PlaceByDockStyle(HWND window);

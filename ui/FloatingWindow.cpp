@@ -3,12 +3,12 @@
 #include "components/ComponentAccess.h"
 #include "components/SkinEngine.h"
 #include "components/SkinQuery.h"
-#include "plugin/DownloadController.h"
-#include "plugin/ProcessState.h"
 #include "transfer/TaskWindow.h"
 #include "ui/CommandDispatch.h"
 #include "ui/ContextMenu.h"
 #include "ui/Docking.h"
+#include "ui/FloatingWindowState.h"
+#include "ui/ProcessState.h"
 #include "ui/ProgressDisplay.h"
 #include "ui/ResourceModule.h"
 
@@ -20,27 +20,22 @@ const DWORD kWindowExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 // and the size texts are drawn with that same context.
 const UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
 
-DownloadController *ControllerOf(HWND window)
-{
-    return reinterpret_cast<DownloadController *>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
-
 void OnLeftButtonDown(HWND window, LPARAM point)
 {
-    if (DownloadController *controller = ControllerOf(window))
-        BeginDrag(controller, point);
+    if (FloatingWindowState *state = WindowStateOf(window))
+        BeginDrag(state, point);
 }
 
 void OnMouseMove(HWND window)
 {
-    if (DownloadController *controller = ControllerOf(window))
-        FollowDrag(controller);
+    if (FloatingWindowState *state = WindowStateOf(window))
+        FollowDrag(state);
 }
 
 void OnLeftButtonUp(HWND window)
 {
-    if (DownloadController *controller = ControllerOf(window))
-        EndDrag(controller);
+    if (FloatingWindowState *state = WindowStateOf(window))
+        EndDrag(state);
 }
 
 bool RegisterWindowClass(HINSTANCE instance)
@@ -64,34 +59,34 @@ void CreateSkinEngine()
 
 }  // namespace
 
-int CreateFloatingWindow(DownloadController *controller)
+int CreateFloatingWindow(FloatingWindowState *state, HINSTANCE pluginModule)
 {
-    controller->hostInstance = GetModuleHandleA(nullptr);
+    state->hostInstance = GetModuleHandleA(nullptr);
     if (!gProcess.resourceModule)
-        gProcess.resourceModule = LoadResourceModule(controller->moduleHandle);
-    if (!RegisterWindowClass(controller->hostInstance))
+        gProcess.resourceModule = LoadResourceModule(pluginModule);
+    if (!RegisterWindowClass(state->hostInstance))
         return 0;
     if (!gProcess.skinEngine)
         CreateSkinEngine();
     HWND window = CreateWindowExA(kWindowExStyle, kWindowClass, "", kWindowStyle, 40, 20, 70, 70, nullptr, nullptr,
-                                  controller->hostInstance, nullptr);
+                                  state->hostInstance, nullptr);
     if (!window) {
-        UnregisterClassA(kWindowClass, controller->hostInstance);
+        UnregisterClassA(kWindowClass, state->hostInstance);
         return 0;
     }
-    controller->window = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(controller));
+    state->window = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     return 1;
 }
 
-void DestroyFloatingWindow(DownloadController *controller)
+void DestroyFloatingWindow(FloatingWindowState *state)
 {
-    if (!controller->window)
+    if (!state->window)
         return;
-    SetWindowLongPtrA(controller->window, GWLP_USERDATA, 0);
-    DestroyWindow(controller->window);
-    controller->window = nullptr;
-    UnregisterClassA(kWindowClass, controller->hostInstance);
+    SetWindowLongPtrA(state->window, GWLP_USERDATA, 0);
+    DestroyWindow(state->window);
+    state->window = nullptr;
+    UnregisterClassA(kWindowClass, state->hostInstance);
 }
 
 LRESULT CALLBACK FloatingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

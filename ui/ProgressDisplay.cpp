@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "components/SkinEngine.h"
-#include "plugin/ProcessState.h"
+#include "ui/ProcessState.h"
 #include "transfer/StallRecovery.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFinish.h"

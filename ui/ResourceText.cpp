@@ -1,6 +1,6 @@
 #include "ui/ResourceText.h"
 
-#include "plugin/ProcessState.h"
+#include "ui/ProcessState.h"
 
 HMODULE ResourceModule()
 {

@@ -6,7 +6,7 @@
 
 #include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
-#include "plugin/ProcessState.h"
+#include "ui/ProcessState.h"
 #include "store/ResumeRecords.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/DoubleByteCodePage.h"

@@ -55,7 +55,6 @@ TEST_F(ConfirmTest, DeleteAllQuestionAndTaskStatesAndOnlyTheButtonsEndIt)
     }
     EXPECT_EQ(0, result);
     EXPECT_EQ(1, answer.survivedOtherWays);
-    EXPECT_EQ(0, gProcess.confirmMode);
 }
 
 TEST_F(ConfirmTest, QuitQuestionAndOkEndsWithOne)
@@ -70,7 +69,6 @@ TEST_F(ConfirmTest, QuitQuestionAndOkEndsWithOne)
                   driver.seen().texts);
     }
     EXPECT_EQ(1, result);
-    EXPECT_EQ(0, gProcess.confirmMode);
 }
 
 TEST_F(ConfirmTest, DeleteAllWithOnlyIdleTasksAsksNothingAndKeepsThem)
@@ -92,7 +90,6 @@ TEST_F(ConfirmTest, DeleteAllCancelledChangesNothing)
     }
     EXPECT_EQ(task, gSlotTable.slots[0].task);
     EXPECT_EQ(TaskDownloading, task->state);
-    EXPECT_EQ(0, gProcess.confirmMode);
 }
 
 TEST_F(ConfirmTest, QuitWithAutoSaveStoresThePositionEvenWhenCancelled)

@@ -14,7 +14,7 @@
 
 #include "components/SkinEngine.h"
 #include "plugin/DownloadController.h"
-#include "plugin/ProcessState.h"
+#include "ui/ProcessState.h"
 #include "tests/support/TaskTable.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/FloatingWindow.h"
@@ -139,7 +139,7 @@ protected:
         gProcess.rotationDirection = 1;
         controller = new DownloadController();
         gProcess.skinEngine = &engine;
-        ASSERT_EQ(1, CreateFloatingWindow(controller));
+        ASSERT_EQ(1, CreateFloatingWindow(controller, controller->moduleHandle));
         window = controller->window;
     }
 
