@@ -3,8 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "store/SettingsFile.h"
 #include "store/RecordClaims.h"
+#include "store/SettingsFile.h"
 #include "util/AnsiCharacters.h"
 #include "util/NameRules.h"
 #include "util/PathText.h"

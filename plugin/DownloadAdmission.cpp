@@ -8,8 +8,8 @@
 
 #include "plugin/DestinationPath.h"
 #include "plugin/DownloadController.h"
-#include "store/ResumeRecords.h"
 #include "store/RecordClaims.h"
+#include "store/ResumeRecords.h"
 #include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ResourceText.h"

@@ -6,7 +6,7 @@ DownloadTask::DownloadTask()
     : ResumeRecord(), fileHandle(nullptr), threadHandle(nullptr), progressCallback(nullptr), preparedSize(0),
       stopRequested(0), announced(0), pendingRequest(nullptr), sectionClaim(nullptr), pathClaim(nullptr),
       validator{}, bytesAtRecovery(0), fruitlessRecoveries(0), pieces{}, extents{}, pieceCount(0), helping(0),
-      bestRate(0), setupMs(0), helpAfter(0), helpBarred(0), burstBytes(0), heldRate(0),
+      run(),
       wakeWorker(CreateEventA(nullptr, FALSE, FALSE, nullptr)), flushed{}, flushTick(0), flushBytes(0)
 {
     for (TaskSegment &segment : segments)
@@ -25,6 +25,17 @@ void DownloadTask::ClearData()
 {
     ResumeRecord &data = *this;
     memset(&data, 0, sizeof(data));
+}
+
+void ResetRunFigures(DownloadTask *task)
+{
+    RunFigures &run = task->run;
+    run.bestRate = 0;
+    run.setupMs = 0;
+    run.helpAfter = GetTickCount();
+    StoreWord(run.helpBarred, 0);
+    run.burstBytes = 0;
+    run.heldRate = 0;
 }
 
 // Segments beyond the five records never count, whatever connectionCount says.

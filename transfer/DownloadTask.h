@@ -6,6 +6,7 @@
 
 #include "Ravlix.h"
 #include "store/StoredRecord.h"
+#include "transfer/RunFigures.h"
 
 struct WebRequest;
 class DownloadTask;
@@ -119,12 +120,7 @@ public:
     RangeExtent extents[kMaxSegments + kMaxPieces];  // by the range's index
     LONG pieceCount;
     LONG helping;               // 1 while the worker hands out ranges: it opens no segment any more
-    ULONGLONG bestRate;         // fastest rate a connection of this run has shown, bytes per second
-    DWORD setupMs;              // longest a range request of this run took to open
-    DWORD helpAfter;            // tick before which no range is handed out again, after one did not open
-    LONG helpBarred;            // 1 once a helping range was refused as of another version, or not served
-    ULONGLONG burstBytes;       // what this run's server sends a new request at once; 0 unless it does
-    ULONGLONG heldRate;         // the rate it holds a request to after that burst, bytes per second
+    RunFigures run;             // what this run learnt of the server; reset by ResetRunFigures
     HANDLE wakeWorker;          // auto-reset: set when a stop is asked, so the helping worker ends at once
     // Each segment's count as of the last flush of the file: what a saved
     // record may claim, since those bytes are on the disk, not only in the
@@ -181,6 +177,10 @@ inline void StoreWord(ULONGLONG &word, ULONGLONG value)
 static_assert(alignof(ULONGLONG) == 8 && offsetof(TaskSegment, received) % 8 == 0 &&
                   offsetof(ResumeRecord, totalSize) % 8 == 0 && sizeof(TaskSegment) % 8 == 0,
               "shared 64-bit counters must not straddle an 8-byte boundary");
+
+// Forgets what the last run learnt of the server: a new run starts, and the
+// first hand-out may come at once.
+void ResetRunFigures(DownloadTask *task);
 
 // The segments a task uses: connectionCount, kept within 0..5.
 int UsedSegmentCount(const ResumeRecord &record);

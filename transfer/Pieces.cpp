@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "transfer/TaskLock.h"
 #include "util/HandleClose.h"
 
 namespace {
@@ -18,16 +19,6 @@ TaskSegment *PieceAt(DownloadTask *task, int home, ULONGLONG offset)
     return nullptr;
 }
 
-void ResetRunFigures(DownloadTask *task)
-{
-    task->bestRate = 0;
-    task->setupMs = 0;
-    task->helpAfter = GetTickCount();
-    StoreWord(task->helpBarred, 0);
-    task->burstBytes = 0;
-    task->heldRate = 0;
-}
-
 }  // namespace
 
 ULONGLONG SegmentRangeEnd(const ResumeRecord &record, int i)
@@ -38,7 +29,7 @@ ULONGLONG SegmentRangeEnd(const ResumeRecord &record, int i)
 
 void ResetPieces(DownloadTask *task)
 {
-    EnterCriticalSection(&task->lock);
+    TaskLock lock(task);
     for (TaskSegment &piece : task->pieces) {
         CloseAndClear(piece.stopEvent);
         CloseAndClear(piece.busyEvent);
@@ -47,12 +38,11 @@ void ResetPieces(DownloadTask *task)
     memset(task->extents + kMaxSegments, 0, sizeof(RangeExtent) * kMaxPieces);
     StoreWord(task->pieceCount, 0);
     ResetRunFigures(task);
-    LeaveCriticalSection(&task->lock);
 }
 
 void QueuePieces(DownloadTask *task)
 {
-    EnterCriticalSection(&task->lock);
+    TaskLock lock(task);
     int count = LoadWord(task->pieceCount);
     for (int p = 0; p < count; ++p) {
         TaskSegment &piece = task->pieces[p];
@@ -66,7 +56,6 @@ void QueuePieces(DownloadTask *task)
     }
     // Rates and set-up times are measured again on this run's connections.
     ResetRunFigures(task);
-    LeaveCriticalSection(&task->lock);
 }
 
 bool Queued(const TaskSegment &range)
@@ -103,14 +92,8 @@ void FoldPieces(DownloadTask *task)
 
 ULONGLONG ReceivedRangeBytes(const DownloadTask &task)
 {
-    EnterCriticalSection(&task.lock);
+    TaskLock lock(&task);
     ULONGLONG sum = 0;
-    int count = UsedSegmentCount(task);
-    for (int i = 0; i < count; ++i)
-        sum += LoadWord(task.segments[i].received);
-    int pieces = LoadWord(task.pieceCount);
-    for (int p = 0; p < pieces; ++p)
-        sum += LoadWord(task.pieces[p].received);
-    LeaveCriticalSection(&task.lock);
+    ForEachRange(task, [&](const TaskSegment &range) { sum += LoadWord(range.received); });
     return sum;
 }

@@ -33,3 +33,34 @@ void FoldPieces(DownloadTask *task);
 // Bytes of the segments and pieces, under the task's lock so that no fold is
 // seen half done.
 ULONGLONG ReceivedRangeBytes(const DownloadTask &task);
+
+// Visits the task's ranges: its used segments, then the pieces of this run
+// (their count read as the walk reaches them).
+template <typename Task, typename Visit>
+void ForEachRange(Task &task, Visit visit)
+{
+    int count = UsedSegmentCount(task);
+    for (int i = 0; i < count; ++i)
+        visit(task.segments[i]);
+    int pieces = LoadWord(task.pieceCount);
+    for (int p = 0; p < pieces; ++p)
+        visit(task.pieces[p]);
+}
+
+// Whether holds is true of any of the task's ranges, walked in the same
+// order; the walk stops at the first.
+template <typename Task, typename Predicate>
+bool AnyRange(Task &task, Predicate holds)
+{
+    int count = UsedSegmentCount(task);
+    for (int i = 0; i < count; ++i) {
+        if (holds(task.segments[i]))
+            return true;
+    }
+    int pieces = LoadWord(task.pieceCount);
+    for (int p = 0; p < pieces; ++p) {
+        if (holds(task.pieces[p]))
+            return true;
+    }
+    return false;
+}

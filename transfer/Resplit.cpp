@@ -2,53 +2,13 @@
 
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
+#include "transfer/ResplitPolicy.h"
 #include "transfer/Segmentation.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskStop.h"
 
 namespace {
-
-// How often the worker looks for free connections: often enough to note the
-// fast connections' rates before they finish, and seldom enough that
-// connections finishing together are handed their shares in one look (one
-// woken per finish would take the first's share too large). A stop wakes it
-// at once.
-const DWORD kPollMilliseconds = 50;
-// A range's rate counts from when its answer's header was in, so the
-// connection's setup is already behind it; this long is enough to tell a
-// connection at a tenth of the others' rate, and short, because a piece
-// landing on a slow connection cannot be helped before its rate is known.
-const DWORD kMeasureMilliseconds = 150;
-// A range is split only while its own connection needs longer than twice
-// what opening a request took in this run (connect, request, header: a few
-// milliseconds here, tens to hundreds on real servers), and never when it
-// ends within this time anyway: the helper's gain is at most the time left.
-const ULONGLONG kWorthMilliseconds = 200;
-// A connection this many times slower than the helpers is slow.
-const ULONGLONG kSlowFactor = 4;
-// How many of the run's slowest request set-ups a rate must be measured over
-// before a connection counts as slow.
-const DWORD kSlowProofSetups = 8;
-// The least a piece holds: below it a request's header and slow start are no
-// longer small against its bytes.
-const ULONGLONG kMinPiece = 256 * 1024;
-// After a range did not open (refused connection, busy server), how long
-// until the next is asked for: a server that turns away extra connections is
-// not asked twenty times a second.
-const DWORD kHoldOffMilliseconds = 1000;
-// A server may send each new request a burst before it holds the request to
-// a rate (nginx's limit_rate lets a second's worth through at once). A
-// request's first look at its rate tells it: at least this many times the
-// rate of the second after it, where a connection still in slow start shows
-// the reverse.
-const ULONGLONG kBurstFactor = 3;
-// How long the held rate is measured after the first look.
-const DWORD kHeldMilliseconds = 1000;
-// On such a server a request is asked for its burst and this long at the held
-// rate: a new request's burst is then a good part of its bytes, while a
-// connection opens no more than a request a second or so.
-const ULONGLONG kBurstRequestMilliseconds = 1000;
 
 // A range with a request that has bytes to come. The request itself is not
 // asked anything: a stopping side may be closing and giving it back meanwhile.
@@ -67,34 +27,31 @@ ULONGLONG RateOf(const TaskSegment &range, const RangeExtent &extent, DWORD now,
 {
     // Signed: a range opened after now was taken reads as just opened.
     LONG elapsed = static_cast<LONG>(now - extent.startTick);
-    *known = elapsed >= static_cast<LONG>(kMeasureMilliseconds);
-    if (!*known)
-        return 0;
-    return (LoadWord(range.received) - extent.startReceived) * 1000 / elapsed;
+    return MeasuredRate(LoadWord(range.received) - extent.startReceived, elapsed, known);
 }
 
-// How long the range's own connection still needs for its bytes at rate.
-ULONGLONG MillisecondsLeft(const TaskSegment &range, ULONGLONG rate)
+ULONGLONG BytesLeft(const TaskSegment &range)
 {
-    ULONGLONG left = LoadWord(range.length) - LoadWord(range.received);
-    return rate > 0 ? left * 1000 / rate : ~0ull;
+    return LoadWord(range.length) - LoadWord(range.received);
 }
 
-template <typename Visit>
-void ForEachRange(DownloadTask *task, Visit visit)
+// What the policy is told of a fetching range.
+RangeFigures FiguresOf(DownloadTask *task, const TaskSegment &range, DWORD now)
 {
-    int count = UsedSegmentCount(*task);
-    for (int i = 0; i < count; ++i)
-        visit(task->segments[i]);
-    int pieces = LoadWord(task->pieceCount);
-    for (int p = 0; p < pieces; ++p)
-        visit(task->pieces[p]);
+    const RangeExtent &extent = ExtentOf(*task, range);
+    RangeFigures figures = {};
+    figures.left = BytesLeft(range);
+    ULONGLONG end = extent.first + LoadWord(range.length);
+    figures.cuttable = end > extent.reservedEnd ? end - extent.reservedEnd : 0;
+    figures.rate = RateOf(range, extent, now, &figures.rateKnown);
+    figures.measuredMs = now - extent.startTick;
+    return figures;
 }
 
 int FetchingCount(DownloadTask *task)
 {
     int running = 0;
-    ForEachRange(task, [&](TaskSegment &range) { running += Fetching(range) ? 1 : 0; });
+    ForEachRange(*task, [&](TaskSegment &range) { running += Fetching(range) ? 1 : 0; });
     return running;
 }
 
@@ -114,9 +71,8 @@ void ReleaseFinishedPieces(DownloadTask *task)
 }
 
 // A range's first look counts the bytes its request has brought; a second
-// later, those after them give the rate the server holds it to. A first look
-// at least kBurstFactor times as fast, over at least a piece's bytes, shows a
-// server that sends each new request a burst.
+// later, those after them tell the policy whether the server sent a burst.
+// Only the worker writes the run's figures.
 void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent, DWORD now)
 {
     ULONGLONG bytes = LoadWord(range.received) - extent.startReceived;
@@ -128,14 +84,13 @@ void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent
         }
         return;
     }
-    DWORD heldFor = now - extent.earlyTick;
-    if (task->burstBytes || heldFor < kHeldMilliseconds || extent.earlyBytes < kMinPiece || bytes <= extent.earlyBytes)
+    if (task->run.burstBytes || bytes <= extent.earlyBytes)
         return;
-    ULONGLONG held = (bytes - extent.earlyBytes) * 1000 / heldFor;
-    ULONGLONG early = extent.earlyBytes * 1000 / (extent.earlyTick - extent.startTick);
-    if (held > 0 && early >= kBurstFactor * held) {
-        task->burstBytes = extent.earlyBytes;
-        task->heldRate = held;
+    ULONGLONG heldRate;
+    if (BurstSeen(extent.earlyBytes, extent.earlyTick - extent.startTick, bytes - extent.earlyBytes,
+                  now - extent.earlyTick, &heldRate)) {
+        task->run.burstBytes = extent.earlyBytes;
+        task->run.heldRate = heldRate;
     }
 }
 
@@ -144,50 +99,16 @@ void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent
 // measured by have usually finished.
 void NoteRates(DownloadTask *task, DWORD now)
 {
-    ForEachRange(task, [&](TaskSegment &range) {
+    ForEachRange(*task, [&](TaskSegment &range) {
         if (!Fetching(range))
             return;
         RangeExtent &extent = ExtentOf(*task, range);
         bool known;
         ULONGLONG rate = RateOf(range, extent, now, &known);
-        if (rate > task->bestRate)
-            task->bestRate = rate;
+        if (rate > task->run.bestRate)
+            task->run.bestRate = rate;
         NoteBurst(task, range, extent, now);
     });
-}
-
-struct Choice {
-    TaskSegment *range = nullptr;
-    ULONGLONG rate = 0;
-    ULONGLONG leftMs = 0;  // how long its own connection still needs
-    DWORD measuredMs = 0;  // how long its rate was measured over
-};
-
-// The fetching range whose own connection would still take longest over the
-// bytes it has left, if that is long enough for a helper to gain: on an even
-// server the one with the most bytes left, on an uneven one perhaps a smaller
-// range behind a slow connection.
-Choice LargestRange(DownloadTask *task, DWORD now)
-{
-    Choice choice;
-    ForEachRange(task, [&](TaskSegment &range) {
-        if (!Fetching(range))
-            return;
-        bool known;
-        ULONGLONG rate = RateOf(range, ExtentOf(*task, range), now, &known);
-        ULONGLONG left = LoadWord(range.length) - LoadWord(range.received);
-        if (!known || left <= kMinPiece)
-            return;
-        ULONGLONG leftMs = MillisecondsLeft(range, rate);
-        ULONGLONG worth = 2ull * task->setupMs > kWorthMilliseconds ? 2ull * task->setupMs : kWorthMilliseconds;
-        if (leftMs < worth || leftMs <= choice.leftMs)
-            return;
-        choice.range = &range;
-        choice.rate = rate;
-        choice.leftMs = leftMs;
-        choice.measuredMs = now - ExtentOf(*task, range).startTick;
-    });
-    return choice;
 }
 
 // The segment whose fixed range holds the range.
@@ -226,59 +147,34 @@ bool TakeTail(DownloadTask *task, TaskSegment &range, ULONGLONG cut, TaskSegment
     return true;
 }
 
-// Cuts the next piece off the end of the chosen range, under the lock so that
-// its receiver sees the shorter length before another byte. With `helpers`
-// connections still to be given a piece of it, the range's bytes left are
-// shared so that all of them, the range's own at its own rate and the helpers
-// at the best rate seen, would finish together (halves for one helper on an
-// even server). A connection at a fraction of the helpers' rate keeps only
-// what it receives while a request opens, twice over: its share would be
-// small anyway, and any error in its rate (the first write of an answer
-// comes at once) would fall on the download's last moments. It then ends,
-// and the next request in its place may well be fast; should the helper's
-// request not open, the range is still short of the cut and takes its bytes
-// back. A connection counts as slow only once its rate was measured over
-// several request set-ups, so that one still in slow start is not. The
-// range never keeps less than what it is writing now. False when the piece
+// Cuts give bytes off the end of the range as a new piece, under the lock so
+// that its receiver sees the shorter length before another byte. The range
+// never keeps less than what it is writing now, whatever the plan said: it
+// went on writing since. False when the range ended meanwhile or the piece
 // would be too small to be worth a request.
-bool CutPiece(DownloadTask *task, const Choice &choice, int helpers, TaskSegment *&piece)
+bool CutPiece(DownloadTask *task, TaskSegment &range, ULONGLONG give, TaskSegment *&piece)
 {
     TaskLock lock(task);
-    TaskSegment &range = *choice.range;
-    RangeExtent &extent = ExtentOf(*task, range);
     if (StopRequested(*task) || LoadWord(range.finished))
         return false;
-    ULONGLONG left = range.length - range.received;
-    ULONGLONG helper = task->bestRate > choice.rate ? task->bestRate : choice.rate;
-    ULONGLONG give = helper == 0 ? left / (helpers + 1)
-                                 : static_cast<ULONGLONG>(static_cast<double>(left) * helper /
-                                                          (choice.rate + static_cast<double>(helpers) * helper));
-    if (choice.rate * kSlowFactor < helper && choice.measuredMs >= kSlowProofSetups * task->setupMs) {
-        DWORD openMs = task->setupMs > kPollMilliseconds ? task->setupMs : kPollMilliseconds;
-        ULONGLONG keep = choice.rate * 2 * openMs / 1000;
-        give = left > keep ? (left - keep) / helpers : 0;
-    }
-    ULONGLONG cut = extent.first + range.length - give;
+    const RangeExtent &extent = ExtentOf(*task, range);
+    ULONGLONG end = extent.first + range.length;
+    ULONGLONG cut = end > give ? end - give : 0;
     if (cut < extent.reservedEnd)
         cut = extent.reservedEnd;
     return TakeTail(task, range, cut, piece);
 }
 
-// Where the range's request should end on a server that sends each new
-// request a burst: past its burst and kBurstRequestMilliseconds at the held
-// rate from where it began, and at least that long past where it is. The
-// bytes after it are queued as a new piece, for the next connection that
-// comes free to ask for with a burst of its own.
+// On a server that sends each new request a burst, ends the range's request
+// where the policy says and queues the bytes after it as a new piece, for the
+// next connection that comes free to ask for with a burst of its own.
 void QueueBeyondRequest(DownloadTask *task, TaskSegment &range, ULONGLONG requestStart)
 {
     TaskLock lock(task);
     if (StopRequested(*task) || LoadWord(range.finished))
         return;
     RangeExtent &extent = ExtentOf(*task, range);
-    ULONGLONG held = task->heldRate * kBurstRequestMilliseconds / 1000;
-    ULONGLONG cut = requestStart + task->burstBytes + held;
-    if (cut < range.writePos + held)
-        cut = range.writePos + held;
+    ULONGLONG cut = BurstRequestEnd(requestStart, range.writePos, task->run);
     if (cut < extent.reservedEnd)
         cut = extent.reservedEnd;
     TaskSegment *piece = nullptr;
@@ -287,7 +183,7 @@ void QueueBeyondRequest(DownloadTask *task, TaskSegment &range, ULONGLONG reques
 
 void QueueBeyondRequests(DownloadTask *task)
 {
-    ForEachRange(task, [&](TaskSegment &range) {
+    ForEachRange(*task, [&](TaskSegment &range) {
         if (Fetching(range)) {
             const RangeExtent &extent = ExtentOf(*task, range);
             QueueBeyondRequest(task, range, extent.first + extent.startReceived);
@@ -312,20 +208,19 @@ void ReturnPiece(DownloadTask *task, TaskSegment &range, TaskSegment &piece)
     StoreWord(piece.finished, 1);
 }
 
-// After a range did not open. The server now holds another version, or
-// serves no ranges: every range asked for from now on would be refused the
-// same way, while the requests already open go on with the version they
-// began with. Anything else is tried again after a while.
+// After a range did not open: a refusal that bars help bars it for the rest
+// of the run (the requests already open go on with the version they began
+// with); after any other, the next is asked for after a while.
 void HoldOffAfter(DownloadTask *task, int refusal)
 {
-    if (refusal == WebRequestFileChanged || refusal == WebRequestRangeRefused)
-        StoreWord(task->helpBarred, 1);
-    task->helpAfter = GetTickCount() + kHoldOffMilliseconds;
+    if (RefusalBarsHelp(refusal))
+        StoreWord(task->run.helpBarred, 1);
+    task->run.helpAfter = GetTickCount() + kHoldOffMilliseconds;
 }
 
 bool HelpHeldOff(const DownloadTask *task, DWORD now)
 {
-    return LoadWord(task->helpBarred) || static_cast<LONG>(now - task->helpAfter) < 0;
+    return LoadWord(task->run.helpBarred) || static_cast<LONG>(now - task->run.helpAfter) < 0;
 }
 
 // Opens the piece's request from start to the piece's end; its events are
@@ -350,25 +245,11 @@ bool OpenQueuedPiece(DownloadTask *task)
         TaskSegment &piece = task->pieces[p];
         if (!Queued(piece))
             continue;
-        if (task->burstBytes)
+        if (task->run.burstBytes)
             QueueBeyondRequest(task, piece, piece.writePos);
         return RenewRangeEvents(piece) && OpenPieceFrom(task, piece, piece.writePos);
     }
     return false;
-}
-
-// Fetching ranges other than the chosen one whose connections will be free
-// before the next look.
-int SoonFree(DownloadTask *task, const Choice &choice, DWORD now)
-{
-    int soon = 0;
-    ForEachRange(task, [&](TaskSegment &range) {
-        bool known;
-        ULONGLONG rate = Fetching(range) && &range != choice.range ? RateOf(range, ExtentOf(*task, range), now, &known) : 0;
-        if (rate > 0 && MillisecondsLeft(range, rate) < kPollMilliseconds)
-            ++soon;
-    });
-    return soon;
 }
 
 // Shares the range that needs longest among its own connection and every
@@ -377,54 +258,77 @@ int SoonFree(DownloadTask *task, const Choice &choice, DWORD now)
 // piece unsplittable until its rate is known. Connections about to finish
 // count among those it is shared by, their shares left with the range for
 // the next look to hand out; the first to finish would otherwise take them
-// all. Fewer helpers when the shares would be too small. False when nothing
-// was handed out or a request did not open.
+// all. First the plan of cuts, then each cut taken and its piece opened.
+// False when nothing was handed out or a request did not open.
 bool HandOutRange(DownloadTask *task, DWORD now)
 {
-    Choice choice = LargestRange(task, now);
-    if (!choice.range)
+    TaskSegment *ranges[kMaxSegments + kMaxPieces];
+    RangeFigures figures[kMaxSegments + kMaxPieces];
+    int fetching = 0, soonFree = 0;
+    {
+        // One consistent look: receivers move counts and write positions
+        // under the lock.
+        TaskLock lock(task);
+        ForEachRange(*task, [&](TaskSegment &range) {
+            if (!Fetching(range))
+                return;
+            ranges[fetching] = &range;
+            figures[fetching] = FiguresOf(task, range, now);
+            ++fetching;
+        });
+    }
+    int chosen = RangeThatNeedsLongest(figures, fetching, task->run.setupMs);
+    if (chosen < 0)
         return false;
+    for (int i = 0; i < fetching; ++i) {
+        if (i != chosen && FreeBeforeNextLook(figures[i].left, figures[i].rate))
+            ++soonFree;
+    }
+    int freeNow = UsedSegmentCount(*task) - fetching;
+    SharePlan plan = PlanShares(figures[chosen], task->run, freeNow, freeNow + soonFree);
+
+    TaskSegment &range = *ranges[chosen];
     bool handedOut = false;
-    int helpers = UsedSegmentCount(*task) - FetchingCount(task);
-    int sharing = helpers + SoonFree(task, choice, now);
-    while (helpers > 0 && !StopRequested(*task)) {
+    for (int k = 0; k < plan.count && !StopRequested(*task); ++k) {
         LONG p = LoadWord(task->pieceCount);
         if (p >= kMaxPieces || !RenewRangeEvents(task->pieces[p]))
             break;
         TaskSegment *piece = nullptr;
-        bool cut = CutPiece(task, choice, sharing, piece);
-        --sharing;
-        if (!cut) {
-            --helpers;
+        if (!CutPiece(task, range, plan.gives[k], piece))
             continue;
-        }
         if (!OpenPieceFrom(task, *piece, ExtentOf(*task, *piece).first)) {
-            ReturnPiece(task, *choice.range, *piece);
+            ReturnPiece(task, range, *piece);
             return false;
         }
         handedOut = true;
-        --helpers;
     }
     return handedOut;
 }
 
-// How long the worker may wait before it looks again: the poll, or less
-// while a connection is free and a range's rate becomes known sooner, since
-// that range may be the one to share.
-DWORD NextLookIn(DownloadTask *task, DWORD now)
+// When the worker looks again: see NextLookIn in the policy.
+DWORD WaitBeforeNextLook(DownloadTask *task, DWORD now)
 {
-    DWORD wait = kPollMilliseconds;
-    if (FetchingCount(task) >= UsedSegmentCount(*task))
-        return wait;
-    ForEachRange(task, [&](TaskSegment &range) {
-        if (!Fetching(range))
-            return;
-        LONG elapsed = static_cast<LONG>(now - ExtentOf(*task, range).startTick);
-        LONG toKnow = static_cast<LONG>(kMeasureMilliseconds) - elapsed;
-        if (toKnow >= 0 && static_cast<DWORD>(toKnow) + 1 < wait)
-            wait = static_cast<DWORD>(toKnow) + 1;
+    LONG openedMs[kMaxSegments + kMaxPieces];
+    int fetching = 0;
+    ForEachRange(*task, [&](TaskSegment &range) {
+        if (Fetching(range))
+            openedMs[fetching++] = static_cast<LONG>(now - ExtentOf(*task, range).startTick);
     });
-    return wait;
+    return NextLookIn(openedMs, fetching, fetching < UsedSegmentCount(*task));
+}
+
+// Hands free connections what there is for them: first the pieces a last
+// run left queued, then a share of the range that needs longest. Stops when
+// every connection fetches, help is held off, or nothing could be handed out.
+void HandOutToFreeConnections(DownloadTask *task)
+{
+    while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
+           !HelpHeldOff(task, GetTickCount())) {
+        if (OpenQueuedPiece(task))
+            continue;
+        if (!HandOutRange(task, GetTickCount()))
+            break;
+    }
 }
 
 }  // namespace
@@ -435,20 +339,18 @@ void HelpRanges(DownloadTask *task)
     // same file, and a file replaced by one of the same length would be
     // stitched: such a server gets no requests beyond the task's segments.
     if (!task->validator[0])
-        StoreWord(task->helpBarred, 1);
+        StoreWord(task->run.helpBarred, 1);
     StoreWord(task->helping, 1);
     while (!StopRequested(*task) && !LoadWord(task->announced)) {
-        DWORD wait = NextLookIn(task, GetTickCount());
+        DWORD wait = WaitBeforeNextLook(task, GetTickCount());
         if (!task->wakeWorker || WaitForSingleObject(task->wakeWorker, wait) == WAIT_FAILED)
             Sleep(wait);
         FlushTaskFileWhenDue(task);
         NoteRates(task, GetTickCount());
         ReleaseFinishedPieces(task);
         // Once help is barred no queued piece opens any more: nothing is queued.
-        if (task->burstBytes && !LoadWord(task->helpBarred))
+        if (task->run.burstBytes && !LoadWord(task->run.helpBarred))
             QueueBeyondRequests(task);
-        while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
-               !HelpHeldOff(task, GetTickCount()) && (OpenQueuedPiece(task) || HandOutRange(task, GetTickCount()))) {
-        }
+        HandOutToFreeConnections(task);
     }
 }

@@ -10,6 +10,7 @@
 #include "transfer/DownloadTask.h"
 #include "transfer/Pieces.h"
 #include "transfer/TaskFile.h"
+#include "transfer/TaskLock.h"
 
 namespace {
 
@@ -55,40 +56,45 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
     // below the reservation, so no byte past the cut is written. Ranges write
     // disjoint bytes, so the write itself needs no lock.
     RangeExtent &extent = ExtentOf(*task, *range);
-    EnterCriticalSection(&task->lock);
-    ULONGLONG at = range->writePos;
-    ULONGLONG left = range->length - range->received;
-    DWORD take = count < left ? count : static_cast<DWORD>(left);
-    extent.reservedEnd = at + take;
-    LeaveCriticalSection(&task->lock);
+    ULONGLONG at;
+    DWORD take;
+    {
+        TaskLock lock(task);
+        at = range->writePos;
+        ULONGLONG left = range->length - range->received;
+        take = count < left ? count : static_cast<DWORD>(left);
+        extent.reservedEnd = at + take;
+    }
 
     if (take > 0 && WriteAt(task, at, bytes, take) != take) {
-        EnterCriticalSection(&task->lock);
-        extent.reservedEnd = range->writePos;
-        LeaveCriticalSection(&task->lock);
+        {
+            TaskLock lock(task);
+            extent.reservedEnd = range->writePos;
+        }
         StopOnFailedWrite(range);
         ResetEvent(range->busyEvent);
         return;
     }
 
-    EnterCriticalSection(&task->lock);
-    range->writePos += take;
-    StoreWord(range->received, range->received + take);
-    bool done = range->received >= range->length;
-    // The download is complete when every segment holds its whole fixed
-    // range, the pieces taken off it joined: that counts each byte once,
-    // whatever pieces were handed back or fetched again.
-    bool complete = false;
-    if (done) {
-        StoreWord(range->finished, 1);
-        // A range that was never cut is idle now; a cut segment stays running
-        // until its pieces are in, which the fold tells.
-        if (!extent.cut)
-            InterlockedCompareExchange(&range->state, SegmentIdle, SegmentRunning);
-        FoldPieces(task);
-        complete = AllBytesIn(*task);
+    bool done, complete = false;
+    {
+        TaskLock lock(task);
+        range->writePos += take;
+        StoreWord(range->received, range->received + take);
+        done = range->received >= range->length;
+        // The download is complete when every segment holds its whole fixed
+        // range, the pieces taken off it joined: that counts each byte once,
+        // whatever pieces were handed back or fetched again.
+        if (done) {
+            StoreWord(range->finished, 1);
+            // A range that was never cut is idle now; a cut segment stays
+            // running until its pieces are in, which the fold tells.
+            if (!extent.cut)
+                InterlockedCompareExchange(&range->state, SegmentIdle, SegmentRunning);
+            FoldPieces(task);
+            complete = AllBytesIn(*task);
+        }
     }
-    LeaveCriticalSection(&task->lock);
 
     // The rest of a cut range's answer belongs to the piece taken off it: the
     // connection ends instead of carrying bytes nobody writes. Its Close comes

@@ -3,7 +3,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "transfer/TaskRecords.h"
 #include "transfer/Completion.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
@@ -12,6 +11,7 @@
 #include "transfer/SingleStream.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskStop.h"
 #include "util/HandleClose.h"
 
@@ -328,8 +328,8 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
     EndOpening(task);
     // Only the worker opens ranges, so the slowest open of the run needs no lock.
     DWORD took = GetTickCount() - began;
-    if (opened && took > task->setupMs)
-        task->setupMs = took;
+    if (opened && took > task->run.setupMs)
+        task->run.setupMs = took;
     if (!opened) {
         *refusal = request->operations->LastError(request);
         GiveBack(request);

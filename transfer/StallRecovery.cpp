@@ -17,7 +17,7 @@ const LONG kMaxFruitlessRecoveries = 5;
 // any more in this run.
 bool WorkerOpensQueued(DownloadTask *task)
 {
-    return LoadWord(task->helping) && !LoadWord(task->helpBarred) && task->threadHandle &&
+    return LoadWord(task->helping) && !LoadWord(task->run.helpBarred) && task->threadHandle &&
            WaitForSingleObject(task->threadHandle, 0) == WAIT_TIMEOUT;
 }
 
@@ -48,20 +48,10 @@ bool TaskStalled(DownloadTask *task)
     // Until the worker hands out pieces it is still opening segments.
     if (task->threadHandle && WaitForSingleObject(task->threadHandle, 0) == WAIT_TIMEOUT && !LoadWord(task->helping))
         return false;
-    int count = UsedSegmentCount(*task);
-    for (int i = 0; i < count; ++i) {
-        if (RangeStalled(task, task->segments[i]))
-            return true;
-    }
-    // A piece whose connection failed, that could not be opened once its
-    // range had reached the cut, or that waits for a worker that opens no
-    // more: a new start fetches its bytes again.
-    int pieces = LoadWord(task->pieceCount);
-    for (int p = 0; p < pieces; ++p) {
-        if (RangeStalled(task, task->pieces[p]))
-            return true;
-    }
-    return false;
+    // Pieces too: one whose connection failed, that could not be opened once
+    // its range had reached the cut, or that waits for a worker that opens
+    // no more. A new start fetches their bytes again.
+    return AnyRange(*task, [&](const TaskSegment &range) { return RangeStalled(task, range); });
 }
 
 void RecoverStalledTasks()

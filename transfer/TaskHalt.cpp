@@ -2,11 +2,11 @@
 
 #include <new>
 
+#include "store/RecordClaims.h"
 #include "store/ResumeRecords.h"
 #include "transfer/AnsweringWait.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
-#include "store/RecordClaims.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskRecords.h"
@@ -142,27 +142,16 @@ bool StopRequestsWithin(DownloadTask *task, const StopBound &bound)
     // than once per range, and not at all when every range is in: a finished
     // download has several ranges still holding their requests, and a quit
     // stops every task.
-    int count = UsedSegmentCount(*task);
-    int pieces = LoadWord(task->pieceCount);
     bool grace = false;
-    for (int i = 0; i < count; ++i)
-        grace = TellToStop(task->segments[i]) || grace;
-    for (int p = 0; p < pieces; ++p)
-        grace = TellToStop(task->pieces[p]) || grace;
+    ForEachRange(*task, [&](TaskSegment &range) { grace = TellToStop(range) || grace; });
     if (grace)
         PauseAnswering(kStopGraceMilliseconds);
-    for (int i = 0; i < count; ++i) {
-        if (!StopRange(task, task->segments[i], bound))
-            return false;
-    }
-    // Read again: a piece the worker added meanwhile is stopped too.
-    pieces = LoadWord(task->pieceCount);
-    for (int p = 0; p < pieces; ++p) {
-        if (!StopRange(task, task->pieces[p], bound))
-            return false;
-    }
+    // A second walk: a piece the worker added meanwhile is stopped too.
+    if (AnyRange(*task, [&](TaskSegment &range) { return !StopRange(task, range, bound); }))
+        return false;
     // Segments the stop kept from opening, and the unused ones of a single
     // stream, read as stopped too: the task as a whole is.
+    int count = UsedSegmentCount(*task);
     for (int i = 0; i < count; ++i)
         StoreWord(task->segments[i].state, SegmentStopped);
     StoreWord(task->state, TaskPaused);

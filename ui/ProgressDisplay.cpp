@@ -4,11 +4,11 @@
 #include <string.h>
 
 #include "components/SkinEngine.h"
-#include "ui/ProcessState.h"
 #include "transfer/StallRecovery.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFinish.h"
 #include "transfer/TaskSlotTable.h"
+#include "ui/ProcessState.h"
 
 namespace {
 

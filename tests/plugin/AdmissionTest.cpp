@@ -6,13 +6,13 @@
 
 #include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
-#include "ui/ProcessState.h"
+#include "store/RecordClaims.h"
 #include "store/ResumeRecords.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/DoubleByteCodePage.h"
 #include "tests/support/TaskTable.h"
-#include "store/RecordClaims.h"
 #include "transfer/TaskRecords.h"
+#include "ui/ProcessState.h"
 #include "util/PathText.h"
 
 using namespace testing_support;

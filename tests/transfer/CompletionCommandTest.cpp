@@ -10,8 +10,8 @@
 #include "peers/PeerFiles.h"
 #include "store/HistoryStore.h"
 #include "store/RecordClaims.h"
-#include "transfer/TaskFinish.h"
 #include "tests/support/TaskHost.h"
+#include "transfer/TaskFinish.h"
 #include "transfer/TaskRecords.h"
 
 using namespace testing_support;

@@ -140,10 +140,10 @@ TEST(DownloadTask, ConstructionSetsEveryField)
     EXPECT_EQ(0u, task->totalSize);
     EXPECT_EQ(0, task->resumeSection);
     EXPECT_EQ(0u, task->segments[4].received);
-    EXPECT_EQ(0u, task->helpAfter);
-    EXPECT_EQ(0, task->helpBarred);
-    EXPECT_EQ(0u, task->burstBytes);
-    EXPECT_EQ(0u, task->heldRate);
+    EXPECT_EQ(0u, task->run.helpAfter);
+    EXPECT_EQ(0, task->run.helpBarred);
+    EXPECT_EQ(0u, task->run.burstBytes);
+    EXPECT_EQ(0u, task->run.heldRate);
     task->~DownloadTask();
 }
 

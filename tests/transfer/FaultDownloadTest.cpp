@@ -9,9 +9,9 @@
 
 #include "ScriptedResource.h"
 #include "store/HistoryStore.h"
+#include "tests/support/TaskHost.h"
 #include "transfer/StallRecovery.h"
 #include "transfer/TaskFinish.h"
-#include "tests/support/TaskHost.h"
 #include "transfer/TaskRecords.h"
 
 using namespace testing_support;

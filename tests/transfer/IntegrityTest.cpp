@@ -14,9 +14,9 @@
 #include "components/ComponentAccess.h"
 #include "components/WebRequest.h"
 #include "store/HistoryStore.h"
+#include "store/RecordClaims.h"
 #include "tests/support/TaskHost.h"
 #include "transfer/Pieces.h"
-#include "store/RecordClaims.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskHalt.h"
 #include "transfer/TaskRecords.h"
@@ -263,11 +263,11 @@ TEST_F(IntegrityTest, NoPieceIsQueuedForAWorkerThatOpensNoMore)
     ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "queued.bin", 5));
     ASSERT_TRUE(TaskHost::PumpUntil([] {
         DownloadTask *task = gSlotTable.slots[0].task;
-        return task && LoadWord(task->helpBarred);
+        return task && LoadWord(task->run.helpBarred);
     }, 30000)) << "help was never barred";
     ASSERT_TRUE(TaskHost::PumpUntil([] {
         DownloadTask *task = gSlotTable.slots[0].task;
-        return !task || task->burstBytes > 0;
+        return !task || task->run.burstBytes > 0;
     }, 30000));
     ASSERT_TRUE(gSlotTable.slots[0].task) << "finished before the bursts were seen";
     resource.burst = 0;

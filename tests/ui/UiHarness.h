@@ -14,10 +14,10 @@
 
 #include "components/SkinEngine.h"
 #include "plugin/DownloadController.h"
-#include "ui/ProcessState.h"
 #include "tests/support/TaskTable.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/FloatingWindow.h"
+#include "ui/ProcessState.h"
 
 namespace testing_support {
 
