@@ -74,13 +74,6 @@ TestSkinQuery::TestSkinQuery(const std::string &skinsFolder, const std::string &
     table_.SettingsLocation = AnswerSettings;
 }
 
-std::string ProgramFolder()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof(path));
-    *(strrchr(path, '\\') + 1) = 0;
-    return path;
-}
 
 TempFolder::TempFolder()
 {

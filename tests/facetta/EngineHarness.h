@@ -12,6 +12,9 @@
 
 #include "components/SkinEngine.h"
 #include "components/SkinQuery.h"
+#include "tests/support/ProgramFolder.h"
+
+using testing_support::ProgramFolder;
 
 // One engine from Facetta.dll, shut down and given back when it goes.
 class EngineHandle {
@@ -62,7 +65,6 @@ private:
 
 // The folder of the test program, with a trailing backslash: the tests'
 // host folder, which holds the shipped skins in "skins\".
-std::string ProgramFolder();
 
 // A fresh empty folder under the temporary folder, removed with its files
 // (one level of sub-folders) when the object goes.

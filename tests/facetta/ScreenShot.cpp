@@ -1,6 +1,7 @@
 #include "facetta/ScreenShot.h"
 
 #include "facetta/EngineHarness.h"
+#include "tests/support/DibPicture.h"
 
 namespace {
 
@@ -47,48 +48,35 @@ bool ScreenShot::Take(const RECT &area, const char *name)
         width_ = height_ = 0;
         return false;
     }
-    BITMAPINFO request = {};
-    request.bmiHeader.biSize = sizeof(request.bmiHeader);
-    request.bmiHeader.biWidth = width_;
-    request.bmiHeader.biHeight = -height_;
-    request.bmiHeader.biPlanes = 1;
-    request.bmiHeader.biBitCount = 32;
-    request.bmiHeader.biCompression = BI_RGB;
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    void *bits = nullptr;
-    HBITMAP picture = CreateDIBSection(screen, &request, DIB_RGB_COLORS, &bits, nullptr, 0);
     bool copied = false;
-    if (memory && picture) {
-        HGDIOBJ old = SelectObject(memory, picture);
-        // Only the part on the screen is copied; the rest stays black.
-        int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-        RECT desktop = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                        top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-        RECT shown;
-        copied = IntersectRect(&shown, &area, &desktop) &&
-                 BitBlt(memory, shown.left - area.left, shown.top - area.top, shown.right - shown.left,
-                        shown.bottom - shown.top, screen, shown.left, shown.top, SRCCOPY | CAPTUREBLT);
-        GdiFlush();
-        SelectObject(memory, old);
+    {
+        testing_support::DibPicture picture(screen, width_, height_);
+        if (picture.ok()) {
+            // Only the part on the screen is copied; the rest stays black.
+            int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+            RECT desktop = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+            RECT shown;
+            copied = IntersectRect(&shown, &area, &desktop) &&
+                     BitBlt(picture.dc(), shown.left - area.left, shown.top - area.top, shown.right - shown.left,
+                            shown.bottom - shown.top, screen, shown.left, shown.top, SRCCOPY | CAPTUREBLT);
+        }
+        if (copied) {
+            std::vector<DWORD> source = picture.Pixels();
+            pixels_.resize(source.size());
+            // DIB pixels are 0x00RRGGBB; COLORREF is 0x00BBGGRR.
+            for (size_t i = 0; i < pixels_.size(); ++i)
+                pixels_[i] = RGB((source[i] >> 16) & 0xFF, (source[i] >> 8) & 0xFF, source[i] & 0xFF);
+            if (name)
+                WriteBitmapFile(ScreenshotsFolder() + name + ".bmp", picture.header(), source.data());
+        }
     }
-    if (copied) {
-        const DWORD *source = static_cast<const DWORD *>(bits);
-        pixels_.resize(static_cast<size_t>(width_) * height_);
-        // DIB pixels are 0x00RRGGBB; COLORREF is 0x00BBGGRR.
-        for (size_t i = 0; i < pixels_.size(); ++i)
-            pixels_[i] = RGB((source[i] >> 16) & 0xFF, (source[i] >> 8) & 0xFF, source[i] & 0xFF);
-        if (name)
-            WriteBitmapFile(ScreenshotsFolder() + name + ".bmp", request.bmiHeader, bits);
-    } else {
+    ReleaseDC(nullptr, screen);
+    if (!copied) {
         failure_ = "the screen could not be copied";
         width_ = height_ = 0;  // no pixel to read
     }
-    if (picture)
-        DeleteObject(picture);
-    if (memory)
-        DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return copied;
 }
 

@@ -13,6 +13,7 @@
 #include "HostRun.h"
 #include "peers/PeerFiles.h"
 #include "tests/support/IniText.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TaskHost.h"
 
 using namespace testing_support;
@@ -24,7 +25,7 @@ const char kSource[] = "f67108864.bin";
 
 std::string HostOf64BitBuild()
 {
-    return TestProgramFolder() + "RavlixHost.exe";
+    return testing_support::ProgramFolder() + "RavlixHost.exe";
 }
 
 std::string HostOf32BitBuild()

@@ -3,17 +3,11 @@
 #include <stdio.h>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TaskHost.h"
 
-std::string TestProgramFolder()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder(path, length);
-    return folder.substr(0, folder.rfind('\\') + 1);
-}
 
-HostRun::HostRun(const std::string &arguments) : HostRun(TestProgramFolder() + "RavlixHost.exe", arguments)
+HostRun::HostRun(const std::string &arguments) : HostRun(testing_support::ProgramFolder() + "RavlixHost.exe", arguments)
 {
 }
 

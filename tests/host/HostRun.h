@@ -31,8 +31,5 @@ private:
     std::string outputPath_;
 };
 
-// The folder of the running test program, with a trailing backslash.
-std::string TestProgramFolder();
-
 // Bytes the resume record of section FILE<n> in the settings file says are in.
 long RecordedBytes(int section);

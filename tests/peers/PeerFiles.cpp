@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <windows.h>
 
+#include "tests/support/WholeFile.h"
+
 std::string PeerUrl(const char *portVariable, const char *path)
 {
     const char *port = getenv(portVariable);
@@ -33,18 +35,5 @@ bool ReadPeerFile(const char *name, std::string *contents)
     if (!root)
         return false;
     // The root is a Unix path; Wine shows the Unix root as drive Z:.
-    std::string path = std::string("Z:") + root + "/" + name;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) != 0;
-    if (ok) {
-        contents->resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        ok = ReadFile(file, &(*contents)[0], static_cast<DWORD>(contents->size()), &read, nullptr) &&
-             read == contents->size();
-    }
-    CloseHandle(file);
-    return ok;
+    return testing_support::ReadWholeFile(std::string("Z:") + root + "/" + name, contents);
 }

@@ -17,6 +17,7 @@
 #include "tests/facetta/ScreenShot.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/IniText.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TaskHost.h"
 
 using namespace testing_support;
@@ -188,10 +189,7 @@ TEST_F(WindowLifecycleTest, ReleaseWhileDownloadingAsksAndSavesAfterOkAndAfterCa
 
 TEST_F(WindowLifecycleTest, ThreeDownloadsFromNginxEndToEnd)
 {
-    char history[MAX_PATH];
-    GetModuleFileNameA(module, history, sizeof(history));
-    std::string historyPath = history;
-    historyPath = historyPath.substr(0, historyPath.rfind('\\') + 1) + "Vorazuvud.ini";
+    std::string historyPath = testing_support::ProgramFolder(module) + "Vorazuvud.ini";
     DeleteFileA(historyPath.c_str());
 
     DownloadController *controller = create();

@@ -12,11 +12,13 @@
 #include "peers/PeerFiles.h"
 #include "res/ResourceIds.h"
 #include "tests/support/IniText.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TestFolder.h"
 
 namespace {
 
 using testing_support::EmptyFolder;
+using testing_support::ProgramFolder;
 
 const DWORD kAnswerTimeoutMs = 40000;  // a freeze is reported long before: this only ends the wait
 const unsigned long kSlowCallMs = 2000;
@@ -29,13 +31,6 @@ const char kProfileUpdateLock[] = "Local\\Ravlix.ProfileUpdate";
 // How long a live task may go without a byte while the servers behave.
 const DWORD kNoProgressMs = 12000;
 
-std::string ProgramFolder()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder(path, length);
-    return folder.substr(0, folder.rfind('\\') + 1);
-}
 
 
 std::shared_ptr<const std::string> PeerFile(const char *name)

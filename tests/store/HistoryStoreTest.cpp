@@ -7,6 +7,7 @@
 #include "store/HistoryStore.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/IniText.h"
+#include "tests/support/ProgramFolder.h"
 
 using namespace testing_support;
 
@@ -35,10 +36,7 @@ TEST_F(HistoryStoreTest, FirstWriteCreatesFile0InKeyOrder)
     EXPECT_EQ("2026-12-07 10:05", Value(0, "TIME"));
     EXPECT_EQ("1Mb", Value(0, "SIZE"));
     EXPECT_EQ("0", Value(0, "STATUS"));
-    char folder[MAX_PATH];
-    GetModuleFileNameA(nullptr, folder, sizeof(folder));
-    *strrchr(folder, '\\') = '\0';
-    EXPECT_EQ(std::string(folder) + "\\Vorazuvud.ini", path);
+    EXPECT_EQ(testing_support::ProgramFolder() + "Vorazuvud.ini", path);
 }
 
 TEST_F(HistoryStoreTest, ALaterWriteForTheSameNameChangesOnlyTheStatus)

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/WholeFile.h"
+
 namespace testing_support {
 
 inline std::string SettingsFilePath()
@@ -14,21 +16,6 @@ inline std::string SettingsFilePath()
     char folder[MAX_PATH];
     GetWindowsDirectoryA(folder, sizeof(folder));
     return std::string(folder) + "\\KELMORA.ini";
-}
-
-inline std::string ReadWholeFile(const std::string &path)
-{
-    std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return text;
-    char buffer[4096];
-    DWORD count;
-    while (ReadFile(file, buffer, sizeof(buffer), &count, nullptr) && count > 0)
-        text.append(buffer, count);
-    CloseHandle(file);
-    return text;
 }
 
 // The key=value lines of one section, in file order.

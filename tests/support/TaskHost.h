@@ -13,6 +13,7 @@
 #include "plugin/DownloadController.h"
 #include "tests/support/IniText.h"
 #include "tests/support/TaskTable.h"
+#include "tests/support/WholeFile.h"
 #include "tests/support/TestFolder.h"
 #include "transfer/StallRecovery.h"
 #include "transfer/TaskFinish.h"
@@ -153,18 +154,7 @@ inline volatile LONG TaskHost::finalizations = 0;
 // The file's bytes, or "<missing>".
 inline std::string FileContents(const std::string &path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    LARGE_INTEGER size;
-    GetFileSizeEx(file, &size);
-    std::string contents(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!contents.empty())
-        ReadFile(file, &contents[0], static_cast<DWORD>(contents.size()), &read, nullptr);
-    CloseHandle(file);
-    return contents;
+    return ReadWholeFile(path, "<missing>");
 }
 
 // Empty when the file holds exactly expected, else what differs.

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "tests/support/DibPicture.h"
 #include "tests/ui/UiHarness.h"
 #include "ui/ProgressDisplay.h"
 
@@ -14,24 +15,9 @@ namespace {
 // The pixels of rect in dc, as 32-bit words.
 std::vector<DWORD> Pixels(HDC dc, const RECT &rect)
 {
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC memory = CreateCompatibleDC(dc);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, dc, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    std::vector<DWORD> pixels(static_cast<DWORD *>(bits), static_cast<DWORD *>(bits) + width * height);
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    return pixels;
+    DibPicture picture(dc, rect.right - rect.left, rect.bottom - rect.top);
+    BitBlt(picture.dc(), 0, 0, rect.right - rect.left, rect.bottom - rect.top, dc, rect.left, rect.top, SRCCOPY);
+    return picture.Pixels();
 }
 
 // What the window shows in rect when text is drawn there over background, as
@@ -39,17 +25,8 @@ std::vector<DWORD> Pixels(HDC dc, const RECT &rect)
 std::vector<DWORD> Rendered(HDC dc, const RECT &rect, const std::vector<DWORD> &background, const char *text)
 {
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC memory = CreateCompatibleDC(dc);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    memcpy(bits, background.data(), background.size() * sizeof(DWORD));
-    HGDIOBJ previousBitmap = SelectObject(memory, bitmap);
+    DibPicture picture(dc, width, height);
+    memcpy(picture.bits(), background.data(), background.size() * sizeof(DWORD));
     LOGFONTA description;
     GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof(description), &description);
     description.lfHeight = 12;
@@ -58,17 +35,13 @@ std::vector<DWORD> Rendered(HDC dc, const RECT &rect, const std::vector<DWORD> &
     description.lfEscapement = description.lfOrientation = 0;
     memcpy(description.lfFaceName, "\xBA\xDA\xCC\xE5", 5);
     HFONT font = CreateFontIndirectA(&description);
-    HGDIOBJ previousFont = SelectObject(memory, font);
-    SetBkMode(memory, TRANSPARENT);
+    HGDIOBJ previousFont = SelectObject(picture.dc(), font);
+    SetBkMode(picture.dc(), TRANSPARENT);
     RECT box = {0, 0, width, height};
-    DrawTextA(memory, text, lstrlenA(text), &box, DT_RIGHT | DT_VCENTER);
-    GdiFlush();
-    std::vector<DWORD> pixels(static_cast<DWORD *>(bits), static_cast<DWORD *>(bits) + width * height);
-    SelectObject(memory, previousFont);
+    DrawTextA(picture.dc(), text, lstrlenA(text), &box, DT_RIGHT | DT_VCENTER);
+    std::vector<DWORD> pixels = picture.Pixels();
+    SelectObject(picture.dc(), previousFont);
     DeleteObject(font);
-    SelectObject(memory, previousBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
     return pixels;
 }
 

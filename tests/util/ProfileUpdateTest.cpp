@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/WholeFile.h"
 #include "util/ProfileUpdate.h"
 
 using testing_support::ChildProcess;
@@ -70,20 +71,7 @@ protected:
         return update.Commit();
     }
 
-    std::string ReadWholeFile() const
-    {
-        std::string text;
-        HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-        if (handle == INVALID_HANDLE_VALUE)
-            return text;
-        char buffer[4096];
-        DWORD count;
-        while (ReadFile(handle, buffer, sizeof(buffer), &count, nullptr) && count > 0)
-            text.append(buffer, count);
-        CloseHandle(handle);
-        return text;
-    }
+    std::string ReadWholeFile() const { return testing_support::ReadWholeFile(file); }
 
     std::string Read(const char *section, const char *key) const
     {
