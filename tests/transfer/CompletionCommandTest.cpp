@@ -259,14 +259,9 @@ TEST_F(CompletionCommandTest, OnlyATrailingHhhIsTakenOff)
         DWORD written;
         ASSERT_TRUE(WriteFile(file, "abc", 3, &written, nullptr));
         CloseHandle(file);
-        DownloadTask *task = new DownloadTask();
-        task->ClearData();
-        strcpy(task->tempPath, temp.c_str());
-        task->connectionCount = 1;
-        task->totalSize = 3;
+        DownloadTask *task = PutNewTask(0, temp.c_str(), 1, 3);
         task->segments[0].received = 3;
         task->announced = 1;
-        gSlotTable.slots[0].task = task;
         FinalizeTask(0);
         EXPECT_TRUE(TaskHost::SlotEmpty(0));
         EXPECT_EQ(c.renamed, FileExists(host.PathOf(c.renamedTo)));
@@ -284,15 +279,10 @@ TEST_F(CompletionCommandTest, ACommandForAnUnfinishedTaskDoesNothing)
     HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     CloseHandle(file);
     for (LONG announced : {0, 1}) {
-        DownloadTask *task = new DownloadTask();
-        task->ClearData();
-        strcpy(task->tempPath, temp.c_str());
-        task->connectionCount = 2;
-        task->totalSize = 10000;
+        DownloadTask *task = PutNewTask(0, temp.c_str(), 2, 10000);
         task->segments[0].received = 5000;
         task->segments[1].received = announced ? 4999 : 5000;
         task->announced = announced;
-        gSlotTable.slots[0].task = task;
         FinalizeTask(0);
         EXPECT_EQ(task, gSlotTable.slots[0].task);
         EXPECT_FALSE(FileExists(host.PathOf("partial.bin")));

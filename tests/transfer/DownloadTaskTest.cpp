@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "tests/support/TaskTable.h"
 #include "transfer/DownloadTask.h"
 #include "transfer/TaskSlotTable.h"
 
@@ -18,14 +19,7 @@ protected:
         ClearSlotTable();
     }
 
-    DownloadTask *Place(int slot)
-    {
-        DownloadTask *task = new DownloadTask();
-        task->ClearData();
-        task->slotIndex = slot;
-        gSlotTable.slots[slot].task = task;
-        return task;
-    }
+    DownloadTask *Place(int slot) { return testing_support::PutNewTask(slot, "", 0); }
 };
 
 TEST_F(SlotTableTest, FreeSlotReadsZeroOfZero)

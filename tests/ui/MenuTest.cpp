@@ -136,11 +136,6 @@ TEST_F(MenuTest, TaskWithNothingActiveCanBeStartedOrDeleted)
     EXPECT_EQ("--D", AllActions());
 }
 
-TEST_F(MenuTest, NullPopupIsIgnored)
-{
-    PrepareContextMenu(nullptr);
-}
-
 // The popup opens on a right click and blocks until it is dismissed; a
 // watcher thread sees it and cancels it with Escape.
 DWORD WINAPI DismissMenu(void *argument)

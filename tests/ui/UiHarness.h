@@ -90,17 +90,12 @@ private:
 inline DownloadTask *PutTask(int slot, LONG state, int segments, LONG segmentState, const char *tempPath,
                              ULONGLONG totalSize = 0, ULONGLONG received = 0)
 {
-    DownloadTask *task = new DownloadTask();
-    task->slotIndex = slot;
+    DownloadTask *task = PutNewTask(slot, tempPath, segments, totalSize);
     task->state = state;
-    task->connectionCount = segments;
-    task->totalSize = totalSize;
-    lstrcpynA(task->tempPath, tempPath, kTextSize);
     lstrcpynA(task->startTime, "2024-05-06 07:08", kTextSize);
     for (int i = 0; i < segments; ++i)
         task->segments[i].state = segmentState;
     task->segments[0].received = received;
-    gSlotTable.slots[slot].task = task;
     return task;
 }
 
