@@ -1,34 +1,21 @@
 // The six exports as a host reaches them: through LoadLibrary of the built
-// Ravlix.dll, by their plain names.
+// Ravlix.dll, by their plain names, as the sample host resolves them.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 #include "Ravlix.h"
+#include "host/RavlixLibrary.h"
 
 namespace {
-
-struct Exports {
-    HMODULE module = nullptr;
-    decltype(&CreateDownload) create = nullptr;
-    decltype(&ReleaseDownload) release = nullptr;
-    decltype(&InitDownload) init = nullptr;
-    decltype(&StartDownload) start = nullptr;
-    decltype(&ToNextFace) nextFace = nullptr;
-    decltype(&ChangeSkin) changeSkin = nullptr;
-};
 
 class ExportsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        api.module = LoadLibraryA("Ravlix.dll");
-        ASSERT_NE(nullptr, api.module) << GetLastError();
-        Resolve(api.create, "CreateDownload");
-        Resolve(api.release, "ReleaseDownload");
-        Resolve(api.init, "InitDownload");
-        Resolve(api.start, "StartDownload");
-        Resolve(api.nextFace, "ToNextFace");
-        Resolve(api.changeSkin, "ChangeSkin");
+        std::string error;
+        ASSERT_TRUE(api.Load(&error)) << error;
     }
 
     void TearDown() override
@@ -37,14 +24,7 @@ protected:
             FreeLibrary(api.module);
     }
 
-    template <typename Function>
-    void Resolve(Function &function, const char *name)
-    {
-        function = reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(api.module, name)));
-        ASSERT_NE(nullptr, function) << name;
-    }
-
-    Exports api;
+    RavlixLibrary api;  // the sample host's table of the six exports
 };
 
 int gCallbackCalls = 0;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Ravlix.h"
+#include "host/RavlixLibrary.h"
 #include "netquill/ScriptedServer.h"
 #include "peers/PeerFiles.h"
 #include "res/ResourceIds.h"
@@ -39,12 +40,8 @@ protected:
     void SetUp() override
     {
         DeleteFileA(SettingsFilePath().c_str());
-        module = LoadLibraryA("Ravlix.dll");
-        ASSERT_NE(nullptr, module);
-        Resolve(create, "CreateDownload");
-        Resolve(release, "ReleaseDownload");
-        Resolve(init, "InitDownload");
-        Resolve(start, "StartDownload");
+        std::string error;
+        ASSERT_TRUE(api.Load(&error)) << error;
         char temp[MAX_PATH];
         GetTempPathA(sizeof(temp), temp);
         folder = std::string(temp) + "ravlix-window";
@@ -56,15 +53,8 @@ protected:
 
     void TearDown() override
     {
-        FreeLibrary(module);
+        FreeLibrary(api.module);
         DeleteFileA(SettingsFilePath().c_str());
-    }
-
-    template <typename Function>
-    void Resolve(Function &function, const char *name)
-    {
-        function = reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(module, name)));
-        ASSERT_NE(nullptr, function) << name;
     }
 
     std::string PathOf(const char *name) const { return folder + "\\" + name; }
@@ -73,7 +63,7 @@ protected:
     {
         DeleteFileA(PathOf(name).c_str());
         DeleteFileA((PathOf(name) + ".hhh").c_str());
-        return start(controller, url.c_str(), "", name, connections);
+        return api.start(controller, url.c_str(), "", name, connections);
     }
 
     // The downloaded file equals the peer's file of that name.
@@ -109,37 +99,33 @@ protected:
         EXPECT_TRUE(shot.Take(ScreenArea(PluginWindow(), 6), name)) << shot.failure();
     }
 
-    HMODULE module = nullptr;
-    decltype(&CreateDownload) create = nullptr;
-    decltype(&ReleaseDownload) release = nullptr;
-    decltype(&InitDownload) init = nullptr;
-    decltype(&StartDownload) start = nullptr;
+    RavlixLibrary api;  // the sample host's table of the exports
     std::string folder;
 };
 
 TEST_F(WindowLifecycleTest, SecondInitReturnsZeroAndKeepsTheWindow)
 {
-    DownloadController *controller = create();
+    DownloadController *controller = api.create();
     ASSERT_NE(nullptr, controller);
-    EXPECT_EQ(1, init(controller, CountCompletion, 7));
+    EXPECT_EQ(1, api.init(controller, CountCompletion, 7));
     HWND window = PluginWindow();
     ASSERT_NE(nullptr, window);
     EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_EQ(0, init(controller, nullptr, 8));
+    EXPECT_EQ(0, api.init(controller, nullptr, 8));
     EXPECT_EQ(window, PluginWindow());
-    release(controller);
+    api.release(controller);
     EXPECT_EQ(nullptr, PluginWindow());
     // The class went with the window: a second controller makes its own.
-    controller = create();
-    EXPECT_EQ(1, init(controller, CountCompletion, 7));
+    controller = api.create();
+    EXPECT_EQ(1, api.init(controller, CountCompletion, 7));
     EXPECT_NE(nullptr, PluginWindow());
-    release(controller);
+    api.release(controller);
 }
 
 TEST_F(WindowLifecycleTest, QuitThenInitRestoresAndResumesTheTask)
 {
-    DownloadController *controller = create();
-    ASSERT_EQ(1, init(controller, CountCompletion, 0));
+    DownloadController *controller = api.create();
+    ASSERT_EQ(1, api.init(controller, CountCompletion, 0));
     // One connection at 256 KB/s: about four seconds, so that Quit meets it
     // well before its end.
     ASSERT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f1048576.bin"), "quit.bin", 1));
@@ -154,12 +140,12 @@ TEST_F(WindowLifecycleTest, QuitThenInitRestoresAndResumesTheTask)
     EXPECT_FALSE(IsWindowVisible(PluginWindow()));
     EXPECT_NE("<absent>", ProfileValue(SettingsFilePath(), "FILE1", "URLNAME"));
 
-    EXPECT_EQ(0, init(controller, nullptr, 0));
+    EXPECT_EQ(0, api.init(controller, nullptr, 0));
     EXPECT_TRUE(IsWindowVisible(PluginWindow()));
     ASSERT_TRUE(TaskHost::PumpUntil([this] { return FileExists(PathOf("quit.bin")); }));
     ExpectSameBytes("f1048576.bin", "quit.bin");
     EXPECT_EQ(1, gCompletions);
-    release(controller);
+    api.release(controller);
 }
 
 // ReleaseDownload during a download asks; either answer leaves the task
@@ -169,8 +155,8 @@ TEST_F(WindowLifecycleTest, ReleaseWhileDownloadingAsksAndSavesAfterOkAndAfterCa
     for (int button : {IDC_CONFIRM_OK, IDC_CONFIRM_CANCEL}) {
         DeleteFileA(SettingsFilePath().c_str());
         WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", (folder + "\\").c_str(), "KELMORA.ini");
-        DownloadController *controller = create();
-        ASSERT_EQ(1, init(controller, CountCompletion, 0));
+        DownloadController *controller = api.create();
+        ASSERT_EQ(1, api.init(controller, CountCompletion, 0));
         // At 256 KB/s this takes minutes: the release always meets it running.
         std::string url = PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f67108864.bin");
         ASSERT_EQ(1, Start(controller, url, "release.bin", 1));
@@ -178,7 +164,7 @@ TEST_F(WindowLifecycleTest, ReleaseWhileDownloadingAsksAndSavesAfterOkAndAfterCa
         TaskHost::PumpUntil([] { return false; }, 500);
         {
             DialogDriver driver([button](const SeenDialog &dialog) { DialogDriver::Press(dialog, button); });
-            release(controller);
+            api.release(controller);
             EXPECT_TRUE(driver.found()) << button;
         }
         EXPECT_EQ(url, ProfileValue(SettingsFilePath(), "FILE1", "URLNAME")) << button;
@@ -189,11 +175,11 @@ TEST_F(WindowLifecycleTest, ReleaseWhileDownloadingAsksAndSavesAfterOkAndAfterCa
 
 TEST_F(WindowLifecycleTest, ThreeDownloadsFromNginxEndToEnd)
 {
-    std::string historyPath = testing_support::ProgramFolder(module) + "Vorazuvud.ini";
+    std::string historyPath = testing_support::ProgramFolder(api.module) + "Vorazuvud.ini";
     DeleteFileA(historyPath.c_str());
 
-    DownloadController *controller = create();
-    ASSERT_EQ(1, init(controller, CountCompletion, 12345));
+    DownloadController *controller = api.create();
+    ASSERT_EQ(1, api.init(controller, CountCompletion, 12345));
     EXPECT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin"), "big.bin", 5));
     EXPECT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f1048576.bin"), "mid.bin", 3));
     EXPECT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/f10007.bin"), "small.bin", 2));
@@ -217,7 +203,7 @@ TEST_F(WindowLifecycleTest, ThreeDownloadsFromNginxEndToEnd)
     EXPECT_NE(std::string::npos, names.find("big.bin;"));
     EXPECT_NE(std::string::npos, names.find("mid.bin;"));
     EXPECT_NE(std::string::npos, names.find("small.bin;"));
-    release(controller);
+    api.release(controller);
     EXPECT_EQ(nullptr, PluginWindow());
 }
 
@@ -246,15 +232,15 @@ TEST_F(WindowLifecycleTest, TheWindowRecoversADownloadWhoseRangeWasRefused)
                         "\r\nConnection: close\r\n\r\n");
         connection.Send(body.substr(first, last - first + 1));
     });
-    DownloadController *controller = create();
-    ASSERT_EQ(1, init(controller, CountCompletion, 0));
+    DownloadController *controller = api.create();
+    ASSERT_EQ(1, api.init(controller, CountCompletion, 0));
     ASSERT_EQ(1, Start(controller, server.Url("/refused.bin"), "refused.bin", 3));
     ASSERT_TRUE(TaskHost::PumpUntil([this] { return gCompletions == 1 && FileExists(PathOf("refused.bin")); },
                                     30000))
         << DescribeDownloads({"refused.bin"});
     EXPECT_TRUE(FileContents(PathOf("refused.bin")) == body);
     EXPECT_GE(server.Connections(), 5) << "segment 1 was asked for again";
-    release(controller);
+    api.release(controller);
 }
 
 }  // namespace
