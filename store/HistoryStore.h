@@ -26,7 +26,9 @@ bool FindHistoryRecord(const char *name, int *index);
 
 // Creates the record for name (NAME, TIME, SIZE, STATUS in that order) or
 // updates its STATUS only. In a full store the oldest record (FILE0) goes and
-// the others move up one section, so that the new one is FILE999. Returns 1.
+// the others move up one section, so that the new one is FILE999. Returns 1
+// whatever the profile calls did: the documented result (their failures are
+// not detected), which no caller reads.
 int WriteHistoryRecord(const char *name, const char *time, unsigned long long size, int status);
 
 // Reads FILE<index>; false when the record is not listable (missing fields,

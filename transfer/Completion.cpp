@@ -21,15 +21,24 @@ bool AllBytesIn(const ResumeRecord &record)
     return true;
 }
 
-void AnnounceCompletion(DownloadTask *task)
+bool AnnounceCompletion(DownloadTask *task, CompletionCommand command, HANDLE streamDone)
 {
     // Two segments finishing together both see the sum complete, and a task
     // that is complete stays announced across a pause and a new start.
     if (InterlockedExchange(&task->announced, 1) != 0)
-        return;
+        return false;
     if (task->progressCallback)
         task->progressCallback(0, 1, 0);
-    // Posted: the component's thread never waits for the window.
-    if (HWND window = FindTaskWindow())
-        PostMessageA(window, WM_COMMAND, kCommandTaskComplete, task->slotIndex);
+    HWND window = FindTaskWindow();
+    LPARAM slot = task->slotIndex;
+    if (command == CompletionCommand::Posted) {
+        if (window)
+            PostMessageA(window, WM_COMMAND, kCommandTaskComplete, slot);
+        return true;
+    }
+    if (streamDone)
+        SetEvent(streamDone);
+    if (window)
+        SendMessageA(window, WM_COMMAND, kCommandTaskComplete, slot);
+    return true;
 }

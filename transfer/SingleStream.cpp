@@ -5,31 +5,11 @@
 #include <memory>
 #include <new>
 
+#include "transfer/Completion.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Segmentation.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
-#include "transfer/TaskWindow.h"
-
-namespace {
-
-// The host first, then the window, synchronously: FinalizeTask releases this
-// thread at once (ReplyMessage), and a stopping side answers the send while
-// it waits for this thread; the worker then leaves without touching the task.
-void SendCompletion(DownloadTask *task, HANDLE streamDone)
-{
-    if (task->progressCallback)
-        task->progressCallback(0, 1, 0);
-    HWND window = FindTaskWindow();
-    LPARAM slot = task->slotIndex;
-    // Set before the send: finalizing waits for it.
-    if (streamDone)
-        SetEvent(streamDone);
-    if (window)
-        SendMessageA(window, WM_COMMAND, kCommandTaskComplete, slot);
-}
-
-}  // namespace
 
 TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request)
 {
@@ -57,8 +37,7 @@ TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request)
         return TransferStopped;
     if (written < task->totalSize)
         return TransferShort;
-    if (InterlockedExchange(&task->announced, 1) == 0)
-        SendCompletion(task, nullptr);
+    AnnounceCompletion(task, CompletionCommand::Sent);
     return TransferCompleted;
 }
 
@@ -121,9 +100,7 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
         SetEvent(stream.streamDoneEvent);
         return TransferShort;
     }
-    if (InterlockedExchange(&task->announced, 1) == 0)
-        SendCompletion(task, stream.streamDoneEvent);
-    else
+    if (!AnnounceCompletion(task, CompletionCommand::Sent, stream.streamDoneEvent))
         SetEvent(stream.streamDoneEvent);
     return TransferCompleted;
 }

@@ -44,7 +44,6 @@ void PauseTask(int slot)
     if (!task)
         return;
     if (LoadWord(task->state) == TaskDownloading) {
-        StoreWord(task->segments[0].keepRunning, 0);
         if (!HaltOrHandOver(slot, AfterStop::KeepRecord))
             return;
         // The flush waits for the disk, not the network, and for at most
@@ -70,7 +69,6 @@ void DeleteTask(int slot)
     char name[kTextSize];
     FileNameOf(task->tempPath, name);
     WriteHistoryRecord(name, task->startTime, task->totalSize, HistoryDeleted);
-    StoreWord(task->segments[0].keepRunning, 0);
     if (!HaltOrHandOver(slot, AfterStop::ClearRecordAndFile))
         return;
     ReleaseFile(task);
@@ -93,7 +91,6 @@ void DiscardAllTasks()
         DownloadTask *task = SlotTask(slot);
         if (!task)
             continue;
-        StoreWord(task->segments[0].keepRunning, 0);
         if (!HaltOrHandOver(slot, CompleteTask(slot) ? AfterStop::KeepRecord : AfterStop::ClearRecord))
             continue;
         // Announced before or while it was halted: the host has been told.
@@ -113,7 +110,6 @@ int SaveAndCloseTask(int slot)
     DownloadTask *task = SlotTask(slot);
     if (!task)
         return 1;
-    StoreWord(task->segments[0].keepRunning, 0);
     if (!HaltOrHandOver(slot, AfterStop::KeepRecord))
         return 1;
     // Complete and announced (perhaps only while it was being closed), its

@@ -14,6 +14,8 @@ void PauseAllTasks();
 void DeleteTask(int slot);
 void DeleteAllTasks();
 void DiscardAllTasks();
+// Returns 1 whatever it did: the operation's documented result, which no
+// caller reads.
 int SaveAndCloseTask(int slot);
 
 // Rewrites the resume records of the tasks that are downloading, so that a

@@ -15,7 +15,8 @@ int FillHistoryList(HMODULE instance, HWND list);
 // One row per live task, in slot order.
 int AddTaskRows(HWND list);
 
-// Sorts on a column click; returns 1.
+// Sorts on a column click; returns 1, the documented result, which the
+// dialog procedure does not pass on.
 int SortHistoryList(HWND dialog, const NMHDR *notification);
 
 // The sort's comparison of rows p1 and p2 (item parameters) in the column

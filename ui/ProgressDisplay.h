@@ -18,7 +18,8 @@ void StartDisplay(HWND window);
 void StopDisplay(HWND window);
 
 // The repaint tick: draws the displayed task's sizes into the skin's two text
-// rectangles. Returns 1.
+// rectangles. Returns 1: the window procedure's result for WM_TIMER, which
+// the skin engine is not asked for.
 int DrawSizes(HWND window);
 
 // The rotation timer's procedure: moves DisplayedTask over 1..n and back,
