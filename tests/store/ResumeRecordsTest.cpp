@@ -51,27 +51,6 @@ protected:
         return record;
     }
 
-    void Write(int section, const char *key, const char *value)
-    {
-        char name[16];
-        snprintf(name, sizeof(name), "FILE%d", section);
-        WritePrivateProfileStringA(name, key, value, "KELMORA.ini");
-    }
-
-    void WriteRecord(int section, const char *connections, const char *url, const char *tempPath)
-    {
-        Write(section, "MULTHREAD", connections);
-        Write(section, "URLNAME", url);
-        Write(section, "DESTNAME", tempPath);
-    }
-
-    std::string Value(int section, const char *key)
-    {
-        return ProfileValue(SettingsFilePath(), "FILE" + std::to_string(section), key);
-    }
-
-    std::vector<std::string> Keys(int section) { return SectionKeys(SettingsFilePath(), "FILE" + std::to_string(section)); }
-
     LoadedRecord loaded[16] = {};
     int count = 0;
 };
@@ -82,12 +61,13 @@ TEST_F(ResumeRecordsTest, WriteWritesOneOffsetPerConnectionThenTheTexts)
     record.offsets[0] = 4000000000u;
     record.offsets[1] = 7;
     WriteResumeRecord(record);
-    EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "VALIDATOR"}), Keys(2));
-    EXPECT_EQ("4000000000", Value(2, "OFFSET0"));
-    EXPECT_EQ("1", Value(2, "MULTHREAD"));
-    EXPECT_EQ("http://host/a.bin", Value(2, "URLNAME"));
-    EXPECT_EQ("C:\\down/a.bin.hhh", Value(2, "DESTNAME"));
-    EXPECT_EQ("", Value(2, "PROXY"));
+    EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "VALIDATOR"}),
+              RecordKeys(2));
+    EXPECT_EQ("4000000000", RecordValue(2, "OFFSET0"));
+    EXPECT_EQ("1", RecordValue(2, "MULTHREAD"));
+    EXPECT_EQ("http://host/a.bin", RecordValue(2, "URLNAME"));
+    EXPECT_EQ("C:\\down/a.bin.hhh", RecordValue(2, "DESTNAME"));
+    EXPECT_EQ("", RecordValue(2, "PROXY"));
 
     record.section = 3;
     record.connectionCount = 5;
@@ -98,10 +78,10 @@ TEST_F(ResumeRecordsTest, WriteWritesOneOffsetPerConnectionThenTheTexts)
     WriteResumeRecord(record);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "OFFSET1", "OFFSET2", "OFFSET3", "OFFSET4", "MULTHREAD", "URLNAME",
                                         "DESTNAME", "PROXY", "VALIDATOR"}),
-              Keys(3));
-    EXPECT_EQ("500", Value(3, "OFFSET4"));
-    EXPECT_EQ("127.0.0.1:3128", Value(3, "PROXY"));
-    EXPECT_EQ("ETag: \"x\"", Value(3, "VALIDATOR"));
+              RecordKeys(3));
+    EXPECT_EQ("500", RecordValue(3, "OFFSET4"));
+    EXPECT_EQ("127.0.0.1:3128", RecordValue(3, "PROXY"));
+    EXPECT_EQ("ETag: \"x\"", RecordValue(3, "VALIDATOR"));
 
     // A record without a section is written nowhere.
     std::string before = ReadWholeFile(SettingsFilePath());
@@ -116,10 +96,10 @@ TEST_F(ResumeRecordsTest, ClearBlanksEveryKeyAndKeepsThem)
     ClearResumeRecord(1);
     EXPECT_EQ((std::vector<std::string>{"MULTHREAD", "URLNAME", "DESTNAME", "SINGLEOFFSET", "OFFSET0", "OFFSET1",
                                         "OFFSET2", "OFFSET3", "OFFSET4", "PROXY", "VALIDATOR"}),
-              Keys(1));
-    EXPECT_EQ("0", Value(1, "MULTHREAD"));
-    EXPECT_EQ("", Value(1, "URLNAME"));
-    EXPECT_EQ("0", Value(1, "SINGLEOFFSET"));
+              RecordKeys(1));
+    EXPECT_EQ("0", RecordValue(1, "MULTHREAD"));
+    EXPECT_EQ("", RecordValue(1, "URLNAME"));
+    EXPECT_EQ("0", RecordValue(1, "SINGLEOFFSET"));
     EXPECT_EQ(0, Load());
 
     // Beyond the sections records may use, nothing is touched.
@@ -133,13 +113,13 @@ TEST_F(ResumeRecordsTest, LoadReadsRecordsInSectionOrder)
 {
     WriteRecord(1, "3", "", "x.hhh");  // no URL: not a record
     WriteRecord(2, "2", "http://host/two", "two.hhh");
-    Write(2, "OFFSET0", "11");
-    Write(2, "OFFSET1", "22");
-    Write(2, "PROXY", "proxy:8080");
-    Write(2, "VALIDATOR", "ETag: \"2\"");
+    WriteRecordKey(2, "OFFSET0", "11");
+    WriteRecordKey(2, "OFFSET1", "22");
+    WriteRecordKey(2, "PROXY", "proxy:8080");
+    WriteRecordKey(2, "VALIDATOR", "ETag: \"2\"");
     WriteRecord(3, "5", "http://host/three", "three.hhh");
     for (int i = 0; i < 5; ++i)
-        Write(3, ("OFFSET" + std::to_string(i)).c_str(), std::to_string(1000 + i).c_str());
+        WriteRecordKey(3, ("OFFSET" + std::to_string(i)).c_str(), std::to_string(1000 + i).c_str());
 
     EXPECT_EQ(2, Load());
     const StoredRecord &first = loaded[0].record;
@@ -168,16 +148,16 @@ TEST_F(ResumeRecordsTest, OffsetsPastThirtyTwoBitsKeepTheirDigitsAndBadOnesLoadA
     for (int i = 0; i < 5; ++i)
         record.offsets[i] = counts[i];
     WriteResumeRecord(record);
-    EXPECT_EQ("2147483647", Value(1, "OFFSET0"));
-    EXPECT_EQ("2147483648", Value(1, "OFFSET1"));
-    EXPECT_EQ("4294967296", Value(1, "OFFSET2"));
-    EXPECT_EQ("4294979641", Value(1, "OFFSET3"));
-    EXPECT_EQ("1099511627776", Value(1, "OFFSET4"));
+    EXPECT_EQ("2147483647", RecordValue(1, "OFFSET0"));
+    EXPECT_EQ("2147483648", RecordValue(1, "OFFSET1"));
+    EXPECT_EQ("4294967296", RecordValue(1, "OFFSET2"));
+    EXPECT_EQ("4294979641", RecordValue(1, "OFFSET3"));
+    EXPECT_EQ("1099511627776", RecordValue(1, "OFFSET4"));
 
     WriteRecord(2, "5", "http://host/bad.bin", "bad.hhh");
     const char *bad[5] = {"12abc", "-5", "18446744073709551616", "", " 42 "};
     for (int i = 0; i < 5; ++i)
-        Write(2, ("OFFSET" + std::to_string(i)).c_str(), bad[i]);
+        WriteRecordKey(2, ("OFFSET" + std::to_string(i)).c_str(), bad[i]);
 
     EXPECT_EQ(2, Load());
     for (int i = 0; i < 5; ++i)
@@ -290,7 +270,7 @@ TEST_F(ResumeRecordsTest, ANewTaskBesideTenRecordsKeepsItsProgress)
     record.offsets[0] = 1234;
     record.offsets[1] = 5678;
     WriteResumeRecord(record);
-    EXPECT_EQ("http://host/new.bin", Value(11, "URLNAME"));
+    EXPECT_EQ("http://host/new.bin", RecordValue(11, "URLNAME"));
     ReleaseClaim(claim);  // the host ends
 
     std::vector<HANDLE> elsewhere;
@@ -352,7 +332,7 @@ TEST_F(ResumeRecordsTest, ARecordOfAPlacedDownloadIsBlankedAndListedAsFinished)
         WriteResumeRecord(record);
 
         EXPECT_EQ(c.placed ? 0 : 1, Load()) << section;
-        EXPECT_EQ(c.placed ? "0" : std::to_string(c.connections), Value(section, "MULTHREAD")) << section;
+        EXPECT_EQ(c.placed ? "0" : std::to_string(c.connections), RecordValue(section, "MULTHREAD")) << section;
         int index = -1;
         std::string name = "placed" + std::to_string(section) + ".bin";
         EXPECT_EQ(c.placed, FindHistoryRecord(name.c_str(), &index)) << section;

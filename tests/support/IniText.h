@@ -62,4 +62,34 @@ inline std::string ProfileValue(const std::string &path, const std::string &sect
     return "<absent>";
 }
 
+// Resume records as the plug-in keeps them: section FILE<n> of the settings
+// file.
+inline std::string RecordSection(int section)
+{
+    return "FILE" + std::to_string(section);
+}
+
+inline void WriteRecordKey(int section, const char *key, const char *value)
+{
+    WritePrivateProfileStringA(RecordSection(section).c_str(), key, value, "KELMORA.ini");
+}
+
+// The three keys that make a section a record to restore.
+inline void WriteRecord(int section, const char *connections, const char *url, const char *tempPath)
+{
+    WriteRecordKey(section, "MULTHREAD", connections);
+    WriteRecordKey(section, "URLNAME", url);
+    WriteRecordKey(section, "DESTNAME", tempPath);
+}
+
+inline std::string RecordValue(int section, const char *key)
+{
+    return ProfileValue(SettingsFilePath(), RecordSection(section), key);
+}
+
+inline std::vector<std::string> RecordKeys(int section)
+{
+    return SectionKeys(SettingsFilePath(), RecordSection(section));
+}
+
 }  // namespace testing_support

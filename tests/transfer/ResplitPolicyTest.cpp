@@ -33,7 +33,8 @@ TEST(ResplitPolicy, TheRangeToHelpIsTheOneThatNeedsLongest)
         DWORD setupMs;
         int chosen;
     } cases[] = {
-        {"even: the most bytes left", {Range(40 * kMB, 20 * kMB), Range(50 * kMB, 20 * kMB), Range(10 * kMB, 20 * kMB)}, 2, 1},
+        {"even: the most bytes left",
+         {Range(40 * kMB, 20 * kMB), Range(50 * kMB, 20 * kMB), Range(10 * kMB, 20 * kMB)}, 2, 1},
         {"uneven: the smaller range behind the slow connection",
          {Range(8 * kMB, 6 * kMB), Range(3 * kMB, 600000), Range(8 * kMB, 6 * kMB)}, 2, 1},
         {"a rate not known yet is no candidate",
@@ -81,19 +82,20 @@ TEST(ResplitPolicy, SharesLetEveryConnectionFinishTogether)
         {"even, one helper: halves", Range(40 * kMB, 20 * kMB), Figures(20 * kMB, 2), 1, 1, {20 * kMB}},
         {"even, three helpers: quarters", Range(40 * kMB, 20 * kMB), Figures(20 * kMB, 2), 3, 3,
          {10 * kMB, 10 * kMB, 10 * kMB}},
-        {"one free now, one more before the next look: a third now", Range(30 * kMB, 20 * kMB), Figures(20 * kMB, 2), 1, 2,
-         {10 * kMB}},
+        {"one free now, one more before the next look: a third now", Range(30 * kMB, 20 * kMB),
+         Figures(20 * kMB, 2), 1, 2, {10 * kMB}},
         {"helpers twice as fast take twice the range's part", Range(50 * kMB, 10 * kMB), Figures(20 * kMB, 2), 2, 2,
          {20 * kMB, 20 * kMB}},
         {"no rate known anywhere: equal parts", Range(30 * kMB, 0, 100, false), Figures(0, 2), 2, 2,
          {10 * kMB, 10 * kMB}},
-        {"uneven server: the slow one keeps two openings' worth", Range(3 * kMB, 600000, 2000), Figures(6 * kMB, 5), 1, 1,
-         {3 * kMB - 60000}},
-        {"slow connection, far server: two of its set-ups' worth", Range(3 * kMB, 600000, 5000), Figures(6 * kMB, 300), 2,
-         2, {(3 * kMB - 360000) / 2, (3 * kMB - 360000) / 2}},
+        {"uneven server: the slow one keeps two openings' worth", Range(3 * kMB, 600000, 2000),
+         Figures(6 * kMB, 5), 1, 1, {3 * kMB - 60000}},
+        {"slow connection, far server: two of its set-ups' worth", Range(3 * kMB, 600000, 5000),
+         Figures(6 * kMB, 300), 2, 2, {(3 * kMB - 360000) / 2, (3 * kMB - 360000) / 2}},
         {"slow start is not slow: a share by rates", Range(3 * kMB, 600000, 100), Figures(6 * kMB, 20), 1, 1,
          {2727272}},
-        {"shares under a piece go to fewer helpers", Range(600 * 1000, 20 * kMB), Figures(20 * kMB, 2), 3, 3, {300 * 1000}},
+        {"shares under a piece go to fewer helpers", Range(600 * 1000, 20 * kMB), Figures(20 * kMB, 2), 3, 3,
+         {300 * 1000}},
     };
     for (const Case &c : cases) {
         SharePlan plan = PlanShares(c.range, c.run, c.helpers, c.sharing);

@@ -22,25 +22,6 @@ protected:
     void SetUp() override { ResetSettingsAndTasks(); }
     void TearDown() override { ResetSettingsAndTasks(); }
 
-    void Write(int section, const char *key, const char *value)
-    {
-        WritePrivateProfileStringA(("FILE" + std::to_string(section)).c_str(), key, value, "KELMORA.ini");
-    }
-
-    void WriteRecord(int section, const char *connections, const char *url, const char *tempPath)
-    {
-        Write(section, "MULTHREAD", connections);
-        Write(section, "URLNAME", url);
-        Write(section, "DESTNAME", tempPath);
-    }
-
-    std::string Value(int section, const char *key)
-    {
-        return ProfileValue(SettingsFilePath(), "FILE" + std::to_string(section), key);
-    }
-
-    std::vector<std::string> Keys(int section) { return SectionKeys(SettingsFilePath(), "FILE" + std::to_string(section)); }
-
     static void Describe(DownloadTask &task, const char *url, const char *tempPath, int connections)
     {
         task.ClearData();
@@ -61,18 +42,19 @@ TEST_F(TaskRecordsTest, SaveCopiesTheTasksKeysOneOffsetPerUsedSegment)
     SaveResumeRecord(task, 3);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "OFFSET1", "OFFSET2", "OFFSET3", "OFFSET4", "MULTHREAD", "URLNAME",
                                         "DESTNAME", "PROXY", "VALIDATOR"}),
-              Keys(3));
-    EXPECT_EQ("500", Value(3, "OFFSET4"));
-    EXPECT_EQ("5", Value(3, "MULTHREAD"));
-    EXPECT_EQ("C:\\down/a.bin.hhh", Value(3, "DESTNAME"));
-    EXPECT_EQ("127.0.0.1:3128", Value(3, "PROXY"));
-    EXPECT_EQ("ETag: \"x\"", Value(3, "VALIDATOR"));
+              RecordKeys(3));
+    EXPECT_EQ("500", RecordValue(3, "OFFSET4"));
+    EXPECT_EQ("5", RecordValue(3, "MULTHREAD"));
+    EXPECT_EQ("C:\\down/a.bin.hhh", RecordValue(3, "DESTNAME"));
+    EXPECT_EQ("127.0.0.1:3128", RecordValue(3, "PROXY"));
+    EXPECT_EQ("ETag: \"x\"", RecordValue(3, "VALIDATOR"));
 
     // Segments beyond the connection count have no key; a section below 1
     // is no record.
     task.connectionCount = 1;
     SaveResumeRecord(task, 4);
-    EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "VALIDATOR"}), Keys(4));
+    EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "VALIDATOR"}),
+              RecordKeys(4));
     std::string before = ReadWholeFile(SettingsFilePath());
     SaveResumeRecord(task, 0);
     EXPECT_EQ(before, ReadWholeFile(SettingsFilePath()));
@@ -90,16 +72,16 @@ TEST_F(TaskRecordsTest, ARecordClaimsOnlyFlushedBytes)
         task.flushed[i] = flushed[i];
     }
     SaveResumeRecord(task, 4);
-    EXPECT_EQ("600", Value(4, "OFFSET0"));
-    EXPECT_EQ("500", Value(4, "OFFSET1"));
-    EXPECT_EQ("70", Value(4, "OFFSET2"));
+    EXPECT_EQ("600", RecordValue(4, "OFFSET0"));
+    EXPECT_EQ("500", RecordValue(4, "OFFSET1"));
+    EXPECT_EQ("70", RecordValue(4, "OFFSET2"));
 }
 
 TEST_F(TaskRecordsTest, RestoreStartsATaskPerRecordInTheFreeSlots)
 {
     WriteRecord(3, "2", kUnreachableUrl, "restored.bin.hhh");
-    Write(3, "OFFSET1", "77");
-    Write(3, "VALIDATOR", "ETag: \"v\"");
+    WriteRecordKey(3, "OFFSET1", "77");
+    WriteRecordKey(3, "VALIDATOR", "ETag: \"v\"");
     WriteRecord(5, "1", kUnreachableUrl, "second.bin.hhh");
     // A task already live in slot 0 keeps it.
     DownloadTask live;
@@ -125,7 +107,7 @@ TEST_F(TaskRecordsTest, RestoreStartsATaskPerRecordInTheFreeSlots)
     EXPECT_TRUE(WorkerEnded(2));
     EXPECT_EQ(TaskIdle, task->state);  // nothing answers at that address
     // The record still describes the download.
-    EXPECT_EQ("77", Value(3, "OFFSET1"));
+    EXPECT_EQ("77", RecordValue(3, "OFFSET1"));
 }
 
 TEST_F(TaskRecordsTest, RestoringNothingChangesNothing)
@@ -161,13 +143,13 @@ TEST_F(TaskRecordsTest, ARefreshSkipsARecordWhileAnotherUpdateHoldsTheLock)
     DWORD start = GetTickCount();
     RefreshResumeRecords();
     EXPECT_LT(GetTickCount() - start, 1000u);
-    EXPECT_EQ("<absent>", Value(4, "OFFSET0"));
+    EXPECT_EQ("<absent>", RecordValue(4, "OFFSET0"));
     WaitForSingleObject(holder, INFINITE);
     CloseHandle(holder);
     CloseHandle(taken);
 
     RefreshResumeRecords();
-    EXPECT_EQ("300", Value(4, "OFFSET0"));
+    EXPECT_EQ("300", RecordValue(4, "OFFSET0"));
     gSlotTable.slots[0].task = nullptr;
 }
 
