@@ -26,9 +26,6 @@ work=$build/server-kinds-bench
 mkdir -p "$work/out"
 
 ravlix_use_arch x86
-. "$root/scripts/session.sh"
-start_session
-
 big=536870912
 mid=67108864
 . "$root/bench/bench-peers.sh"
@@ -57,8 +54,6 @@ run() {
   [ "${owns[0]}" = - ] || own=$(median "${owns[@]}")
   rows+=("$label|$(median "${walls[@]}")|$(median "${cpus[@]}")|$(printf '%s\n' "${peaks[@]}" | sort -g | tail -1)|$checks|$own")
 }
-
-digest_of() { sha256sum <"$work/peers/docroot/$1" | cut -d' ' -f1; }
 
 host=(wine "$build/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin --connections)
 aria=(aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false
@@ -90,7 +85,7 @@ refer() { rows[$1]="${rows[$1]}|$2"; }
 wall_of() { IFS='|' read -r _ wall _ <<<"${rows[$1]}"; echo "$wall"; }
 
 url="http://127.0.0.1:$nginx_port/f$big.bin"
-want=$(digest_of "f$big.bin")
+want=$(peer_digest "f$big.bin")
 run "curl" "$want" curl -s -o "$out" "$url"
 run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
 run "RavlixHost 1 connection" "$want" "${host[@]}" 1 "$url"
@@ -100,7 +95,7 @@ refer 3 "aria2c=$(wall_of 1)"
 table "512 MiB from local nginx"
 
 url="http://127.0.0.1:$nginx_port/slow/f$mid.bin"
-want=$(digest_of "f$mid.bin")
+want=$(peer_digest "f$mid.bin")
 run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
 run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
 refer 1 "aria2c=$(wall_of 0)"
@@ -119,11 +114,11 @@ refer 1 "aria2c=$(wall_of 0)"
 table "64 MiB from the uneven server (4 × 6 MB/s, 1 × 0.6 MB/s per connection)"
 
 url="http://127.0.0.1:$python_port/f$mid.bin"
-want=$(digest_of "f$mid.bin")
+want=$(peer_digest "f$mid.bin")
 run "curl" "$want" curl -s -o "$out" "$url"
 run "RavlixHost (one stream)" "$want" "${host[@]}" 1 "$url"
 # The host's own floor: its process, window and plug-in around a 1-byte file.
-run "RavlixHost, a 1-byte file" "$(digest_of f1.bin)" "${host[@]}" 1 "http://127.0.0.1:$python_port/f1.bin"
+run "RavlixHost, a 1-byte file" "$(peer_digest f1.bin)" "${host[@]}" 1 "http://127.0.0.1:$python_port/f1.bin"
 refer 1 "curl=$(wall_of 0)"
 refer 2 "curl=$(wall_of 0)"
 table "64 MiB from Python's http.server (HTTP/1.0)"
