@@ -185,7 +185,8 @@ TEST(ResplitPolicy, RatesLookAheadAndRefusals)
         {{}, true, 50},
     };
     for (const Look &look : looks)
-        EXPECT_EQ(look.wait, NextLookIn(look.openedMs.data(), static_cast<int>(look.openedMs.size()), look.connectionFree));
+        EXPECT_EQ(look.wait,
+                  NextLookIn(look.openedMs.data(), static_cast<int>(look.openedMs.size()), look.connectionFree));
 
     EXPECT_TRUE(RefusalBarsHelp(WebRequestFileChanged));
     EXPECT_TRUE(RefusalBarsHelp(WebRequestRangeRefused));
