@@ -147,17 +147,19 @@ bool TakeTail(DownloadTask *task, TaskSegment &range, ULONGLONG cut, TaskSegment
     return true;
 }
 
-// Cuts give bytes off the end of the range as a new piece, under the lock so
-// that its receiver sees the shorter length before another byte. The range
-// never keeps less than what it is writing now, whatever the plan said: it
-// went on writing since. False when the range ended meanwhile or the piece
+// Cuts the planned share off the end of the range as a new piece, under the
+// lock so that its receiver sees the shorter length before another byte. The
+// share is reckoned from what the range has left now: it went on receiving
+// while the pieces before this one opened. The range never keeps less than
+// what it is writing now. False when the range ended meanwhile or the piece
 // would be too small to be worth a request.
-bool CutPiece(DownloadTask *task, TaskSegment &range, ULONGLONG give, TaskSegment *&piece)
+bool CutPiece(DownloadTask *task, TaskSegment &range, const RangeFigures &figures, int sharing, TaskSegment *&piece)
 {
     TaskLock lock(task);
     if (StopRequested(*task) || LoadWord(range.finished))
         return false;
     const RangeExtent &extent = ExtentOf(*task, range);
+    ULONGLONG give = ShareOf(range.length - range.received, figures, task->run, sharing);
     ULONGLONG end = extent.first + range.length;
     ULONGLONG cut = end > give ? end - give : 0;
     if (cut < extent.reservedEnd)
@@ -294,7 +296,7 @@ bool HandOutRange(DownloadTask *task, DWORD now)
         if (p >= kMaxPieces || !RenewRangeEvents(task->pieces[p]))
             break;
         TaskSegment *piece = nullptr;
-        if (!CutPiece(task, range, plan.gives[k], piece))
+        if (!CutPiece(task, range, figures[chosen], plan.shares[k].sharing, piece))
             continue;
         if (!OpenPieceFrom(task, *piece, ExtentOf(*task, *piece).first)) {
             ReturnPiece(task, range, *piece);

@@ -9,22 +9,6 @@ ULONGLONG Larger(ULONGLONG a, ULONGLONG b)
     return a > b ? a : b;
 }
 
-// The bytes of left that the next helper takes, with `sharing` connections
-// besides the range's own to share them.
-ULONGLONG ShareFor(ULONGLONG left, const RangeFigures &range, const RunFigures &run, int sharing)
-{
-    ULONGLONG helper = Larger(run.bestRate, range.rate);
-    if (ConnectionIsSlow(range.rate, helper, range.measuredMs, run.setupMs)) {
-        DWORD openMs = run.setupMs > kPollMilliseconds ? run.setupMs : kPollMilliseconds;
-        ULONGLONG keep = range.rate * kSlowKeepOpenings * openMs / 1000;
-        return left > keep ? (left - keep) / sharing : 0;
-    }
-    if (helper == 0)
-        return left / (sharing + 1);
-    return static_cast<ULONGLONG>(static_cast<double>(left) * helper /
-                                  (range.rate + static_cast<double>(sharing) * helper));
-}
-
 }  // namespace
 
 ULONGLONG MeasuredRate(ULONGLONG bytes, LONG elapsedMs, bool *known)
@@ -56,6 +40,22 @@ int RangeThatNeedsLongest(const RangeFigures *ranges, int count, DWORD setupMs)
     return chosen;
 }
 
+ULONGLONG ShareOf(ULONGLONG left, const RangeFigures &range, const RunFigures &run, int sharing)
+{
+    if (sharing <= 0)
+        return 0;
+    ULONGLONG helper = Larger(run.bestRate, range.rate);
+    if (ConnectionIsSlow(range.rate, helper, range.measuredMs, run.setupMs)) {
+        DWORD openMs = run.setupMs > kPollMilliseconds ? run.setupMs : kPollMilliseconds;
+        ULONGLONG keep = range.rate * kSlowKeepOpenings * openMs / 1000;
+        return left > keep ? (left - keep) / sharing : 0;
+    }
+    if (helper == 0)
+        return left / (sharing + 1);
+    return static_cast<ULONGLONG>(static_cast<double>(left) * helper /
+                                  (range.rate + static_cast<double>(sharing) * helper));
+}
+
 bool ConnectionIsSlow(ULONGLONG rate, ULONGLONG helperRate, DWORD measuredMs, DWORD setupMs)
 {
     return rate * kSlowFactor < helperRate && measuredMs >= kSlowProofSetups * setupMs;
@@ -66,12 +66,12 @@ SharePlan PlanShares(const RangeFigures &range, const RunFigures &run, int helpe
     SharePlan plan = {};
     ULONGLONG left = range.left, cuttable = range.cuttable;
     for (; helpers > 0 && sharing > 0 && plan.count < kMaxSegments; --helpers, --sharing) {
-        ULONGLONG give = ShareFor(left, range, run, sharing);
+        ULONGLONG give = ShareOf(left, range, run, sharing);
         if (give > cuttable)
             give = cuttable;
         if (give < kMinPiece)
             continue;
-        plan.gives[plan.count++] = give;
+        plan.shares[plan.count++] = PlannedShare{sharing, give};
         left -= give;
         cuttable -= give;
     }

@@ -89,25 +89,35 @@ int RangeThatNeedsLongest(const RangeFigures *ranges, int count, DWORD setupMs);
 // fraction of their rate, measured over several of the run's set-ups.
 bool ConnectionIsSlow(ULONGLONG rate, ULONGLONG helperRate, DWORD measuredMs, DWORD setupMs);
 
-// How a range is shared out: the bytes each helper takes off its end, in the
-// order they are to be cut. Up to kMaxSegments - 1 helpers, one per free
-// connection.
+// The bytes the next helper takes off the end of a range with left bytes,
+// shared among its own connection and `sharing` others, so that all of them,
+// the range's own at its rate and the helpers at the best rate seen, would
+// finish together: halves for one helper on an even server, equal shares
+// while no rate is known. A slow connection keeps only what it receives
+// while kSlowKeepOpenings requests open: its share would be small anyway,
+// and any error in its rate (the first write of an answer comes at once)
+// would fall on the download's last moments.
+ULONGLONG ShareOf(ULONGLONG left, const RangeFigures &range, const RunFigures &run, int sharing);
+
+// How a range is shared out among the connections free now: one share per
+// helper, in the order they are cut, each reckoned among `sharing` others.
+struct PlannedShare {
+    int sharing;      // connections besides the range's own that this share is reckoned among
+    ULONGLONG bytes;  // its bytes as the range stands now
+};
+
 struct SharePlan {
     int count;
-    ULONGLONG gives[kMaxSegments];
+    PlannedShare shares[kMaxSegments];
 };
 
 // Shares the range among its own connection and `sharing` others, of which
-// the first `helpers` are free now (the rest finish before the next look, and
-// their shares stay with the range for it). The bytes left are shared so
-// that all of them, the range's own at its rate and the helpers at the best
-// rate seen, would finish together: halves for one helper on an even server,
-// equal shares while no rate is known. A slow connection keeps only what it
-// receives while kSlowKeepOpenings requests open: its share would be small
-// anyway, and any error in its rate (the first write of an answer comes at
-// once) would fall on the download's last moments. A share that the write in
-// progress leaves no room for is shortened; one below a piece is not cut, and
-// the next helper's share is reckoned among one fewer.
+// the first `helpers` are free now (the rest finish before the next look,
+// and their shares stay with the range for it). A share that the write in
+// progress leaves no room for is shortened; one below a piece is not cut,
+// and the next helper's share is reckoned among one fewer. The range goes
+// on receiving while each share's request opens, so each cut reckons its
+// share again from what is left then (ShareOf with the planned `sharing`).
 SharePlan PlanShares(const RangeFigures &range, const RunFigures &run, int helpers, int sharing);
 
 // Whether a request whose first look (at kMeasureMilliseconds or so) found

@@ -70,6 +70,14 @@ TEST(ResplitPolicy, ASlowConnectionIsAFractionOfTheHelpersMeasuredOverSeveralSet
         EXPECT_EQ(c.slow, ConnectionIsSlow(c.rate, c.helperRate, c.measuredMs, c.setupMs)) << c.what;
 }
 
+std::vector<ULONGLONG> Bytes(const SharePlan &plan)
+{
+    std::vector<ULONGLONG> bytes;
+    for (int k = 0; k < plan.count; ++k)
+        bytes.push_back(plan.shares[k].bytes);
+    return bytes;
+}
+
 TEST(ResplitPolicy, SharesLetEveryConnectionFinishTogether)
 {
     struct Case {
@@ -99,8 +107,28 @@ TEST(ResplitPolicy, SharesLetEveryConnectionFinishTogether)
     };
     for (const Case &c : cases) {
         SharePlan plan = PlanShares(c.range, c.run, c.helpers, c.sharing);
-        EXPECT_EQ(c.gives, std::vector<ULONGLONG>(plan.gives, plan.gives + plan.count)) << c.what;
+        EXPECT_EQ(c.gives, Bytes(plan)) << c.what;
     }
+}
+
+// Each planned share is reckoned among fewer connections than the one
+// before; a cut made after the range went on receiving reckons it again
+// from what is left then, so the range's own part stays a fair one.
+TEST(ResplitPolicy, EachCutReckonsItsShareFromWhatIsLeftThen)
+{
+    RangeFigures range = Range(40 * kMB, 20 * kMB);
+    SharePlan plan = PlanShares(range, Figures(20 * kMB, 2), 3, 3);
+    ASSERT_EQ(3, plan.count);
+    EXPECT_EQ(3, plan.shares[0].sharing);
+    EXPECT_EQ(2, plan.shares[1].sharing);
+    EXPECT_EQ(1, plan.shares[2].sharing);
+    // 2 MB came in while the first piece's request opened.
+    EXPECT_EQ(28 * kMB / 3, ShareOf(28 * kMB, range, Figures(20 * kMB, 2), plan.shares[1].sharing));
+    // Shares under a piece are skipped, the next reckoned among one fewer.
+    SharePlan fewer = PlanShares(Range(600 * 1000, 20 * kMB), Figures(20 * kMB, 2), 3, 3);
+    ASSERT_EQ(1, fewer.count);
+    EXPECT_EQ(1, fewer.shares[0].sharing);
+    EXPECT_EQ(0u, ShareOf(40 * kMB, range, Figures(20 * kMB, 2), 0));
 }
 
 TEST(ResplitPolicy, NoShareReachesBelowTheWriteInProgress)
@@ -108,7 +136,7 @@ TEST(ResplitPolicy, NoShareReachesBelowTheWriteInProgress)
     RangeFigures range = Range(40 * kMB, 20 * kMB);
     range.cuttable = 300 * 1000;
     SharePlan plan = PlanShares(range, Figures(20 * kMB, 2), 2, 2);
-    EXPECT_EQ((std::vector<ULONGLONG>{300 * 1000}), std::vector<ULONGLONG>(plan.gives, plan.gives + plan.count));
+    EXPECT_EQ((std::vector<ULONGLONG>{300 * 1000}), Bytes(plan));
     range.cuttable = 200 * 1000;
     EXPECT_EQ(0, PlanShares(range, Figures(20 * kMB, 2), 2, 2).count);
     EXPECT_EQ(0, PlanShares(Range(40 * kMB, 20 * kMB), Figures(20 * kMB, 2), 0, 0).count);
