@@ -92,6 +92,14 @@ private:
             EnumWindows(FindDialog, reinterpret_cast<LPARAM>(self));
             if (self->seen_.window) {
                 Sleep(100);  // let it finish its initialisation
+                // A dialog that went meanwhile was one closing as it was
+                // found (a message box another driver just answered, whose
+                // caption could no longer be read to skip it): the one this
+                // driver waits for is still to come.
+                if (!IsWindow(self->seen_.window)) {
+                    self->seen_ = SeenDialog();
+                    continue;
+                }
                 EnumChildWindows(self->seen_.window, CollectText, reinterpret_cast<LPARAM>(&self->seen_.texts));
                 self->act_(self->seen_);
                 return 0;
