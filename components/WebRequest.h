@@ -48,6 +48,11 @@ struct WebRequestTable {
     // 5: up to max body bytes into buffer, returning as soon as any have
     // arrived rather than waiting to fill it; 0 at the end of the body or on failure.
     unsigned(__thiscall *Read)(WebRequest *self, void *buffer, unsigned max);
+    // 6: for a request opened without a callback, pushes the rest of its body
+    // to callback on the component's thread from now on, as if it had been
+    // opened with it: what Read took is not delivered again, and breaks are
+    // mended by reconnecting with a range. Non-zero once deliveries began.
+    int(__thiscall *DeliverRest)(WebRequest *self, ReceiveCallback callback, void *context);
 };
 
 struct WebRequest {
@@ -61,3 +66,4 @@ static_assert(offsetof(WebRequestTable, GetResponseHeader) == 3 * sizeof(void *)
               "GetResponseHeader is operation 3");
 static_assert(offsetof(WebRequestTable, Close) == 4 * sizeof(void *), "Close is operation 4");
 static_assert(offsetof(WebRequestTable, Read) == 5 * sizeof(void *), "Read is operation 5");
+static_assert(offsetof(WebRequestTable, DeliverRest) == 6 * sizeof(void *), "DeliverRest is operation 6");

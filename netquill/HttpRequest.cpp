@@ -51,8 +51,14 @@ unsigned __thiscall ReadOperation(WebRequest *self, void *buffer, unsigned max)
     return Self(self)->Read(buffer, max);
 }
 
+int __thiscall DeliverRestOperation(WebRequest *self, ReceiveCallback callback, void *context)
+{
+    return Self(self)->DeliverRest(callback, context);
+}
+
 const WebRequestTable kHttpRequestTable = {OpenOperation,  CancelOperation, LastErrorOperation,
-                                           GetResponseHeaderOperation, CloseOperation, ReadOperation};
+                                           GetResponseHeaderOperation, CloseOperation, ReadOperation,
+                                           DeliverRestOperation};
 
 }  // namespace
 
@@ -305,6 +311,28 @@ unsigned HttpRequest::Read(void *buffer, unsigned max)
     return filled;
 }
 
+int HttpRequest::DeliverRest(ReceiveCallback callback, void *context)
+{
+    EnterCriticalSection(&callLock_);
+    bool started = false;
+    if (open_ && !callback_ && callback && !bodyDone_ && !cancelled_) {
+        callback_ = callback;
+        context_ = context;
+        // Deliveries mend breaks as a request opened with a callback does:
+        // the reconnect asks for the rest as a range, of the first answer's version.
+        resumable_ = window_.endKnown;
+        thread_.Reset(CreateThread(nullptr, 0, DeliveryMain, this, 0, &threadId_));
+        started = thread_.IsSet();
+        if (!started) {
+            callback_ = nullptr;
+            context_ = nullptr;
+            Fail(WebRequestNoResources);
+        }
+    }
+    LeaveCriticalSection(&callLock_);
+    return started;
+}
+
 DWORD WINAPI HttpRequest::DeliveryMain(void *self)
 {
     static_cast<HttpRequest *>(self)->Deliver();
@@ -321,6 +349,10 @@ void HttpRequest::Deliver()
             callback_(context_, buffer_, 0);
         return;
     }
+    // What Read left of its last piece comes first.
+    if (pendingSize_ > 0 && !cancelled_)
+        callback_(context_, pending_, static_cast<unsigned>(pendingSize_));
+    pendingSize_ = 0;
     const char *data;
     size_t size;
     while (Pull(&data, &size) == PieceData && !cancelled_)

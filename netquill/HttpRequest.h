@@ -36,6 +36,10 @@ public:
     void Close();
     // The bytes that have arrived, at most max, waiting only while there are none.
     unsigned Read(void *buffer, unsigned max);
+    // Turns a request opened without a callback into one that pushes the
+    // rest of its body to callback; false when it was opened with one, its
+    // body is over, or the thread cannot start.
+    int DeliverRest(ReceiveCallback callback, void *context);
 
 private:
     int Begin(const char *url, const char *proxy, const char *extraHeader);

@@ -67,6 +67,8 @@ struct RangeExtent {
     LONG earlyCounted;       // 1 once they were
     LONG home;               // a piece: the segment whose fixed range holds it
     LONG cut;                // 1 once a piece was taken off the end: the request stops at length
+    LONG runsPast;           // 1: the request asked for more than the range (the probe's whole-file
+                             // answer carries segment 0) and stops at length as a cut one does
 };
 
 // The task's data part, exactly what a slot keeps as its resume image.

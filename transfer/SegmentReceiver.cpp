@@ -96,10 +96,11 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
         }
     }
 
-    // The rest of a cut range's answer belongs to the piece taken off it: the
+    // The rest of a cut range's answer belongs to the piece taken off it, and
+    // the rest of the probe's answer to the segments after the first: the
     // connection ends instead of carrying bytes nobody writes. Its Close comes
     // from the stopping side, which waits for this delivery to end first.
-    if (done && LoadWord(extent.cut)) {
+    if (done && (LoadWord(extent.cut) || LoadWord(extent.runsPast))) {
         if (WebRequest *request = __atomic_load_n(&range->request, __ATOMIC_ACQUIRE))
             request->operations->Cancel(request);
     }

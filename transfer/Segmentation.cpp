@@ -148,6 +148,52 @@ TransferOutcome StreamFromStart(DownloadTask *task, WebRequest *request, const c
     return RunStream(task, request);
 }
 
+// The range reads as running over its request, whose deliveries may have
+// begun. 1 when it does; on a stop that came first the request is closed.
+int PublishRunningRange(DownloadTask *task, TaskSegment &range, WebRequest *request)
+{
+    // The range's rate counts from here, its connection set up. Read by this
+    // thread alone (re-splitting runs on the worker too).
+    RangeExtent &extent = ExtentOf(*task, range);
+    extent.startTick = GetTickCount();
+    extent.startReceived = LoadWord(range.received);
+    extent.earlyCounted = 0;
+    if (!PublishRangeRequest(task, range, request)) {
+        CloseAndGiveBack(request);
+        DropSegment(range, SegmentStopped);
+        return 0;
+    }
+    // A quick range may have been completed while it was being opened, when
+    // it did not yet read as running: it reads as idle then, as one completed
+    // later does, and an answer that runs past it, which that delivery found
+    // no request of to end, ends now.
+    InterlockedCompareExchange(&range.state, SegmentRunning, SegmentPrepared);
+    if (LoadWord(range.finished) && !LoadWord(extent.cut))
+        InterlockedCompareExchange(&range.state, SegmentIdle, SegmentRunning);
+    if (LoadWord(range.finished) && LoadWord(extent.runsPast))
+        request->operations->Cancel(request);
+    return 1;
+}
+
+// The first segment goes on over the probe's answer, the whole file from
+// byte 0 and of the version the probe found: its bytes come a round trip
+// sooner than over a request of its own, and a server that sends every new
+// request a burst has sent the probe's already. The answer runs past the
+// segment, so the delivery that completes the segment ends it. False when
+// the deliveries could not begin; the probe is still the caller's then.
+bool DeliverProbeToSegment(DownloadTask *task, TaskSegment &segment, WebRequest *probe)
+{
+    if (!RenewRangeEvents(segment))
+        return false;
+    StoreWord(segment.finished, 0);
+    StoreWord(segment.state, SegmentPrepared);
+    StoreWord(ExtentOf(*task, segment).runsPast, 1);
+    if (probe->operations->DeliverRest(probe, transfer::ReceiveCallback, &segment))
+        return true;
+    DropSegment(segment, SegmentIdle);
+    return false;
+}
+
 }  // namespace
 
 TransferOutcome StreamOverNewProbe(DownloadTask *task)
@@ -200,8 +246,7 @@ TransferOutcome FreshStart(DownloadTask *task)
             return RunStream(task, request);
         }
 
-        CloseAndGiveBack(request);
-        SegmentIssue issue = IssueSegments(task);
+        SegmentIssue issue = IssueSegments(task, request);
         if (issue == SegmentsLive) {
             StoreWord(task->state, TaskDownloading);
             SaveStartedRecord(task);
@@ -226,11 +271,13 @@ TransferOutcome FreshStart(DownloadTask *task)
     }
 }
 
-SegmentIssue IssueSegments(DownloadTask *task)
+SegmentIssue IssueSegments(DownloadTask *task, WebRequest *probe)
 {
     int count = UsedSegmentCount(*task);
-    if (count == 0)
+    if (count == 0) {
+        CloseAndGiveBack(probe);
         return SegmentsNone;
+    }
     ULONGLONG totalSize = task->totalSize;
     task->segmentSize = totalSize / count;
     StoreWord(task->helping, 0);
@@ -261,6 +308,13 @@ SegmentIssue IssueSegments(DownloadTask *task)
         extent.first = offset;
         extent.reservedEnd = segment.writePos;
         int refusal = WebRequestOk;
+        bool fromByteZero = i == 0 && segment.received == 0 && segment.length > 0;
+        if (fromByteZero && DeliverProbeToSegment(task, segment, probe)) {
+            live += PublishRunningRange(task, segment, probe);
+            continue;
+        }
+        if (i == 0)
+            CloseAndGiveBack(probe);
         live += OpenSegment(task, i, &refusal);
         // Waiting for the other segments would not make this one's range
         // come: the task cannot be finished in segments as it stands.
@@ -323,6 +377,7 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
         DropSegment(range, SegmentIdle);
         return 0;
     }
+    StoreWord(ExtentOf(*task, range).runsPast, 0);
     DWORD began = GetTickCount();
     int opened = request->operations->Open(request, task->url, task->proxy, header, 0, transfer::ReceiveCallback, &range);
     EndOpening(task);
@@ -336,23 +391,7 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
         DropSegment(range, SegmentIdle);
         return 0;
     }
-    // The range's rate counts from here, its connection set up. Read by this
-    // thread alone (re-splitting runs on the worker too).
-    ExtentOf(*task, range).startTick = GetTickCount();
-    ExtentOf(*task, range).startReceived = LoadWord(range.received);
-    ExtentOf(*task, range).earlyCounted = 0;
-    if (!PublishRangeRequest(task, range, request)) {
-        CloseAndGiveBack(request);
-        DropSegment(range, SegmentStopped);
-        return 0;
-    }
-    // A quick range may have been completed while it was being opened, when
-    // it did not yet read as running: it reads as idle then, as one completed
-    // later does.
-    InterlockedCompareExchange(&range.state, SegmentRunning, SegmentPrepared);
-    if (LoadWord(range.finished) && !LoadWord(ExtentOf(*task, range).cut))
-        InterlockedCompareExchange(&range.state, SegmentIdle, SegmentRunning);
-    return 1;
+    return PublishRunningRange(task, range, request);
 }
 
 bool RenewRangeEvents(TaskSegment &range)

@@ -8,6 +8,7 @@
 
 class DownloadTask;
 struct TaskSegment;
+struct WebRequest;
 
 const DWORD kSegmentedMinimum = 5000;  // smaller files are read in one piece
 
@@ -25,9 +26,11 @@ enum SegmentIssue {
 };
 
 // Splits the file into connectionCount ranges and opens one request each,
-// with If-Range when the task has a validator. A refused range ends the
-// requests already opened.
-SegmentIssue IssueSegments(DownloadTask *task);
+// with If-Range when the task has a validator. The probe's open request, its
+// body unread, carries the first segment when that one needs every byte from
+// byte 0; it is closed otherwise. A refused range ends the requests already
+// opened.
+SegmentIssue IssueSegments(DownloadTask *task, WebRequest *probe);
 
 // Opens segment i's range request; 1 when it runs or was already complete.
 // When the request failed, *refusal is its WebRequestError.

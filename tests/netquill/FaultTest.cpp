@@ -148,6 +148,57 @@ TEST(Reconnect, AnswerOfAnotherVersionEndsTheDelivery)
     }
 }
 
+// A request read for a while and then handed to deliveries (the plug-in's
+// probe becoming its first segment): every byte comes once, in order, and a
+// break is mended only by an answer of the first one's version.
+TEST(Reconnect, ReadThenDeliveredRestIsTheFileAndKeepsItsVersion)
+{
+    for (bool sameVersion : {true, false}) {
+        ScriptedServer server([sameVersion](ScriptedConnection &c) {
+            if (c.Index() == 0)
+                c.Send(VersionedAnswer(c, kFile, "\"v1\"", "", 3000));
+            else
+                c.Send(VersionedAnswer(c, sameVersion ? kFile : kOtherFile, sameVersion ? "\"v1\"" : "\"v2\"", "",
+                                       kFile.size()));
+        });
+        TestRequest request;
+        ASSERT_TRUE(request.Open(server.Url("/f")));
+        char first[1000];
+        unsigned read = request.Read(first, sizeof(first));
+        ASSERT_GT(read, 0u);
+        ASSERT_TRUE(request.DeliverRest());
+        EXPECT_EQ(0u, request.Read(first, sizeof(first))) << "Read goes on beside the deliveries";
+        if (sameVersion) {
+            EXPECT_TRUE(request.WaitForBytes(kFile.size() - read, 20000));
+            EXPECT_EQ(kFile, std::string(first, read) + request.Received());
+            EXPECT_EQ(WebRequestOk, request.LastError());
+        } else {
+            ASSERT_TRUE(request.WaitForFailure(30000));
+            EXPECT_EQ(kFile.substr(0, 3000), std::string(first, read) + request.Received());
+            EXPECT_EQ(WebRequestFileChanged, request.LastError());
+        }
+        ASSERT_EQ(2, server.Connections());
+        EXPECT_NE(std::string::npos, server.Requests()[1].find("\r\nRange: bytes=3000-10006\r\n"));
+        EXPECT_FALSE(request.DeliveryRulesBroken());
+    }
+}
+
+TEST(Reconnect, OnlyARequestReadSoFarCanHaveItsRestDelivered)
+{
+    ScriptedServer server([](ScriptedConnection &c) { ServeBody(c, kFile); });
+    TestRequest pushed;
+    ASSERT_TRUE(pushed.Open(server.Url("/f"), nullptr, true));
+    EXPECT_FALSE(pushed.DeliverRest());
+    EXPECT_TRUE(pushed.WaitForBytes(kFile.size(), 20000));
+    EXPECT_EQ(kFile, pushed.Received()) << "delivered twice";
+
+    TestRequest readToTheEnd;
+    ASSERT_TRUE(readToTheEnd.Open(server.Url("/f")));
+    EXPECT_EQ(kFile, readToTheEnd.ReadAll(5000));
+    EXPECT_FALSE(readToTheEnd.DeliverRest());
+    EXPECT_EQ(0, readToTheEnd.Deliveries());
+}
+
 // If-Range goes out with the range, on the reconnects too; an answer that
 // is not of its version is refused whether or not the server heeded it.
 TEST(Answers, EveryAnswerUnderIfRangeMustBeOfItsVersion)

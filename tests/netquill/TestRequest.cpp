@@ -33,6 +33,11 @@ unsigned TestRequest::Read(void *buffer, unsigned max)
     return request_->operations->Read(request_, buffer, max);
 }
 
+bool TestRequest::DeliverRest()
+{
+    return request_->operations->DeliverRest(request_, Receive, this) != 0;
+}
+
 std::string TestRequest::ReadAll(unsigned chunk)
 {
     std::string all;

@@ -19,6 +19,8 @@ public:
     bool Open(const std::string &url, const char *extraHeader = nullptr, bool withCallback = false,
               const char *proxy = "");
     unsigned Read(void *buffer, unsigned max);
+    // Has the rest of the body pushed to the recording callback.
+    bool DeliverRest();
     // Reads in pieces of `chunk` bytes until Read returns 0.
     std::string ReadAll(unsigned chunk);
     void Cancel();

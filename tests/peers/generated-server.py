@@ -10,8 +10,9 @@ with the same generator.
 An uneven server: /uneven/<key>/gen/<size>.bin serves the n-th request made
 under <key> (from 0) at UNEVEN_RATES[n % 5] bytes per second, one of five
 connections at a tenth of the others' rate; /drop/<key>/gen/<size>.bin does
-the same and closes the seventh request (the first after a probe and five
-segments) after DROP_AFTER bytes. /burst/<key>/gen/<size>.bin sends each
+the same and closes the sixth request (the first after five segments, the
+first of them over the probe's answer) after DROP_AFTER bytes.
+/burst/<key>/gen/<size>.bin sends each
 request a second's worth at once and then holds it to 2 MB/s, as nginx's
 limit_rate does; /paced/<key>/gen/<size>.bin holds each request to 2 MB/s
 from its first byte. /count/<key> answers how many requests were made under
@@ -61,7 +62,7 @@ def generated_bytes(first, end):
 
 
 UNEVEN_RATES = [6e6, 6e6, 6e6, 6e5, 6e6]
-DROPPED_REQUEST = 6
+DROPPED_REQUEST = 5
 DROP_AFTER = 256 * 1024
 COUNTS = {}
 COUNTS_LOCK = threading.Lock()

@@ -62,8 +62,14 @@ unsigned __thiscall CheckedRead(WebRequest *self, void *buffer, unsigned max)
     return gComponentTable->Read(self, buffer, max);
 }
 
-const WebRequestTable kCheckedTable = {CheckedOpen, CheckedCancel, CheckedLastError,
-                                       CheckedHeader, CheckedClose, CheckedRead};
+int __thiscall CheckedDeliverRest(WebRequest *self, ReceiveCallback callback, void *context)
+{
+    CheckOwned(self);
+    return gComponentTable->DeliverRest(self, callback, context);
+}
+
+const WebRequestTable kCheckedTable = {CheckedOpen,  CheckedCancel, CheckedLastError,  CheckedHeader,
+                                       CheckedClose, CheckedRead,   CheckedDeliverRest};
 
 WebRequest *CheckedRequest()
 {
