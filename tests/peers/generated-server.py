@@ -18,11 +18,23 @@ limit_rate does; /paced/<key>/gen/<size>.bin holds each request to 2 MB/s
 from its first byte. /count/<key> answers how many requests were made under
 <key>.
 
+Shapes the re-splitting policy was not tuned on: /far/<key>/gen/<size>.bin
+waits FAR_DELAY before every answer's header, as a distant server does, and
+holds each request to FAR_RATE from its first byte. /drift/<key>/gen/<size>.bin
+serves each request at a rate that wanders between DRIFT_LOWEST and
+DRIFT_HIGHEST, changing every second, on a course drawn from the first byte it
+asks for: a stream from byte 0 meets the same course in every client and run,
+and so does a range from the same offset. /shared/<key>/gen/<size>.bin sends
+every request under <key> down one line of SHARED_RATE: each write waits its
+turn, so more connections share the rate rather than add to it.
+
     generated-server.py PORT            serves on 127.0.0.1:PORT
     generated-server.py --sha256 SIZE   prints the SHA-256 of a whole file
 """
+import bisect
 import hashlib
 import http.server
+import random
 import re
 import sys
 import threading
@@ -75,9 +87,65 @@ def next_request(key):
     return number
 
 
-def paced(pieces, rate, limit, burst=0):
-    """The pieces in 64 KiB writes at rate bytes per second after the first
-    burst bytes, at most limit bytes."""
+FAR_DELAY = 0.08
+FAR_RATE = 1.5e6
+DRIFT_LOWEST = 5e5
+DRIFT_HIGHEST = 6e6
+SHARED_RATE = 8e6
+LINES = {}
+
+
+def steady(rate, burst=0):
+    """When sent bytes are due: at rate after the first burst bytes."""
+    return lambda sent: (sent - burst) / rate
+
+
+def drifting(first):
+    """When sent bytes are due for an answer from byte first: its rate starts
+    anywhere between DRIFT_LOWEST and DRIFT_HIGHEST and each second is
+    multiplied by a factor between 1/2 and 2, kept between them; every draw
+    follows from first alone."""
+    draw = random.Random(first)
+    rate = draw.uniform(DRIFT_LOWEST, DRIFT_HIGHEST)
+    ends = []  # the bytes due by the end of each second
+
+    def due(sent):
+        nonlocal rate
+        while not ends or ends[-1] < sent:
+            ends.append((ends[-1] if ends else 0) + rate)
+            rate = min(DRIFT_HIGHEST, max(DRIFT_LOWEST, rate * 2 ** draw.uniform(-1, 1)))
+        second = bisect.bisect_left(ends, sent)
+        before = ends[second - 1] if second else 0
+        return second + (sent - before) / (ends[second] - before)
+    return due
+
+
+class Line:
+    """One link that the requests of a key share: bytes leave one write after
+    another at rate, and time the line stands idle is not saved up."""
+
+    def __init__(self, rate):
+        self.rate = rate
+        self.lock = threading.Lock()
+        self.free = 0.0
+
+    def wait_turn(self, count):
+        with self.lock:
+            start = max(time.monotonic(), self.free)
+            self.free = start + count / self.rate
+        ahead = start - time.monotonic()
+        if ahead > 0:
+            time.sleep(ahead)
+
+
+def line_of(key):
+    with COUNTS_LOCK:
+        return LINES.setdefault(key, Line(SHARED_RATE))
+
+
+def paced(pieces, due, limit, line):
+    """The pieces in 64 KiB writes, at most limit bytes; each write first waits
+    its turn on line, and the next one until due(sent) seconds after the first."""
     sent = 0
     began = time.monotonic()
     for piece in pieces:
@@ -85,12 +153,36 @@ def paced(pieces, rate, limit, burst=0):
             if limit is not None and sent >= limit:
                 return
             part = piece[at:at + 65536]
+            if line:
+                line.wait_turn(len(part))
             yield part
             sent += len(part)
-            if rate:
-                ahead = began + (sent - burst) / rate - time.monotonic()
+            if due:
+                ahead = began + due(sent) - time.monotonic()
                 if ahead > 0:
                     time.sleep(ahead)
+
+
+def pacing(prefix, first):
+    """The due, limit and line for paced() of an answer from byte first; a far
+    server's wait comes here, before any header."""
+    if prefix == "/slow":
+        return steady(2e6), None, None
+    if not prefix:
+        return None, None, None
+    kind, key = prefix.split("/")[1:3]
+    number = next_request(key)
+    if kind in ("burst", "paced"):
+        return steady(2e6, burst=2e6 if kind == "burst" else 0), None, None
+    if kind in ("uneven", "drop"):
+        limit = DROP_AFTER if kind == "drop" and number == DROPPED_REQUEST else None
+        return steady(UNEVEN_RATES[number % len(UNEVEN_RATES)]), limit, None
+    if kind == "far":
+        time.sleep(FAR_DELAY)
+        return steady(FAR_RATE), None, None
+    if kind == "drift":
+        return drifting(first), None, None
+    return None, None, line_of(key)
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -116,34 +208,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if send_body:
                 self.wfile.write(body)
             return
-        match = re.fullmatch(r"(/slow|/(?:uneven|drop|burst|paced)/\w+)?/gen/(\d+)\.bin", self.path)
+        match = re.fullmatch(r"(/slow|/(?:uneven|drop|burst|paced|far|drift|shared)/\w+)?/gen/(\d+)\.bin",
+                             self.path)
         if not match:
             self.send_error(404)
             return
         size = int(match.group(2))
-        prefix = match.group(1) or ""
-        rate, limit, burst = (2e6 if prefix == "/slow" else None), None, 0
-        if prefix.startswith(("/burst/", "/paced/")):
-            next_request(prefix.split("/")[2])
-            rate = 2e6
-            burst = rate if prefix.startswith("/burst/") else 0
-        if prefix.startswith(("/uneven/", "/drop/")):
-            number = next_request(prefix.split("/")[2])
-            rate = UNEVEN_RATES[number % len(UNEVEN_RATES)]
-            if prefix.startswith("/drop/") and number == DROPPED_REQUEST:
-                limit = DROP_AFTER
-        first, end = 0, size
-        status = 200
         asked = self.headers.get("Range")
+        ranged = re.fullmatch(r"\s*bytes\s*=\s*(\d+)-(\d*)\s*", asked) if asked else None
+        first, end = int(ranged.group(1)) if ranged else 0, size
+        due, limit, line = pacing(match.group(1) or "", first)
+        status = 200
         if asked:
-            ranged = re.fullmatch(r"\s*bytes\s*=\s*(\d+)-(\d*)\s*", asked)
-            if not ranged or int(ranged.group(1)) >= size:
+            if not ranged or first >= size:
                 self.send_response(416)
                 self.send_header("Content-Range", "bytes */%d" % size)
                 self.send_header("Content-Length", "0")
                 self.end_headers()
                 return
-            first = int(ranged.group(1))
             if ranged.group(2):
                 end = min(size, int(ranged.group(2)) + 1)
             status = 206
@@ -159,7 +241,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         try:
             pieces = generated_bytes(first, end)
-            for piece in paced(pieces, rate, limit, burst) if rate or limit else pieces:
+            for piece in paced(pieces, due, limit, line) if due or limit or line else pieces:
                 self.wfile.write(piece)
             if limit is not None:
                 self.close_connection = True

@@ -97,6 +97,7 @@ http {
     root $dir/docroot;
     # nginx lets the first second's worth through at once, then holds to the rate.
     location /slow/ { alias $dir/docroot/; limit_rate 2m; }
+    location /slow-1m/ { alias $dir/docroot/; limit_rate 1m; }
     location /trickle/ { alias $dir/docroot/; limit_rate 256k; }
     location ~ ^/moved/(.*)\$ { return 301 /\$1; }
     location ~ ^/twice/(.*)\$ { return 302 /moved/\$1; }
