@@ -36,7 +36,6 @@ void ResetRunFigures(DownloadTask *task)
     StoreWord(run.helpBarred, 0);
     run.burstBytes = 0;
     run.heldRate = 0;
-    run.burstsShown = 0;
 }
 
 // Segments beyond the five records never count, whatever connectionCount says.

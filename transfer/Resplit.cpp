@@ -70,10 +70,9 @@ void ReleaseFinishedPieces(DownloadTask *task)
     }
 }
 
-// A range's first look counts the bytes its request has brought; later,
-// those after them tell the policy whether the server sent a burst, and the
-// answers of the run that showed one whether the run believes it. Only the
-// worker writes the run's figures.
+// A range's first look counts the bytes its request has brought; a second
+// later, those after them tell the policy whether the server sent a burst.
+// Only the worker writes the run's figures.
 void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent, DWORD now)
 {
     ULONGLONG bytes = LoadWord(range.received) - extent.startReceived;
@@ -88,15 +87,8 @@ void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent
     if (task->run.burstBytes || bytes <= extent.earlyBytes)
         return;
     ULONGLONG heldRate;
-    DWORD laterMs = now - extent.earlyTick;
-    if (!ShowsBurst(extent.earlyBytes, extent.earlyTick - extent.startTick, bytes - extent.earlyBytes, laterMs,
-                    &heldRate))
-        return;
-    if (!extent.burstShown) {
-        extent.burstShown = 1;
-        ++task->run.burstsShown;
-    }
-    if (BurstBelieved(laterMs, task->run.burstsShown)) {
+    if (BurstSeen(extent.earlyBytes, extent.earlyTick - extent.startTick, bytes - extent.earlyBytes,
+                  now - extent.earlyTick, &heldRate)) {
         task->run.burstBytes = extent.earlyBytes;
         task->run.heldRate = heldRate;
     }

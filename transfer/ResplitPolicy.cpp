@@ -78,9 +78,9 @@ SharePlan PlanShares(const RangeFigures &range, const RunFigures &run, int helpe
     return plan;
 }
 
-bool ShowsBurst(ULONGLONG earlyBytes, DWORD earlyMs, ULONGLONG laterBytes, DWORD laterMs, ULONGLONG *heldRate)
+bool BurstSeen(ULONGLONG earlyBytes, DWORD earlyMs, ULONGLONG laterBytes, DWORD laterMs, ULONGLONG *heldRate)
 {
-    if (earlyMs == 0 || laterMs < kQuickHeldMilliseconds || earlyBytes < kMinBurst || laterBytes == 0)
+    if (earlyMs == 0 || laterMs < kHeldMilliseconds || earlyBytes < kMinBurst || laterBytes == 0)
         return false;
     ULONGLONG held = laterBytes * 1000 / laterMs;
     ULONGLONG early = earlyBytes * 1000 / earlyMs;
@@ -88,11 +88,6 @@ bool ShowsBurst(ULONGLONG earlyBytes, DWORD earlyMs, ULONGLONG laterBytes, DWORD
         return false;
     *heldRate = held;
     return true;
-}
-
-bool BurstBelieved(DWORD laterMs, LONG shown)
-{
-    return shown >= kBurstWitnesses || (shown >= 1 && laterMs >= kHeldMilliseconds);
 }
 
 ULONGLONG BurstRequestEnd(ULONGLONG requestStart, ULONGLONG writePos, const RunFigures &run)

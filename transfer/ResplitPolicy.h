@@ -54,17 +54,8 @@ const ULONGLONG kBurstFactor = 3;
 // The least a first look must have brought to count as a burst: a burst
 // smaller than a piece would not pay for the request that asks for it.
 const ULONGLONG kMinBurst = kMinPiece;
-// How long the held rate is measured after the first look before one answer
-// alone is believed...
+// How long the held rate is measured after the first look.
 const DWORD kHeldMilliseconds = 1000;
-// ...or this long, when kBurstWitnesses answers of the run show it: a short
-// download is half over in a second, and answers that began at different
-// moments all falling after their first look is what a burst for every new
-// request does. (A connection that had a shared line alone for a moment falls
-// to its share as the others open, but those others, opened onto the shared
-// line, do not fall.)
-const DWORD kQuickHeldMilliseconds = 300;
-const LONG kBurstWitnesses = 2;
 // On such a server a request is asked for its burst and this long at the held
 // rate: a new request's burst is then a good part of its bytes, while a
 // connection opens no more than a request a second or so.
@@ -130,18 +121,11 @@ struct SharePlan {
 SharePlan PlanShares(const RangeFigures &range, const RunFigures &run, int helpers, int sharing);
 
 // Whether a request whose first look (at kMeasureMilliseconds or so) found
-// earlyBytes in earlyMs, and laterBytes in the laterMs after it, shows what a
-// server that sends each new request a burst does: the first look at least
-// kBurstFactor times the later rate, over at least kMinBurst, the later rate
-// measured for kQuickHeldMilliseconds at least. Sets heldRate to the later
-// rate when it does.
-bool ShowsBurst(ULONGLONG earlyBytes, DWORD earlyMs, ULONGLONG laterBytes, DWORD laterMs, ULONGLONG *heldRate);
-
-// Whether the run believes in the bursts once an answer showed one after
-// laterMs at the held rate, with `shown` answers of the run (that one
-// included) having shown one: after kHeldMilliseconds on one answer, or
-// sooner on kBurstWitnesses.
-bool BurstBelieved(DWORD laterMs, LONG shown);
+// earlyBytes in earlyMs, and laterBytes in the laterMs after it, shows a
+// server that sends each new request a burst: the first look at least
+// kBurstFactor times the later rate, over at least kMinBurst. Sets heldRate
+// to the later rate when it does.
+bool BurstSeen(ULONGLONG earlyBytes, DWORD earlyMs, ULONGLONG laterBytes, DWORD laterMs, ULONGLONG *heldRate);
 
 // Where a request that began at requestStart and writes at writePos should
 // end on a server that sends bursts: past its burst and

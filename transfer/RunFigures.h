@@ -12,5 +12,4 @@ struct RunFigures {
     LONG helpBarred;       // 1 once a helping range was refused as of another version, or not served
     ULONGLONG burstBytes;  // what this run's server sends a new request at once; 0 unless it does
     ULONGLONG heldRate;    // the rate it holds a request to after that burst, bytes per second
-    LONG burstsShown;      // answers of this run whose rate fell as after a burst, on a short look
 };
