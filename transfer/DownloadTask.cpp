@@ -36,6 +36,7 @@ void ResetRunFigures(DownloadTask *task)
     StoreWord(run.helpBarred, 0);
     run.burstBytes = 0;
     run.heldRate = 0;
+    run.stillAnswers = 0;
 }
 
 // Segments beyond the five records never count, whatever connectionCount says.

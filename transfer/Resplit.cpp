@@ -84,7 +84,18 @@ void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent
         }
         return;
     }
-    if (task->run.burstBytes || bytes <= extent.earlyBytes)
+    if (task->run.burstBytes)
+        return;
+    if (!extent.stoodStill && StillAfterBurst(extent.earlyBytes, bytes - extent.earlyBytes, now - extent.earlyTick)) {
+        extent.stoodStill = 1;
+        // The answers' bursts, which a request of no more than one gets at once.
+        if (++task->run.stillAnswers >= kStillWitnesses) {
+            task->run.burstBytes = extent.earlyBytes;
+            task->run.heldRate = 0;
+        }
+        return;
+    }
+    if (bytes <= extent.earlyBytes)
         return;
     ULONGLONG heldRate;
     if (BurstSeen(extent.earlyBytes, extent.earlyTick - extent.startTick, bytes - extent.earlyBytes,
@@ -169,18 +180,26 @@ bool CutPiece(DownloadTask *task, TaskSegment &range, const RangeFigures &figure
 
 // On a server that sends each new request a burst, ends the range's request
 // where the policy says and queues the bytes after it as a new piece, for the
-// next connection that comes free to ask for with a burst of its own.
+// next connection that comes free to ask for with a burst of its own. A
+// request cut where it has written, with no write under way (one standing
+// still until the server's next second), ends now, as its receiver would end
+// it at its next delivery: its connection is the next piece's to use.
 void QueueBeyondRequest(DownloadTask *task, TaskSegment &range, ULONGLONG requestStart)
 {
     TaskLock lock(task);
     if (StopRequested(*task) || LoadWord(range.finished))
         return;
     RangeExtent &extent = ExtentOf(*task, range);
-    ULONGLONG cut = BurstRequestEnd(requestStart, range.writePos, task->run);
+    ULONGLONG cut = BurstRequestEnd(requestStart, range.writePos, extent.first + range.length, task->run);
     if (cut < extent.reservedEnd)
         cut = extent.reservedEnd;
     TaskSegment *piece = nullptr;
-    TakeTail(task, range, cut, piece);
+    if (!TakeTail(task, range, cut, piece) || range.received < range.length || extent.reservedEnd != range.writePos)
+        return;
+    StoreWord(range.finished, 1);
+    FoldPieces(task);
+    if (WebRequest *request = __atomic_load_n(&range.request, __ATOMIC_ACQUIRE))
+        request->operations->Cancel(request);
 }
 
 void QueueBeyondRequests(DownloadTask *task)

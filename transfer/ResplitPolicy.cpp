@@ -90,8 +90,19 @@ bool BurstSeen(ULONGLONG earlyBytes, DWORD earlyMs, ULONGLONG laterBytes, DWORD 
     return true;
 }
 
-ULONGLONG BurstRequestEnd(ULONGLONG requestStart, ULONGLONG writePos, const RunFigures &run)
+bool StillAfterBurst(ULONGLONG earlyBytes, ULONGLONG laterBytes, DWORD stillMs)
 {
+    return earlyBytes >= kMinBurst && laterBytes * kStillFraction <= earlyBytes && stillMs >= kStillMilliseconds;
+}
+
+ULONGLONG BurstRequestEnd(ULONGLONG requestStart, ULONGLONG writePos, ULONGLONG rangeEnd, const RunFigures &run)
+{
+    if (run.heldRate == 0 && run.burstBytes > 0) {
+        ULONGLONG left = rangeEnd > requestStart ? rangeEnd - requestStart : 0;
+        ULONGLONG requests = (left + run.burstBytes - 1) / run.burstBytes;
+        ULONGLONG share = requests ? (left + requests - 1) / requests : 0;
+        return Larger(requestStart + share, writePos);
+    }
     ULONGLONG held = run.heldRate * kBurstRequestMilliseconds / 1000;
     return Larger(requestStart + run.burstBytes + held, writePos + held);
 }

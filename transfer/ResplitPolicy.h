@@ -56,6 +56,21 @@ const ULONGLONG kBurstFactor = 3;
 const ULONGLONG kMinBurst = kMinPiece;
 // How long the held rate is measured after the first look.
 const DWORD kHeldMilliseconds = 1000;
+// A server may also grant each new request its rate a second at a time, the
+// first second at once (nginx's limit_rate counts in whole seconds of its
+// clock): an answer then brings a burst by its first look and next to
+// nothing until the server's next second (the first look may fall just
+// before the burst's last bytes). Standing still this long after a first
+// look of a burst, bringing less than a kStillFraction of it, shows it, on
+// kStillWitnesses answers of the run, where a connection that slows down
+// keeps a good part of its rate: one alone
+// may be a server that stalls, and every answer of a run that stalls at once
+// after a burst is best asked again anyway. A download of a few seconds is
+// over before the held rate could be measured, so on such a server each
+// request asks for no more than its burst.
+const DWORD kStillMilliseconds = 150;
+const ULONGLONG kStillFraction = 32;
+const LONG kStillWitnesses = 2;
 // On such a server a request is asked for its burst and this long at the held
 // rate: a new request's burst is then a good part of its bytes, while a
 // connection opens no more than a request a second or so.
@@ -127,11 +142,18 @@ SharePlan PlanShares(const RangeFigures &range, const RunFigures &run, int helpe
 // to the later rate when it does.
 bool BurstSeen(ULONGLONG earlyBytes, DWORD earlyMs, ULONGLONG laterBytes, DWORD laterMs, ULONGLONG *heldRate);
 
+// Whether an answer whose first look found earlyBytes, and which brought
+// laterBytes in the stillMs since, stands still after a burst.
+bool StillAfterBurst(ULONGLONG earlyBytes, ULONGLONG laterBytes, DWORD stillMs);
+
 // Where a request that began at requestStart and writes at writePos should
 // end on a server that sends bursts: past its burst and
 // kBurstRequestMilliseconds at the held rate from where it began, and at
-// least that long past where it is.
-ULONGLONG BurstRequestEnd(ULONGLONG requestStart, ULONGLONG writePos, const RunFigures &run);
+// least that long past where it is. On a server that grants its rate a
+// second at a time (no held rate known), the bytes from requestStart to
+// rangeEnd go in equal requests of a burst at most, none past where it is: a
+// request just over a burst would wait a second for its last bytes.
+ULONGLONG BurstRequestEnd(ULONGLONG requestStart, ULONGLONG writePos, ULONGLONG rangeEnd, const RunFigures &run);
 
 // Whether a connection with left bytes at rate is free before the next look.
 bool FreeBeforeNextLook(ULONGLONG left, ULONGLONG rate);

@@ -12,4 +12,5 @@ struct RunFigures {
     LONG helpBarred;       // 1 once a helping range was refused as of another version, or not served
     ULONGLONG burstBytes;  // what this run's server sends a new request at once; 0 unless it does
     ULONGLONG heldRate;    // the rate it holds a request to after that burst, bytes per second
+    LONG stillAnswers;     // answers of this run that stood still after a burst at their start
 };

@@ -158,6 +158,7 @@ int PublishRunningRange(DownloadTask *task, TaskSegment &range, WebRequest *requ
     extent.startTick = GetTickCount();
     extent.startReceived = LoadWord(range.received);
     extent.earlyCounted = 0;
+    extent.stoodStill = 0;
     if (!PublishRangeRequest(task, range, request)) {
         CloseAndGiveBack(request);
         DropSegment(range, SegmentStopped);

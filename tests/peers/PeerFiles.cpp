@@ -13,6 +13,13 @@ std::string PeerUrl(const char *portVariable, const char *path)
     return std::string("http://127.0.0.1:") + port + path;
 }
 
+std::string PacedUrl(unsigned long long size)
+{
+    static volatile LONG made = 0;
+    std::string key = "p" + std::to_string(GetCurrentProcessId()) + "x" + std::to_string(InterlockedIncrement(&made));
+    return PeerUrl("RAVLIX_GENERATED_PORT", ("/paced/" + key + "/gen/" + std::to_string(size) + ".bin").c_str());
+}
+
 std::string TlsPeerUrl(int offset, const char *path)
 {
     const char *port = getenv("RAVLIX_TLS_PORT");

@@ -9,6 +9,14 @@
 // empty when the variable is not set.
 std::string PeerUrl(const char *portVariable, const char *path);
 
+// A download that is still running seconds later: size bytes of the
+// generated-content server (fixture "bigfiles", compare them with
+// DifferenceFromGenerated) held to 2 MB/s per request from the first byte,
+// under a key of its own. nginx's limit_rate grants its rate a second at a
+// time, the first second at once, and the plug-in asks such a server for
+// bursts: a file from there is in within a second.
+std::string PacedUrl(unsigned long long size);
+
 // "https://localhost:<RAVLIX_TLS_PORT + offset>" + path: offset 0 serves a
 // certificate of the test authority, 1 a self-signed one, 2 an expired one, 3
 // one for another host name; 5 is a server with the first certificate that

@@ -121,7 +121,7 @@ TEST_F(CompletionCommandTest, AStaleCommandLeavesTheNextTaskOfItsSlotAlone)
     EXPECT_EQ("", Difference(host.PathOf("small.bin"), Source("f10007.bin")));
     EXPECT_TRUE(InHistory("small.bin"));
 
-    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(PeerUrl(kNginx, "/slow/f67108864.bin"), "big.bin", 3));
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(PacedUrl(64u << 20), "big.bin", 3));
     ASSERT_NE(nullptr, gSlotTable.slots[0].task);
     TaskHost::PumpUntil([] { return false; }, 1500);
     EXPECT_EQ(1, TaskHost::finalizations) << "the stale command was never handled";

@@ -68,7 +68,7 @@ TEST(HostProcess, AnotherHostNeverFinalizesOurTaskNorWeTheirs)
     TaskHost host;
     std::string theirs = host.PathOf("theirs.bin.hhh");
     DeleteFileA(theirs.c_str());
-    ChildProcess other = OtherHost(PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin") + " theirs.bin 2");
+    ChildProcess other = OtherHost(PacedUrl(64u << 20) + " theirs.bin 2");
     ASSERT_TRUE(other.started);
     // Until the other host's task holds its temporary file. Its worker creates
     // the file after admission has claimed it; a probe of the claim before

@@ -22,7 +22,7 @@ RangeFigures Range(ULONGLONG left, ULONGLONG rate, DWORD measuredMs = 1000, bool
 
 RunFigures Figures(ULONGLONG bestRate, DWORD setupMs)
 {
-    return RunFigures{bestRate, setupMs, 0, 0, 0, 0};
+    return RunFigures{bestRate, setupMs, 0, 0, 0, 0, 0};
 }
 
 TEST(ResplitPolicy, TheRangeToHelpIsTheOneThatNeedsLongest)
@@ -169,6 +169,47 @@ TEST(ResplitPolicy, ABurstIsAFastFirstLookBeforeAHeldRate)
     }
 }
 
+// nginx's limit_rate grants a second at a time: a burst by the first look,
+// then next to nothing until its next second. Figures from its 1m location.
+TEST(ResplitPolicy, AnAnswerStandsStillAfterABurstOnlyWhenNextToNothingFollows)
+{
+    struct Case {
+        const char *server;
+        ULONGLONG earlyBytes, laterBytes;
+        DWORD stillMs;
+        bool still;
+    } cases[] = {
+        {"limit_rate 1m: the burst's last bytes after the first look", 1047471, 1105, 152, true},
+        {"limit_rate 1m: nothing at all", 1 * kMB, 0, 150, true},
+        {"looked at too soon", 1 * kMB, 0, 149, false},
+        {"paced from the first byte", 900000, 900000, 150, false},
+        {"a connection that slows to a tenth", 1 * kMB, 100000, 150, false},
+        {"a burst, then a rate held smoothly (2 MB/s)", 2 * kMB, 300000, 150, false},
+        {"a stall after less than a piece", 200000, 0, 1000, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.still, StillAfterBurst(c.earlyBytes, c.laterBytes, c.stillMs)) << c.server;
+}
+
+// With no held rate (a server that grants a second at a time) the rest of a
+// range goes in equal requests of a burst at most, never behind the write.
+TEST(ResplitPolicy, ASecondAtATimeServersRequestsAreEqualBurstsAtMost)
+{
+    RunFigures run = Figures(0, 2);
+    run.burstBytes = 1 * kMB;
+    run.heldRate = 0;
+    struct Case {
+        ULONGLONG requestStart, writePos, rangeEnd, end;
+    } cases[] = {
+        {0, 1 * kMB, 3200 * 1000, 1 * kMB},                       // stood still at its burst: ends where it is
+        {10 * kMB, 10 * kMB, 12200 * 1000, 10 * kMB + 733334},    // three requests of 0.73 MB, not 1 + 1 + 0.2
+        {10 * kMB, 10 * kMB, 10 * kMB + 500000, 10 * kMB + 500000},  // less than a burst: all of it
+        {10 * kMB, 10 * kMB, 12 * kMB, 11 * kMB},                 // exactly two bursts
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.end, BurstRequestEnd(c.requestStart, c.writePos, c.rangeEnd, run)) << c.rangeEnd;
+}
+
 TEST(ResplitPolicy, ABurstServersRequestEndsPastItsBurstAndASecondAtTheHeldRate)
 {
     RunFigures run = Figures(0, 2);
@@ -182,7 +223,7 @@ TEST(ResplitPolicy, ABurstServersRequestEndsPastItsBurstAndASecondAtTheHeldRate)
         {10 * kMB, 10 * kMB, 14 * kMB},  // a piece's request
     };
     for (const Case &c : cases)
-        EXPECT_EQ(c.end, BurstRequestEnd(c.requestStart, c.writePos, run)) << c.writePos;
+        EXPECT_EQ(c.end, BurstRequestEnd(c.requestStart, c.writePos, 40 * kMB, run)) << c.writePos;
 }
 
 TEST(ResplitPolicy, RatesLookAheadAndRefusals)

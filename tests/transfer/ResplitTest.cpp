@@ -181,6 +181,39 @@ TEST_F(ResplitTest, OnlyAServerThatSendsEachRequestABurstIsAskedInShortRequests)
     EXPECT_LE(RequestsUnder(paced), 6) << "requests were shortened with nothing to gain";
 }
 
+// nginx's limit_rate grants each request a second's worth at once and then
+// a second's worth at each second of its clock: the first answers stand
+// still after their bursts, and from then on the file is asked for in
+// requests of a burst, with no held rate to wait for.
+TEST_F(ResplitTest, AServerThatGrantsASecondAtATimeIsAskedInBurstsFromTheFirstAnswers)
+{
+    std::string source;
+    ASSERT_TRUE(ReadPeerFile("f67108864.bin", &source));
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin"), "granted.bin", 5));
+    ULONGLONG burst = 0, held = 0;
+    int looksSinceBurst = 0;
+    ASSERT_TRUE(TaskHost::PumpUntil(
+        [&] {
+            if (TaskHost::SlotEmpty(0))
+                return true;
+            // The worker writes the held rate just after the burst: it is
+            // read a look later.
+            const RunFigures &run = gSlotTable.slots[0].task->run;
+            if (burst && ++looksSinceBurst == 2)
+                held = run.heldRate;
+            if (!burst)
+                burst = run.burstBytes;
+            return false;
+        },
+        kWaitMs));
+    EXPECT_GE(burst, 1000000u) << "no burst was seen";
+    EXPECT_EQ(0u, held) << "the bursts were taken for a held rate";
+    EXPECT_EQ(1, TaskHost::completions);
+    EXPECT_EQ("", Difference(host.PathOf("granted.bin"), source));
+    DeleteFileA(host.PathOf("granted.bin").c_str());
+}
+
 // Paused while pieces are under way: the record counts only what is
 // contiguous from each segment's start, those bytes are right, nothing
 // arrives while paused, and a start goes on with the pieces where they
