@@ -156,13 +156,20 @@ floor_group() {
   table "The host around a 1-byte file from nginx" "$http_floor"
 }
 
-local_group() {
-  local url="http://127.0.0.1:$nginx_port/f$local_size.bin" want
-  want=$(peer_digest "f$local_size.bin")
+# The rows of most groups: curl and aria2c -x5 -s5, then the host over 1
+# and over 5 connections (rows 0 to 3).
+four_rows() {
+  local url=$1 want=$2
   run "curl" "$want" curl -s -o "$out" "$url"
   run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
   run "RavlixHost 1 connection" "$want" "${host[@]}" 1 "$url"
   run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
+}
+
+local_group() {
+  local url="http://127.0.0.1:$nginx_port/f$local_size.bin" want
+  want=$(peer_digest "f$local_size.bin")
+  four_rows "$url" "$want"
   refer 2 "curl=$(wall_of 0)"
   refer 3 "aria2c=$(wall_of 1)"
   table "$(sized $local_size) from local nginx" "$http_floor"
@@ -179,10 +186,7 @@ limit_group() {
   # A short file: the first second's worth of each request is a large part of it.
   url="http://127.0.0.1:$nginx_port/slow-1m/f$short_size.bin"
   want=$(peer_digest "f$short_size.bin")
-  run "curl" "$want" curl -s -o "$out" "$url"
-  run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
-  run "RavlixHost 1 connection" "$want" "${host[@]}" 1 "$url"
-  run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
+  four_rows "$url" "$want"
   refer 2 "curl=$(wall_of 0)"
   refer 3 "aria2c=$(wall_of 1)"
   table "$(sized $short_size) from nginx with limit_rate 1m per connection" "$http_floor"
@@ -222,10 +226,7 @@ far_group() {
   want=$(generated_digest $far_size)
   one=$(ideal "$far_size / 1.5e6 + 0.08")
   five=$(ideal "$far_size / (5 * 1.5e6) + 0.08")
-  run "curl" "$want" curl -s -o "$out" "$url"
-  run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
-  run "RavlixHost 1 connection" "$want" "${host[@]}" 1 "$url"
-  run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
+  four_rows "$url" "$want"
   refer 0 "ideal=$one"
   refer 1 "ideal=$five"
   refer 2 "ideal=$one"
@@ -237,10 +238,7 @@ far_group() {
 drift_group() {
   local url="http://127.0.0.1:$generated_port/drift/@KEY@/gen/$drift_size.bin" want
   want=$(generated_digest $drift_size)
-  run "curl" "$want" curl -s -o "$out" "$url"
-  run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
-  run "RavlixHost 1 connection" "$want" "${host[@]}" 1 "$url"
-  run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
+  four_rows "$url" "$want"
   refer 2 "curl=$(wall_of 0)"
   refer 3 "aria2c=$(wall_of 1)"
   table "$(sized $drift_size) from a drifting server (each connection 0.5 to 6 MB/s, changing every second)" "$http_floor"
@@ -252,10 +250,7 @@ shared_group() {
   local url="http://127.0.0.1:$generated_port/shared/@KEY@/gen/$shared_size.bin" want best
   want=$(generated_digest $shared_size)
   best=$(ideal "$shared_size / 8e6")
-  run "curl" "$want" curl -s -o "$out" "$url"
-  run "aria2c -x5 -s5" "$want" "${aria[@]}" "$url"
-  run "RavlixHost 1 connection" "$want" "${host[@]}" 1 "$url"
-  run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
+  four_rows "$url" "$want"
   for index in 0 1 2 3; do refer $index "ideal=$best"; done
   table "$(sized $shared_size) down one line shared by all connections (8 MB/s in total)" "$http_floor"
 }
