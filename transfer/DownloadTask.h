@@ -65,7 +65,7 @@ struct RangeExtent {
     ULONGLONG earlyBytes;    // bytes of its first look at the rate, for a burst at the start
     DWORD earlyTick;         // when they were counted
     LONG earlyCounted;       // 1 once they were
-    LONG stoodStill;         // 1 once it brought nothing for a while after them
+    LONG stoodStill;         // 1 once it stood still after them (StillAfterBurst)
     LONG home;               // a piece: the segment whose fixed range holds it
     LONG cut;                // 1 once a piece was taken off the end: the request stops at length
     LONG runsPast;           // 1: the request asked for more than the range (the probe's whole-file

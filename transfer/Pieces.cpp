@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "transfer/Completion.h"
 #include "transfer/TaskLock.h"
 #include "util/HandleClose.h"
 
@@ -88,6 +89,15 @@ void FoldPieces(DownloadTask *task)
             InterlockedCompareExchange(&segment.state, SegmentIdle, SegmentRunning);
         }
     }
+}
+
+bool FinishRange(DownloadTask *task, TaskSegment &range)
+{
+    StoreWord(range.finished, 1);
+    if (!ExtentOf(*task, range).cut)
+        InterlockedCompareExchange(&range.state, SegmentIdle, SegmentRunning);
+    FoldPieces(task);
+    return AllBytesIn(*task);
 }
 
 ULONGLONG ReceivedRangeBytes(const DownloadTask &task)

@@ -30,6 +30,14 @@ bool Queued(const TaskSegment &range);
 // fixed range is whole reads as idle. Totals do not change.
 void FoldPieces(DownloadTask *task);
 
+// Under the task's lock, once the range holds its length: it reads as
+// finished (one never cut is idle now; a cut segment stays running until its
+// pieces are in, which the fold tells) and the pieces are folded. True when
+// then every byte of the download is in: the download is complete when every
+// segment holds its whole fixed range, the pieces taken off it joined, which
+// counts each byte once, whatever pieces were handed back or fetched again.
+bool FinishRange(DownloadTask *task, TaskSegment &range);
+
 // Bytes of the segments and pieces, under the task's lock so that no fold is
 // seen half done.
 ULONGLONG ReceivedRangeBytes(const DownloadTask &task);

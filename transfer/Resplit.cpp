@@ -196,8 +196,7 @@ void QueueBeyondRequest(DownloadTask *task, TaskSegment &range, ULONGLONG reques
     TaskSegment *piece = nullptr;
     if (!TakeTail(task, range, cut, piece) || range.received < range.length || extent.reservedEnd != range.writePos)
         return;
-    StoreWord(range.finished, 1);
-    FoldPieces(task);
+    FinishRange(task, range);  // a piece was just queued: the download is not complete
     if (WebRequest *request = __atomic_load_n(&range.request, __ATOMIC_ACQUIRE))
         request->operations->Cancel(request);
 }

@@ -82,18 +82,8 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
         range->writePos += take;
         StoreWord(range->received, range->received + take);
         done = range->received >= range->length;
-        // The download is complete when every segment holds its whole fixed
-        // range, the pieces taken off it joined: that counts each byte once,
-        // whatever pieces were handed back or fetched again.
-        if (done) {
-            StoreWord(range->finished, 1);
-            // A range that was never cut is idle now; a cut segment stays
-            // running until its pieces are in, which the fold tells.
-            if (!extent.cut)
-                InterlockedCompareExchange(&range->state, SegmentIdle, SegmentRunning);
-            FoldPieces(task);
-            complete = AllBytesIn(*task);
-        }
+        if (done)
+            complete = FinishRange(task, *range);
     }
 
     // The rest of a cut range's answer belongs to the piece taken off it, and

@@ -13,11 +13,17 @@ std::string PeerUrl(const char *portVariable, const char *path)
     return std::string("http://127.0.0.1:") + port + path;
 }
 
+std::string GeneratedUrl(const char *kind, const std::string &key, unsigned long long size)
+{
+    return PeerUrl("RAVLIX_GENERATED_PORT",
+                   ("/" + std::string(kind) + "/" + key + "/gen/" + std::to_string(size) + ".bin").c_str());
+}
+
 std::string PacedUrl(unsigned long long size)
 {
     static volatile LONG made = 0;
     std::string key = "p" + std::to_string(GetCurrentProcessId()) + "x" + std::to_string(InterlockedIncrement(&made));
-    return PeerUrl("RAVLIX_GENERATED_PORT", ("/paced/" + key + "/gen/" + std::to_string(size) + ".bin").c_str());
+    return GeneratedUrl("paced", key, size);
 }
 
 std::string TlsPeerUrl(int offset, const char *path)

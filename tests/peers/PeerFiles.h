@@ -9,6 +9,11 @@
 // empty when the variable is not set.
 std::string PeerUrl(const char *portVariable, const char *path);
 
+// "http://127.0.0.1:<RAVLIX_GENERATED_PORT>/<kind>/<key>/gen/<size>.bin": a
+// route of the generated-content server (fixture "bigfiles") that counts its
+// requests under key (tests/peers/generated-server.py).
+std::string GeneratedUrl(const char *kind, const std::string &key, unsigned long long size);
+
 // A download that is still running seconds later: size bytes of the
 // generated-content server (fixture "bigfiles", compare them with
 // DifferenceFromGenerated) held to 2 MB/s per request from the first byte,

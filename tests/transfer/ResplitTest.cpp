@@ -35,8 +35,7 @@ std::string NewKey(const char *name)
 
 std::string UnevenUrl(const char *kind, const std::string &key, ULONGLONG size = kSize)
 {
-    return PeerUrl("RAVLIX_GENERATED_PORT", ("/" + std::string(kind) + "/" + key + "/gen/" + std::to_string(size) +
-                                             ".bin").c_str());
+    return GeneratedUrl(kind, key, size);
 }
 
 // How many requests the server has answered under key.
