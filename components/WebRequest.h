@@ -27,8 +27,11 @@ enum WebRequestError {
     WebRequestNoResources = 11,
     WebRequestBadHeader = 12,    // the extra header text is not header lines we can send
     WebRequestRangeRefused = 13, // a success answer to a range request that is not the range asked for
-    WebRequestFileChanged = 14   // the answer is of another version of the resource than the range continues:
+    WebRequestFileChanged = 14,  // the answer is of another version of the resource than the range continues:
                                  // another validator or total, or the whole resource under If-Range
+    WebRequestProxyRefused = 15, // the proxy asks for a password (407): none was given, or not the right one
+    WebRequestInsecureRedirect = 16  // a redirect from https to plain http, where anyone on the way could
+                                     // change the file
 };
 
 struct WebRequestTable {

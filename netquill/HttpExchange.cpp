@@ -27,7 +27,7 @@ int ErrorOf(IoStatus status)
 
 }  // namespace
 
-int HttpExchange::Start(const Url &target, const Url *proxy, const char *request, size_t requestLength, char *buffer,
+int HttpExchange::Start(const Url &target, const ProxyServer *proxy, const char *request, size_t requestLength, char *buffer,
                         size_t capacity, HANDLE cancel, const Timing &timing)
 {
     Close();
@@ -45,14 +45,14 @@ int HttpExchange::Start(const Url &target, const Url *proxy, const char *request
     return ReadHeader(cancel, spent < timing.headerMs ? timing.headerMs - spent : 0);
 }
 
-int HttpExchange::Connect(const Url &target, const Url *proxy, char *scratch, size_t scratchSize, HANDLE cancel,
+int HttpExchange::Connect(const Url &target, const ProxyServer *proxy, char *scratch, size_t scratchSize, HANDLE cancel,
                           const Timing &timing)
 {
-    const Url &peer = proxy ? *proxy : target;
+    const Url &peer = proxy ? proxy->address : target;
     int error = connection_.Connect(peer.host, peer.port, cancel, timing.connectMs);
     if (error != WebRequestOk || !target.secure)
         return error;
-    if (proxy && (error = OpenTunnel(&connection_, target, scratch, scratchSize, cancel, timing.headerMs)) != WebRequestOk)
+    if (proxy && (error = OpenTunnel(&connection_, target, *proxy, scratch, scratchSize, cancel, timing.headerMs)) != WebRequestOk)
         return error;
     secure_ = true;
     // The handshake counts against the connect time-out: no request has gone out yet.

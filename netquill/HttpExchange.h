@@ -11,6 +11,7 @@
 #include "netquill/HttpResponseParser.h"
 #include "netquill/TlsChannel.h"
 
+struct ProxyServer;
 struct Timing;
 struct Url;
 
@@ -31,7 +32,7 @@ public:
     // reads the answer up to the end of its header, skipping interim 1xx
     // answers. Returns a WebRequestError. The header text stays at the start
     // of the buffer until the first NextPiece.
-    int Start(const Url &target, const Url *proxy, const char *request, size_t requestLength, char *buffer,
+    int Start(const Url &target, const ProxyServer *proxy, const char *request, size_t requestLength, char *buffer,
               size_t capacity, HANDLE cancel, const Timing &timing);
 
     const ResponseHead &Head() const { return head_; }
@@ -46,7 +47,7 @@ public:
     void Close();
 
 private:
-    int Connect(const Url &target, const Url *proxy, char *scratch, size_t scratchSize, HANDLE cancel,
+    int Connect(const Url &target, const ProxyServer *proxy, char *scratch, size_t scratchSize, HANDLE cancel,
                 const Timing &timing);
     int ReadHeader(HANDLE cancel, DWORD timeoutMs);
     // The byte stream of the answer: plain or through TLS.

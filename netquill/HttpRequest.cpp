@@ -169,8 +169,9 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
     for (int hop = 0;; ++hop) {
         // The request is built in the receive buffer: it has gone out before the answer comes in.
         // https goes through a proxy in a tunnel, where the origin gets the ordinary form.
-        size_t length = BuildRequest(current, useProxy_ && !current.secure, asked.present ? &asked : nullptr, extra_.lines, extra_.length,
-                                     buffer_, kReceiveBufferSize);
+        bool absoluteForm = useProxy_ && !current.secure;
+        size_t length = BuildRequest(current, absoluteForm ? &proxy_ : nullptr, asked.present ? &asked : nullptr,
+                                     extra_.lines, extra_.length, buffer_, kReceiveBufferSize);
         if (!length)
             return WebRequestBadUrl;
         int error = exchange_.Start(current, useProxy_ ? &proxy_ : nullptr, buffer_, length, buffer_,
@@ -181,6 +182,8 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
         if (keepHeader && (error = KeepHeader()) != WebRequestOk)
             return error;
         const ResponseHead &head = exchange_.Head();
+        if (absoluteForm && head.status == 407)
+            return WebRequestProxyRefused;
         AnswerVerdict verdict = JudgeAnswer(head, asked, expected, &window_, &error);
         if (verdict == AnswerAccepted) {
             url_ = current;
@@ -194,6 +197,9 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
         Url next;
         if (!ResolveLocation(current, head.location, head.locationLength, &next))
             return WebRequestBadUrl;
+        // Past such a hop anyone on the way could hand out another file.
+        if (current.secure && !next.secure)
+            return WebRequestInsecureRedirect;
         current = next;
     }
 }

@@ -67,7 +67,7 @@ private:
 
     Url url_;  // the resource; after redirects, the URL that answered
     bool useProxy_;
-    Url proxy_;
+    ProxyServer proxy_;
     ExtraHeader extra_;
     bool emptyRange_;
     char *buffer_;  // the receive buffer, which pieces of the body point into

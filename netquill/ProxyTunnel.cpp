@@ -4,31 +4,34 @@
 
 #include "components/WebRequest.h"
 #include "netquill/HttpResponseParser.h"
+#include "netquill/ProxyAuthorization.h"
 #include "netquill/Url.h"
 
 namespace {
 
 // "CONNECT host:port": the port always stands, unlike in a Host field.
-size_t BuildConnect(const Url &target, char *out, size_t capacity)
+size_t BuildConnect(const Url &target, const ProxyServer &proxy, char *out, size_t capacity)
 {
     char authority[kMaxHostLength + 16];
     if (target.ipv6Literal)
         wsprintfA(authority, "[%s]:%u", target.host, target.port);
     else
         wsprintfA(authority, "%s:%u", target.host, target.port);
-    static const char kFormat[] = "CONNECT %s HTTP/1.1\r\nHost: %s\r\nUser-Agent: Ravlix/1.0\r\n\r\n";
-    if (2 * strlen(authority) + sizeof(kFormat) > capacity)
+    char authorization[kMaxProxyAuthorizationLength];
+    FormatProxyAuthorization(proxy, authorization, sizeof(authorization));
+    static const char kFormat[] = "CONNECT %s HTTP/1.1\r\nHost: %s\r\nUser-Agent: Ravlix/1.0\r\n%s\r\n";
+    if (2 * strlen(authority) + strlen(authorization) + sizeof(kFormat) > capacity)
         return 0;
-    return static_cast<size_t>(wsprintfA(out, kFormat, authority, authority));
+    return static_cast<size_t>(wsprintfA(out, kFormat, authority, authority, authorization));
 }
 
 }  // namespace
 
-int OpenTunnel(Connection *connection, const Url &target, char *buffer, size_t capacity, HANDLE cancel,
-               DWORD timeoutMs)
+int OpenTunnel(Connection *connection, const Url &target, const ProxyServer &proxy, char *buffer, size_t capacity,
+               HANDLE cancel, DWORD timeoutMs)
 {
     DWORD deadline = GetTickCount() + timeoutMs;
-    size_t length = BuildConnect(target, buffer, capacity);
+    size_t length = BuildConnect(target, proxy, buffer, capacity);
     if (!length)
         return WebRequestBadUrl;
     IoStatus status = connection->Send(buffer, length, cancel, timeoutMs);
@@ -42,6 +45,17 @@ int OpenTunnel(Connection *connection, const Url &target, char *buffer, size_t c
             ResponseHead head;
             if (!ParseResponseHead(buffer, headerEnd, &head))
                 return WebRequestBadResponse;
+            if (head.status >= 100 && head.status < 200) {
+                // An interim answer: the real one follows it.
+                memmove(buffer, buffer + headerEnd, filled - headerEnd);
+                filled -= headerEnd;
+                scanned = 0;
+                continue;
+            }
+            // No answer to a CONNECT comes from the origin: a 401 (as some
+            // proxies answer a wrong password) is the proxy's refusal too.
+            if (head.status == 407 || head.status == 401)
+                return WebRequestProxyRefused;
             return head.status >= 200 && head.status < 300 ? WebRequestOk : WebRequestHttpStatus;
         }
         if (filled >= kMaxHeaderLength || filled == capacity)

@@ -6,11 +6,13 @@
 
 #include "netquill/Connection.h"
 
+struct ProxyServer;
 struct Url;
 
-// Asks the proxy at the other end of connection for a tunnel to target and
-// reads its answer, using buffer as scratch space. Returns a
-// WebRequestError: a proxy that refuses (any answer but 2xx) gives
-// WebRequestHttpStatus.
-int OpenTunnel(Connection *connection, const Url &target, char *buffer, size_t capacity, HANDLE cancel,
-               DWORD timeoutMs);
+// Asks the proxy at the other end of connection for a tunnel to target, with
+// the proxy's authorization, and reads its answer past any interim 1xx, using
+// buffer as scratch space. Returns a WebRequestError: a proxy that asks for
+// a password (407, or 401) gives WebRequestProxyRefused, any other answer
+// but 2xx WebRequestHttpStatus.
+int OpenTunnel(Connection *connection, const Url &target, const ProxyServer &proxy, char *buffer, size_t capacity,
+               HANDLE cancel, DWORD timeoutMs);

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "netquill/HttpResponseParser.h"
+#include "netquill/ProxyAuthorization.h"
 #include "netquill/Url.h"
 
 namespace {
@@ -182,7 +183,7 @@ bool TranslateExtraHeader(const char *text, ExtraHeader *out)
     return true;
 }
 
-size_t BuildRequest(const Url &url, bool throughProxy, const ByteRange *range, const char *extraLines,
+size_t BuildRequest(const Url &url, const ProxyServer *proxy, const ByteRange *range, const char *extraLines,
                     size_t extraLength, char *out, size_t capacity)
 {
     char authority[kMaxHostLength + 16];
@@ -190,7 +191,7 @@ size_t BuildRequest(const Url &url, bool throughProxy, const ByteRange *range, c
         return 0;
     Writer w(out, capacity);
     w.Append("GET ");
-    if (throughProxy) {
+    if (proxy) {
         w.Append("http://");
         w.Append(authority);
     }
@@ -200,6 +201,11 @@ size_t BuildRequest(const Url &url, bool throughProxy, const ByteRange *range, c
     w.Append("\r\nUser-Agent: ");
     w.Append(kUserAgent);
     w.Append("\r\nAccept: */*\r\n");
+    if (proxy) {
+        char authorization[kMaxProxyAuthorizationLength];
+        if (FormatProxyAuthorization(*proxy, authorization, sizeof(authorization)))
+            w.Append(authorization);
+    }
     if (range && range->present) {
         w.Append("Range: bytes=");
         w.AppendNumber(range->first);

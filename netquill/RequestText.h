@@ -4,6 +4,7 @@
 
 #include <stddef.h>
 
+struct ProxyServer;
 struct Url;
 
 // Bytes first..last of the resource; last may be open.
@@ -49,8 +50,9 @@ struct ExtraHeader {
 // or text that is too long.
 bool TranslateExtraHeader(const char *text, ExtraHeader *out);
 
-// Writes the GET for url: origin-form, or absolute-form when it goes through
-// a proxy. `range` (first, and last when known) becomes "Range: bytes=a-b".
-// Returns the length written, 0 when it does not fit.
-size_t BuildRequest(const Url &url, bool throughProxy, const ByteRange *range, const char *extraLines,
+// Writes the GET for url: origin-form, or absolute-form to the proxy when
+// there is one, with the proxy's authorization. `range` (first, and last
+// when known) becomes "Range: bytes=a-b". Returns the length written, 0 when
+// it does not fit.
+size_t BuildRequest(const Url &url, const ProxyServer *proxy, const ByteRange *range, const char *extraLines,
                     size_t extraLength, char *out, size_t capacity);

@@ -125,64 +125,105 @@ void TrimBlanks(const char **begin, const char **end)
         --*end;
 }
 
-}  // namespace
-
-bool ParseUrl(const char *text, size_t length, Url *urlOut)
+int HexValue(char c)
 {
-    if (!text)
-        return false;
-    const char *p = text;
-    const char *end = text + length;
-    TrimBlanks(&p, &end);
-    if (StartsWithNoCase(p, end, kHttpScheme)) {
-        urlOut->secure = false;
-        p += kHttpSchemeLength;
-    } else if (StartsWithNoCase(p, end, kHttpsScheme)) {
-        urlOut->secure = true;
-        p += kHttpsSchemeLength;
-    } else {
-        return false;
-    }
-    const char *authorityEnd = p;
-    while (authorityEnd < end && *authorityEnd != '/' && *authorityEnd != '?' && *authorityEnd != '#')
-        ++authorityEnd;
-    return ParseAuthority(p, authorityEnd, urlOut) &&
-           CopyTarget(authorityEnd, end, urlOut->target, sizeof(urlOut->target));
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
-bool ParseProxy(const char *text, Url *proxyOut, bool *useProxyOut)
+// [p, end) with each %XX replaced by its byte; false for a stray "%", a
+// control byte, or text too long for capacity.
+bool PercentDecode(const char *p, const char *end, char *out, size_t capacity)
 {
-    *useProxyOut = false;
-    if (!text)
-        return true;
-    const char *p = text;
-    const char *end = text + strlen(text);
-    TrimBlanks(&p, &end);
-    if (p == end)
-        return true;
-    if (StartsWithNoCase(p, end, kHttpScheme))
-        p += kHttpSchemeLength;
-    if (end > p && end[-1] == '/')
-        --end;
-    // The proxy itself is spoken to in plain HTTP; https goes through it in a tunnel.
-    proxyOut->secure = false;
-    if (!ParseAuthority(p, end, proxyOut))
-        return false;
-    strcpy(proxyOut->target, "/");
-    *useProxyOut = true;
+    size_t n = 0;
+    for (; p < end; ++p) {
+        int byte = static_cast<unsigned char>(*p);
+        if (byte == '%') {
+            if (end - p < 3 || HexValue(p[1]) < 0 || HexValue(p[2]) < 0)
+                return false;
+            byte = HexValue(p[1]) * 16 + HexValue(p[2]);
+            p += 2;
+        }
+        if (byte < 0x20 || byte == 0x7F || n + 1 >= capacity)
+            return false;
+        out[n++] = static_cast<char>(byte);
+    }
+    out[n] = '\0';
     return true;
 }
 
-bool ResolveLocation(const Url &base, const char *location, size_t length, Url *urlOut)
+// RFC 3986 3.1: ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) ":" opens [p, end).
+bool HasScheme(const char *p, const char *end)
+{
+    if (p == end || !((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z')))
+        return false;
+    for (++p; p < end; ++p) {
+        char c = *p;
+        if (c == ':')
+            return true;
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
+              c == '.'))
+            return false;
+    }
+    return false;
+}
+
+// RFC 3986 5.2.4 on the path of a target (up to its query), in place:
+// "." segments go, ".." takes the segment before it along, and nothing
+// climbs above the root.
+void RemoveDotSegments(char *target)
+{
+    char input[kMaxTargetLength + 1];
+    size_t pathLength = strcspn(target, "?");
+    memcpy(input, target, pathLength);
+    input[pathLength] = '\0';
+    char *in = input;
+    size_t n = 0;  // the output so far: target[0, n), never longer than what was read
+    while (*in) {
+        if (strncmp(in, "../", 3) == 0) {
+            in += 3;
+        } else if (strncmp(in, "./", 2) == 0 || strncmp(in, "/./", 3) == 0) {
+            in += 2;
+        } else if (strcmp(in, "/.") == 0) {
+            in[1] = '\0';
+        } else if (strncmp(in, "/../", 4) == 0 || strcmp(in, "/..") == 0) {
+            if (in[3] == '/')
+                in += 3;
+            else
+                in[1] = '\0';
+            while (n > 0 && target[n - 1] != '/')
+                --n;
+            if (n > 0)
+                --n;
+        } else if (strcmp(in, ".") == 0 || strcmp(in, "..") == 0) {
+            break;
+        } else {
+            do
+                target[n++] = *in++;
+            while (*in && *in != '/');
+        }
+    }
+    memmove(target + n, target + pathLength, strlen(target + pathLength) + 1);
+}
+
+// The reference taken against base, as it stands.
+bool JoinReference(const Url &base, const char *location, size_t length, Url *urlOut)
 {
     const char *p = location;
     const char *end = location + length;
     TrimBlanks(&p, &end);
-    const char *q = p;
-    while (q < end && *q != ':' && *q != '/' && *q != '?' && *q != '#')
-        ++q;
-    if (q + 2 < end && q[0] == ':' && q[1] == '/' && q[2] == '/')
+    if (HasScheme(p, end)) {
+        // Only http and https, and only with an authority: "http:x" is no URL
+        // a download may follow, and no other scheme is one.
+        if (!StartsWithNoCase(p, end, kHttpScheme) && !StartsWithNoCase(p, end, kHttpsScheme))
+            return false;
         return ParseUrl(p, static_cast<size_t>(end - p), urlOut);
+    }
     if (end - p >= 2 && p[0] == '/' && p[1] == '/') {
         // Keeps the scheme of the URL that answered.
         const char *scheme = base.secure ? kHttpsScheme : kHttpScheme;
@@ -219,7 +260,74 @@ bool ResolveLocation(const Url &base, const char *location, size_t length, Url *
         return false;
     memcpy(joined, base.target, directory);
     memcpy(joined + directory, p, rest);
-    return CopyTarget(joined, joined + directory + rest, urlOut->target, sizeof(urlOut->target));
+    return CopyTarget(joined, joined + directory + rest, urlOut->target, sizeof(urlOut->target)) ;
+}
+
+}  // namespace
+
+bool ParseUrl(const char *text, size_t length, Url *urlOut)
+{
+    if (!text)
+        return false;
+    const char *p = text;
+    const char *end = text + length;
+    TrimBlanks(&p, &end);
+    if (StartsWithNoCase(p, end, kHttpScheme)) {
+        urlOut->secure = false;
+        p += kHttpSchemeLength;
+    } else if (StartsWithNoCase(p, end, kHttpsScheme)) {
+        urlOut->secure = true;
+        p += kHttpsSchemeLength;
+    } else {
+        return false;
+    }
+    const char *authorityEnd = p;
+    while (authorityEnd < end && *authorityEnd != '/' && *authorityEnd != '?' && *authorityEnd != '#')
+        ++authorityEnd;
+    return ParseAuthority(p, authorityEnd, urlOut) &&
+           CopyTarget(authorityEnd, end, urlOut->target, sizeof(urlOut->target));
+}
+
+bool ParseProxy(const char *text, ProxyServer *proxyOut, bool *useProxyOut)
+{
+    *useProxyOut = false;
+    proxyOut->credentials[0] = '\0';
+    if (!text)
+        return true;
+    const char *p = text;
+    const char *end = text + strlen(text);
+    TrimBlanks(&p, &end);
+    if (p == end)
+        return true;
+    if (StartsWithNoCase(p, end, kHttpScheme))
+        p += kHttpSchemeLength;
+    if (end > p && end[-1] == '/')
+        --end;
+    // The last "@" ends the user part: the host has none.
+    const char *at = end;
+    while (at > p && at[-1] != '@')
+        --at;
+    if (at > p) {
+        if (!PercentDecode(p, at - 1, proxyOut->credentials, sizeof(proxyOut->credentials)) ||
+            !strchr(proxyOut->credentials, ':'))
+            return false;
+        p = at;
+    }
+    // The proxy itself is spoken to in plain HTTP; https goes through it in a tunnel.
+    proxyOut->address.secure = false;
+    if (!ParseAuthority(p, end, &proxyOut->address))
+        return false;
+    strcpy(proxyOut->address.target, "/");
+    *useProxyOut = true;
+    return true;
+}
+
+bool ResolveLocation(const Url &base, const char *location, size_t length, Url *urlOut)
+{
+    if (!JoinReference(base, location, length, urlOut))
+        return false;
+    RemoveDotSegments(urlOut->target);
+    return true;
 }
 
 size_t FormatAuthority(const Url &url, char *out, size_t capacity)

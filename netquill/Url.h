@@ -21,13 +21,27 @@ struct Url {
 // when the text is not such a URL.
 bool ParseUrl(const char *text, size_t length, Url *urlOut);
 
-// The proxy text as the host gives it: "host:port", "http://host:port" (a
-// trailing "/" allowed). Empty, blank or null means a direct connection, in
-// which case *useProxyOut is false. False when the text does not parse.
-bool ParseProxy(const char *text, Url *proxyOut, bool *useProxyOut);
+const size_t kMaxCredentialsLength = 255;
+
+// A proxy: where it listens, and what it is told of the user.
+struct ProxyServer {
+    Url address;
+    // "user:password", percent-decoded, for Proxy-Authorization; empty
+    // when the proxy text names no user.
+    char credentials[kMaxCredentialsLength + 1];
+};
+
+// The proxy text as the host gives it: "host:port" or "http://host:port" (a
+// trailing "/" allowed), either with "user:password@" before the host, whose
+// parts may be percent-encoded (a "@" or ":" in a password as %40 or %3A).
+// Empty, blank or null means a direct connection, in which case
+// *useProxyOut is false. False when the text does not parse.
+bool ParseProxy(const char *text, ProxyServer *proxyOut, bool *useProxyOut);
 
 // The URL that a Location value names, taken against the URL that answered:
-// absolute, scheme-relative ("//host/..."), absolute path or relative path.
+// absolute, scheme-relative ("//host/..."), absolute path or relative path,
+// its dot segments removed (RFC 3986 5.2). False for a scheme other than
+// http and https, and for one without "//".
 bool ResolveLocation(const Url &base, const char *location, size_t length, Url *urlOut);
 
 // "host", "host:port" or "[v6]:port" (the port only when it is not the

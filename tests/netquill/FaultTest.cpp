@@ -444,6 +444,25 @@ TEST(Requests, ProxyGetsTheAbsoluteForm)
     }
 }
 
+// The interim answers a proxy may send before its real answer to a CONNECT
+// are passed over: the refusal after them is what the request reports.
+TEST(Requests, InterimAnswersToAConnectArePassedOver)
+{
+    ScriptedServer proxy([](ScriptedConnection &c) {
+        if (c.ReadRequest())
+            c.Send("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\nX: y\r\n\r\n"
+                   "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n"
+                   "Content-Length: 0\r\n\r\n");
+    });
+    TestRequest request;
+    EXPECT_FALSE(request.Open("https://origin.invalid/f", nullptr, false,
+                              ("u:p@127.0.0.1:" + std::to_string(proxy.Port())).c_str()));
+    EXPECT_EQ(WebRequestProxyRefused, request.LastError());
+    ASSERT_EQ(1u, proxy.Requests().size());
+    EXPECT_EQ(0u, proxy.Requests()[0].find("CONNECT origin.invalid:443 HTTP/1.1\r\n"));
+    EXPECT_NE(std::string::npos, proxy.Requests()[0].find("\r\nProxy-Authorization: Basic dTpw\r\n"));
+}
+
 TEST(Requests, CompleteSegmentGetsOneEmptyDelivery)
 {
     ScriptedServer server([](ScriptedConnection &c) { ServeBody(c, kFile); });

@@ -106,12 +106,16 @@ TEST(TranslateExtraHeader, RefusesWhatCannotBeSent)
     EXPECT_FALSE(TranslateExtraHeader(huge.c_str(), &extra));
 }
 
-std::string Build(const char *urlText, bool proxy, const ByteRange *range, const char *extra)
+// The request for urlText, through the proxy text when it is not null.
+std::string Build(const char *urlText, const char *proxyText, const ByteRange *range, const char *extra)
 {
     Url url;
     EXPECT_TRUE(ParseUrl(urlText, strlen(urlText), &url));
+    ProxyServer proxy;
+    bool useProxy = false;
+    EXPECT_TRUE(ParseProxy(proxyText, &proxy, &useProxy));
     char out[2048];
-    size_t n = BuildRequest(url, proxy, range, extra, strlen(extra), out, sizeof(out));
+    size_t n = BuildRequest(url, useProxy ? &proxy : nullptr, range, extra, strlen(extra), out, sizeof(out));
     EXPECT_NE(0u, n);
     return std::string(out, n);
 }
@@ -127,7 +131,7 @@ TEST(TranslateExtraHeader, RangesPastThirtyTwoBitsKeepEveryDigit)
     EXPECT_EQ(5368709127ull, extra.range.total);
     EXPECT_EQ("GET /f HTTP/1.1\r\nHost: h\r\nUser-Agent: Ravlix/1.0\r\nAccept: */*\r\n"
               "Range: bytes=4294967300-5368709126\r\nConnection: close\r\n\r\n",
-              Build("http://h/f", false, &extra.range, ""));
+              Build("http://h/f", nullptr, &extra.range, ""));
     EXPECT_FALSE(TranslateExtraHeader("Range:bytes=0-18446744073709551616/1\r\n", &extra));
 }
 
@@ -136,7 +140,7 @@ TEST(BuildRequest, OriginFormWithStandardRange)
     ByteRange range = {true, 3335, true, 6669, true, 10007};
     EXPECT_EQ("GET /f.bin?a=1 HTTP/1.1\r\nHost: 127.0.0.1:8080\r\nUser-Agent: Ravlix/1.0\r\nAccept: */*\r\n"
               "Range: bytes=3335-6669\r\nX-A: 1\r\nConnection: close\r\n\r\n",
-              Build("http://127.0.0.1:8080/f.bin?a=1", false, &range, "X-A: 1\r\n"));
+              Build("http://127.0.0.1:8080/f.bin?a=1", nullptr, &range, "X-A: 1\r\n"));
 }
 
 TEST(BuildRequest, AbsoluteFormThroughProxyAndOpenRange)
@@ -144,9 +148,28 @@ TEST(BuildRequest, AbsoluteFormThroughProxyAndOpenRange)
     ByteRange range = {true, 100, false, 0, false, 0};
     EXPECT_EQ("GET http://[::1]/f HTTP/1.1\r\nHost: [::1]\r\nUser-Agent: Ravlix/1.0\r\nAccept: */*\r\n"
               "Range: bytes=100-\r\nConnection: close\r\n\r\n",
-              Build("http://[::1]:80/f", true, &range, ""));
+              Build("http://[::1]:80/f", "p:3128", &range, ""));
     EXPECT_EQ("GET /f HTTP/1.1\r\nHost: h\r\nUser-Agent: Ravlix/1.0\r\nAccept: */*\r\nConnection: close\r\n\r\n",
-              Build("http://h/f", false, nullptr, ""));
+              Build("http://h/f", nullptr, nullptr, ""));
+}
+
+// RFC 7617's example, and the lengths whose base64 ends in one, two or no "=".
+TEST(BuildRequest, ProxyCredentialsGoAsBasicAuthorization)
+{
+    struct Case {
+        const char *proxy, *authorization;
+    } cases[] = {
+        {"Aladdin:open%20sesame@p:1", "QWxhZGRpbjpvcGVuIHNlc2FtZQ=="},
+        {"a:b@p:1", "YTpi"},
+        {"ab:c@p:1", "YWI6Yw=="},
+        {"ab:cd@p:1", "YWI6Y2Q="},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(std::string("GET http://h/f HTTP/1.1\r\nHost: h\r\nUser-Agent: Ravlix/1.0\r\nAccept: */*\r\n"
+                              "Proxy-Authorization: Basic ") +
+                      c.authorization + "\r\nConnection: close\r\n\r\n",
+                  Build("http://h/f", c.proxy, nullptr, ""))
+            << c.proxy;
 }
 
 TEST(BuildRequest, TooSmallBufferGivesZero)
@@ -154,7 +177,7 @@ TEST(BuildRequest, TooSmallBufferGivesZero)
     Url url;
     ASSERT_TRUE(ParseUrl("http://h/f", 10, &url));
     char out[40];
-    EXPECT_EQ(0u, BuildRequest(url, false, nullptr, "", 0, out, sizeof(out)));
+    EXPECT_EQ(0u, BuildRequest(url, nullptr, nullptr, "", 0, out, sizeof(out)));
 }
 
 }  // namespace

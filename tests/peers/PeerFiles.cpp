@@ -42,6 +42,15 @@ std::string TlsProxy()
     return "127.0.0.1:" + std::to_string(atoi(port) + 4);
 }
 
+std::string PasswordProxy(const std::string &userPart)
+{
+    const char *port = getenv("RAVLIX_TLS_PORT");
+    if (!port || !*port)
+        return std::string();
+    return "http://" + (userPart.empty() ? std::string() : userPart + "@") + "127.0.0.1:" +
+           std::to_string(atoi(port) + 6);
+}
+
 bool ReadPeerFile(const char *name, std::string *contents)
 {
     const char *root = getenv("RAVLIX_PEER_ROOT");

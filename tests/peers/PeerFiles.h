@@ -30,6 +30,10 @@ std::string PacedUrl(unsigned long long size);
 std::string TlsPeerUrl(int offset, const char *path);
 // "127.0.0.1:<RAVLIX_TLS_PORT + 4>", the CONNECT proxy.
 std::string TlsProxy();
+// The proxy text for tinyproxy at RAVLIX_TLS_PORT + 6, which asks for the
+// user "ravlix" with the password "s3cr-t_pw": "http://<userPart>@127.0.0.1:<port>",
+// or without "<userPart>@" when userPart is empty.
+std::string PasswordProxy(const std::string &userPart);
 
 // The whole of docroot/<name>, the file the peers serve under /<name>.
 bool ReadPeerFile(const char *name, std::string *contents);

@@ -8,7 +8,8 @@
 # With RAVLIX_TLS_PORT=P set, nginx also serves https with certificates from
 # DIR/tls (tls-certs.sh): P a valid one, P+1 a self-signed one, P+2 an
 # expired one, P+3 one for another host name; P+4 is a CONNECT proxy; P+5
-# (cutting-tls-server.py, the valid certificate) ends answers without close notify.
+# (cutting-tls-server.py, the valid certificate) ends answers without close notify;
+# P+6 is tinyproxy, which asks for the user "ravlix" with the password "s3cr-t_pw".
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 command=$1
@@ -35,6 +36,25 @@ stop() {
   stop_pidfile "$dir/python.pid" http.server
   stop_pidfile "$dir/proxy.pid" connect-proxy
   stop_pidfile "$dir/cutting.pid" cutting-tls-server
+  stop_pidfile "$dir/tinyproxy.pid" tinyproxy
+}
+
+# tinyproxy in the foreground of its own session, for http and CONNECT alike,
+# asking for a password.
+start_password_proxy() {
+  local port=$1
+  cat >"$dir/tinyproxy.conf" <<CONF
+Port $port
+Listen 127.0.0.1
+Timeout 60
+MaxClients 64
+Allow 127.0.0.1
+BasicAuth ravlix s3cr-t_pw
+LogFile "$dir/tinyproxy.log"
+LogLevel Info
+CONF
+  setsid tinyproxy -d -c "$dir/tinyproxy.conf" </dev/null >"$dir/tinyproxy.out" 2>&1 &
+  echo $! >"$dir/tinyproxy.pid"
 }
 
 wait_for_port() {
@@ -124,6 +144,7 @@ start() {
     setsid python3 "$here/cutting-tls-server.py" "$((RAVLIX_TLS_PORT + 5))" "$dir/tls/valid.crt" \
       "$dir/tls/valid.key" "$dir/docroot" </dev/null >"$dir/cutting.log" 2>&1 &
     echo $! >"$dir/cutting.pid"
+    start_password_proxy "$((RAVLIX_TLS_PORT + 6))"
   fi
   write_nginx_config "$nginx_port"
   nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log"
@@ -133,6 +154,9 @@ start() {
   echo $! >"$dir/python.pid"
   wait_for_port "$nginx_port" nginx
   wait_for_port "$python_port" http.server
+  if [ -n "${RAVLIX_TLS_PORT:-}" ]; then
+    wait_for_port "$((RAVLIX_TLS_PORT + 6))" tinyproxy
+  fi
 }
 
 case "$command" in
