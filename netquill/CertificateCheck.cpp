@@ -17,8 +17,12 @@ bool BuildChain(PCCERT_CONTEXT certificate, ScopedCertificateChain *chain)
     para.RequestedUsage.Usage.cUsageIdentifier = sizeof(kServerUsages) / sizeof(kServerUsages[0]);
     para.RequestedUsage.Usage.rgpszUsageIdentifier = kServerUsages;
     // The certificate's own store holds the intermediates the server sent.
-    return CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &para, 0, nullptr,
-                                   chain->Receive()) != FALSE;
+    // Nothing is fetched from the network (a missing intermediate, as the
+    // certificate's authority information names it): such a fetch has no
+    // bound that a cancel reaches, and a server is to send its chain, as
+    // curl and Firefox expect too.
+    return CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &para,
+                                   CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, chain->Receive()) != FALSE;
 }
 
 }  // namespace

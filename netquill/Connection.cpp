@@ -4,6 +4,8 @@
 #include <ws2tcpip.h>
 
 #include "components/WebRequest.h"
+#include "netquill/AddressOrder.h"
+#include "netquill/NameResolver.h"
 #include "netquill/ReceiveBuffer.h"
 
 namespace {
@@ -24,31 +26,99 @@ SocketPlatform ThisPlatform()
     return platform;
 }
 
-class AddressList {
+// The addresses being tried at once, each a non-blocking socket that
+// signals its own event; the first to connect is handed to the Connection.
+class ConnectRace {
 public:
-    AddressList() : list_(nullptr) {}
-    ~AddressList()
-    {
-        if (list_)
-            freeaddrinfo(list_);
-    }
-    AddressList(const AddressList &) = delete;
-    AddressList &operator=(const AddressList &) = delete;
+    ConnectRace() : count_(0) {}
+    ConnectRace(const ConnectRace &) = delete;
+    ConnectRace &operator=(const ConnectRace &) = delete;
 
-    bool Resolve(const char *host, unsigned short port)
+    int Count() const { return count_; }
+
+    // Starts a connect to address; false when it cannot even be tried (no
+    // socket of its family, a connect refused at once).
+    bool Start(const sockaddr *address, int addressLength)
     {
-        char service[8];
-        wsprintfA(service, "%u", port);
-        addrinfo hints = {};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_protocol = IPPROTO_TCP;
-        return getaddrinfo(host, service, &hints, &list_) == 0 && list_;
+        Attempt &attempt = attempts_[count_];
+        attempt.socket.Reset(socket(address->sa_family, SOCK_STREAM, IPPROTO_TCP));
+        attempt.event.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        if (!attempt.socket.IsSet() || !attempt.event.IsSet())
+            return Drop(count_);
+        static const int window = FixedReceiveBuffer(ThisPlatform());
+        if (window > 0)
+            setsockopt(attempt.socket.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&window),
+                       sizeof(window));
+        // Makes the socket non-blocking; FD_WRITE comes with the connect and
+        // again whenever a send that would have blocked may go on.
+        if (WSAEventSelect(attempt.socket.Get(), attempt.event.Get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0)
+            return Drop(count_);
+        ++count_;
+        if (connect(attempt.socket.Get(), address, addressLength) != 0 && WSAGetLastError() != WSAEWOULDBLOCK)
+            return Drop(count_ - 1);
+        return true;
     }
-    const addrinfo *First() const { return list_; }
+
+    // Waits until an attempt ends, the cancel event is set or waitMs pass.
+    // Returns the attempt that connected, or -1; on IoOk with -1, an attempt
+    // failed (it is gone) or nothing happened in waitMs.
+    IoStatus Next(HANDLE cancel, DWORD waitMs, int *connected)
+    {
+        *connected = -1;
+        HANDLE handles[1 + kMaxAddressAttempts];
+        handles[0] = cancel;
+        for (int i = 0; i < count_; ++i)
+            handles[1 + i] = attempts_[i].event.Get();
+        DWORD result = WaitForMultipleObjects(1 + count_, handles, FALSE, waitMs);
+        if (result == WAIT_OBJECT_0)
+            return IoCancelled;
+        if (result == WAIT_TIMEOUT)
+            return IoOk;
+        int i = static_cast<int>(result - WAIT_OBJECT_0 - 1);
+        if (i < 0 || i >= count_)
+            return IoFailed;
+        WSANETWORKEVENTS events;
+        if (WSAEnumNetworkEvents(attempts_[i].socket.Get(), attempts_[i].event.Get(), &events) != 0) {
+            Drop(i);
+        } else if (events.lNetworkEvents & FD_CONNECT) {
+            if (events.iErrorCode[FD_CONNECT_BIT] == 0)
+                *connected = i;
+            else
+                Drop(i);
+        }
+        return IoOk;
+    }
+
+    // Hands the attempt's socket and event over; the other attempts close
+    // when the race goes out of scope.
+    void TakeWinner(int i, ScopedSocket *socketOut, ScopedHandle *eventOut)
+    {
+        socketOut->Reset(attempts_[i].socket.Release());
+        eventOut->Reset(attempts_[i].event.Release());
+    }
 
 private:
-    addrinfo *list_;
+    struct Attempt {
+        ScopedSocket socket;
+        ScopedHandle event;
+    };
+
+    // Closes attempt i and moves the last one into its place; false, for Start.
+    bool Drop(int i)
+    {
+        attempts_[i].socket.Close();
+        attempts_[i].event.Close();
+        if (i < count_ - 1) {
+            attempts_[i].socket.Reset(attempts_[count_ - 1].socket.Release());
+            attempts_[i].event.Reset(attempts_[count_ - 1].event.Release());
+        }
+        if (i < count_)
+            --count_;
+        return false;
+    }
+
+    Attempt attempts_[kMaxAddressAttempts];
+    int count_;
 };
 
 }  // namespace
@@ -57,48 +127,52 @@ int Connection::Connect(const char *host, unsigned short port, HANDLE cancel, DW
 {
     Close();
     DWORD deadline = GetTickCount() + timeoutMs;
-    AddressList addresses;
-    if (!addresses.Resolve(host, port))
-        return WebRequestResolveFailed;
-    event_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!event_.IsSet())
-        return WebRequestNoResources;
-    int result = WebRequestConnectFailed;
-    for (const addrinfo *a = addresses.First(); a; a = a->ai_next) {
-        result = ConnectTo(a->ai_addr, static_cast<int>(a->ai_addrlen), cancel, deadline);
-        if (result == WebRequestOk || result == WebRequestCancelled || result == WebRequestNoResources)
-            break;
+    ResolvedAddresses addresses;
+    int error = ResolveHost(host, port, cancel, deadline, &addresses);
+    if (error != WebRequestOk)
+        return error;
+    const addrinfo *all[kMaxAddressAttempts];
+    int families[kMaxAddressAttempts];
+    int count = 0;
+    for (const addrinfo *a = addresses.First(); a && count < kMaxAddressAttempts; a = a->ai_next) {
+        all[count] = a;
+        families[count++] = a->ai_family;
     }
-    if (result != WebRequestOk)
-        Close();
-    return result;
-}
+    int order[kMaxAddressAttempts];
+    count = InterleaveFamilies(families, count, order);
 
-int Connection::ConnectTo(const sockaddr *address, int addressLength, HANDLE cancel, DWORD deadline)
-{
-    socket_.Reset(socket(address->sa_family, SOCK_STREAM, IPPROTO_TCP));
-    if (!socket_.IsSet())
-        return WebRequestNoResources;
-    static const int window = FixedReceiveBuffer(ThisPlatform());
-    if (window > 0)
-        setsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&window), sizeof(window));
-    // Makes the socket non-blocking; FD_WRITE comes with the connect and
-    // again whenever a send that would have blocked may go on.
-    if (WSAEventSelect(socket_.Get(), event_.Get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0)
-        return WebRequestNoResources;
-    if (connect(socket_.Get(), address, addressLength) == 0)
-        return WebRequestOk;
-    if (WSAGetLastError() != WSAEWOULDBLOCK)
-        return WebRequestConnectFailed;
+    // The next address starts when the last one started has had its delay,
+    // or at once when it failed; the first to connect wins.
+    ConnectRace race;
+    int next = 0;
+    DWORD nextStart = GetTickCount();
     for (;;) {
-        WSANETWORKEVENTS events;
-        IoStatus status = Wait(cancel, deadline, &events);
+        while (next < count && (race.Count() == 0 || static_cast<LONG>(GetTickCount() - nextStart) >= 0)) {
+            const addrinfo *a = all[order[next++]];
+            if (race.Start(a->ai_addr, static_cast<int>(a->ai_addrlen)))
+                nextStart = GetTickCount() + kNextAttemptDelayMs;
+        }
+        if (race.Count() == 0)
+            return WebRequestConnectFailed;
+        DWORD wait = Remaining(deadline);
+        if (wait == 0)
+            return WebRequestConnectFailed;
+        if (next < count && Remaining(nextStart) < wait)
+            wait = Remaining(nextStart);
+        int before = race.Count();
+        int connected;
+        IoStatus status = race.Next(cancel, wait, &connected);
         if (status == IoCancelled)
             return WebRequestCancelled;
         if (status != IoOk)
             return WebRequestConnectFailed;
-        if (events.lNetworkEvents & FD_CONNECT)
-            return events.iErrorCode[FD_CONNECT_BIT] == 0 ? WebRequestOk : WebRequestConnectFailed;
+        if (connected >= 0) {
+            race.TakeWinner(connected, &socket_, &event_);
+            return WebRequestOk;
+        }
+        // An attempt that failed lets the next address start at once.
+        if (race.Count() < before)
+            nextStart = GetTickCount();
     }
 }
 

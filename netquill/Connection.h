@@ -23,8 +23,9 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Resolves host and connects to the first of its addresses that accepts,
-    // all within timeoutMs. Returns a WebRequestError. Name resolution is the
-    // one step that cannot be cancelled; it is bounded by the system resolver.
+    // trying them in the order and at the pace of AddressOrder.h, all within
+    // timeoutMs. Returns a WebRequestError. The cancel event ends the
+    // resolution as well as the connects.
     int Connect(const char *host, unsigned short port, HANDLE cancel, DWORD timeoutMs);
 
     IoStatus Send(const char *data, size_t size, HANDLE cancel, DWORD timeoutMs);
@@ -38,7 +39,6 @@ public:
 private:
     // Waits for a socket event, the cancel event or the deadline.
     IoStatus Wait(HANDLE cancel, DWORD deadline, WSANETWORKEVENTS *events);
-    int ConnectTo(const sockaddr *address, int addressLength, HANDLE cancel, DWORD deadline);
 
     ScopedSocket socket_;
     ScopedHandle event_;

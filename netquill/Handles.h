@@ -16,6 +16,13 @@ public:
 
     HANDLE Get() const { return handle_; }
     bool IsSet() const { return handle_ != nullptr; }
+    // Hands the handle to the caller, who closes it.
+    HANDLE Release()
+    {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
     void Reset(HANDLE handle)
     {
         Close();
@@ -43,6 +50,12 @@ public:
 
     SOCKET Get() const { return socket_; }
     bool IsSet() const { return socket_ != INVALID_SOCKET; }
+    SOCKET Release()
+    {
+        SOCKET socket = socket_;
+        socket_ = INVALID_SOCKET;
+        return socket;
+    }
     void Reset(SOCKET socket)
     {
         Close();
