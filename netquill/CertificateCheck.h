@@ -7,4 +7,9 @@
 
 #include "netquill/SecurityInterface.h"
 
+// An IPv4 or IPv6 address literal (without brackets), as opposed to a name.
+// Such a host is sent as no server name, and a certificate names it only
+// among its IP address names, as browsers match it.
+bool IsAddressLiteral(const char *host);
+
 bool IsServerTrusted(CtxtHandle *context, const char *host);

@@ -106,6 +106,7 @@ int TlsChannel::Negotiate(const char *host, bool renegotiating, HANDLE cancel, D
     // A renegotiation starts with the bytes that came after the record that
     // asked for it, if any; InitializeSecurityContext says when it needs more.
     bool needInput = false;
+    char *serverName = IsAddressLiteral(host) ? nullptr : const_cast<char *>(host);
     for (;;) {
         if (needInput) {
             IoStatus status = ReadMore(cancel, deadline);
@@ -123,8 +124,9 @@ int TlsChannel::Negotiate(const char *host, bool renegotiating, HANDLE cancel, D
         SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, out};
         unsigned long attributes = 0;
         TimeStamp expiry;
+        // An address is no server name (RFC 6066 3): none is sent for it.
         SECURITY_STATUS result = Sspi()->InitializeSecurityContextA(
-            credentials_.Get(), first ? nullptr : context_.Get(), const_cast<char *>(host), kContextFlags, 0, 0,
+            credentials_.Get(), first ? nullptr : context_.Get(), serverName, kContextFlags, 0, 0,
             first ? nullptr : &inDesc, 0, context_.Get(), &outDesc, &attributes, &expiry);
         bool wasFirst = first;
         first = false;

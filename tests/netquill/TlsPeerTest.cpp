@@ -120,6 +120,24 @@ TEST(Https, RedirectFromHttpsToHttpIsRefused)
     EXPECT_EQ(0, request.Deliveries());
 }
 
+// An address in the URL is matched against the certificate's IP address
+// names only, as browsers do, and is sent as no server name.
+TEST(Https, AnAddressIsMatchedAgainstTheCertificatesAddresses)
+{
+    for (const char *host : {"127.0.0.1", "[::1]"}) {
+        TestRequest request;
+        ASSERT_TRUE(request.Open(TlsPeerUrl(kTrusted, "/f10007.bin", host))) << host << " error " << request.LastError();
+        EXPECT_TRUE(request.ReadAll(5000) == File("f10007.bin")) << host;
+    }
+    // The address does not lift the other checks: authority, dates, and a
+    // certificate that names only wrong.example.
+    for (int offset : {kSelfSigned, kExpired, kWrongHost}) {
+        TestRequest refused;
+        EXPECT_FALSE(refused.Open(TlsPeerUrl(offset, "/f1.bin", "127.0.0.1"))) << offset;
+        EXPECT_EQ(WebRequestTlsFailed, refused.LastError()) << offset;
+    }
+}
+
 TEST(Https, RedirectWithinHttps)
 {
     TestRequest request;

@@ -26,12 +26,12 @@ std::string PacedUrl(unsigned long long size)
     return GeneratedUrl("paced", key, size);
 }
 
-std::string TlsPeerUrl(int offset, const char *path)
+std::string TlsPeerUrl(int offset, const char *path, const char *host)
 {
     const char *port = getenv("RAVLIX_TLS_PORT");
     if (!port || !*port)
         return std::string();
-    return "https://localhost:" + std::to_string(atoi(port) + offset) + path;
+    return std::string("https://") + host + ":" + std::to_string(atoi(port) + offset) + path;
 }
 
 std::string TlsProxy()

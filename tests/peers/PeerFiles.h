@@ -22,12 +22,13 @@ std::string GeneratedUrl(const char *kind, const std::string &key, unsigned long
 // bursts: a file from there is in within a second.
 std::string PacedUrl(unsigned long long size);
 
-// "https://localhost:<RAVLIX_TLS_PORT + offset>" + path: offset 0 serves a
-// certificate of the test authority, 1 a self-signed one, 2 an expired one, 3
-// one for another host name; 5 is a server with the first certificate that
-// ends its answers without close notify (tests/peers/cutting-tls-server.py).
-// Empty when the variable is not set.
-std::string TlsPeerUrl(int offset, const char *path);
+// "https://<host>:<RAVLIX_TLS_PORT + offset>" + path: offset 0 serves a
+// certificate of the test authority (for localhost, 127.0.0.1 and ::1), 1 a
+// self-signed one, 2 an expired one, 3 one for another host name; 5 is a
+// server with the first certificate that ends its answers without close
+// notify (tests/peers/cutting-tls-server.py). host may be "127.0.0.1" or
+// "[::1]" as well. Empty when the variable is not set.
+std::string TlsPeerUrl(int offset, const char *path, const char *host = "localhost");
 // "127.0.0.1:<RAVLIX_TLS_PORT + 4>", the CONNECT proxy.
 std::string TlsProxy();
 // The proxy text for tinyproxy at RAVLIX_TLS_PORT + 6, which asks for the

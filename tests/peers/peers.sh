@@ -76,6 +76,7 @@ tls_servers() {
     cat <<CONF
   server {
     listen 127.0.0.1:$((base + offset)) ssl;
+    listen [::1]:$((base + offset)) ssl;
     ssl_certificate $dir/tls/$name.crt;
     ssl_certificate_key $dir/tls/$name.key;
     root $dir/docroot;
