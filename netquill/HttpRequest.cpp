@@ -66,7 +66,7 @@ const WebRequestTable kHttpRequestTable = {OpenOperation,  CancelOperation, Last
 HttpRequest::HttpRequest()
     : winsockStarted_(false), cancelled_(0), lastError_(WebRequestOk), useProxy_(false), emptyRange_(false),
       buffer_(nullptr), headerText_(nullptr), firstEtag_(), firstLastModified_(), open_(false), bodyDone_(false),
-      resumable_(false), position_(0), attemptsWithoutProgress_(0), pending_(nullptr), pendingSize_(0),
+      resumable_(false), position_(0), attemptsWithoutProgress_(0), tooSlow_(false), slowBefore_(false), pending_(nullptr), pendingSize_(0),
       callback_(nullptr), context_(nullptr), threadId_(0)
 {
     operations = &kHttpRequestTable;
@@ -142,6 +142,8 @@ int HttpRequest::Begin(const char *url, const char *proxy, const char *extraHead
     }
     bodyDone_ = false;
     attemptsWithoutProgress_ = 0;
+    tooSlow_ = false;
+    slowBefore_ = false;
     pendingSize_ = 0;
     // Read mode resumes only where the server has shown that it serves ranges.
     resumable_ = window_.endKnown && (callback_ || exchange_.Head().status == 206);
@@ -188,6 +190,7 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
         if (verdict == AnswerAccepted) {
             url_ = current;
             position_ = window_.first;
+            speed_.Restart(GetTickCount());
             return WebRequestOk;
         }
         if (verdict == AnswerRefused)
@@ -267,14 +270,23 @@ PieceResult HttpRequest::Pull(const char **data, size_t *size)
         if ((window_.endKnown && position_ >= window_.end) || emptyRange_)
             break;
         int error = WebRequestCancelled;
-        if (!cancelled_) {
+        if (tooSlow_) {
+            tooSlow_ = false;
+            slowBefore_ = true;
+            error = WebRequestTimedOut;
+        } else if (!cancelled_) {
             PieceResult result = exchange_.NextPiece(cancelEvent_.Get(), timing.idleMs, data, size, &error);
             if (result == PieceData) {
                 // Whatever a server sends past the range asked for is not the caller's.
                 if (window_.endKnown && *size > window_.end - position_)
                     *size = static_cast<size_t>(window_.end - position_);
                 position_ += *size;
-                attemptsWithoutProgress_ = 0;
+                SpeedVerdict speed = speed_.Add(GetTickCount(), *size, timing.speedWindowMs);
+                tooSlow_ = speed == SpeedTooSlow;
+                if (speed == SpeedEnough)
+                    slowBefore_ = false;
+                if (!slowBefore_)
+                    attemptsWithoutProgress_ = 0;
                 return PieceData;
             }
             if (result == PieceEnd) {

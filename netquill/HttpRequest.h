@@ -11,6 +11,7 @@
 #include "netquill/Handles.h"
 #include "netquill/HttpExchange.h"
 #include "netquill/RequestText.h"
+#include "netquill/SpeedFloor.h"
 #include "netquill/Url.h"
 
 class HttpRequest : public WebRequest {
@@ -82,6 +83,11 @@ private:
     BodyWindow window_;
     unsigned long long position_;  // the next byte of the resource to hand out
     int attemptsWithoutProgress_;
+    SpeedWindow speed_;  // of the connection the body comes on
+    bool tooSlow_;       // it fell below the speed floor: the next piece comes after a reconnect
+    // The last reconnect was for slowness: bytes count as progress only once
+    // a window has met the floor again, or a trickle would be asked again for ever.
+    bool slowBefore_;
     const char *pending_;  // what Read has not copied out yet of the last piece
     size_t pendingSize_;
 

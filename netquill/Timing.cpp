@@ -23,6 +23,7 @@ Timing LoadTiming()
     timing.idleMs = Setting("NETQUILL_IDLE_TIMEOUT_MS", 30000);
     timing.retryPauseMs = Setting("NETQUILL_RETRY_PAUSE_MS", 1000);
     timing.retryAttempts = 4;
+    timing.speedWindowMs = Setting("NETQUILL_SPEED_WINDOW_MS", 30000);
     timing.openReturnDelayMs = Setting("NETQUILL_OPEN_RETURN_DELAY_MS", 0);
     return timing;
 }

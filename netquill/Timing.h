@@ -10,6 +10,7 @@ struct Timing {
     DWORD idleMs;        // without a byte while the body arrives
     DWORD retryPauseMs;  // before the first reconnect; doubles for each further one
     int retryAttempts;   // reconnects in a row that bring no byte before giving up
+    DWORD speedWindowMs; // how long a connection may stay below the speed floor (SpeedFloor.h)
     // How long an Open that delivers to a callback waits before it returns,
     // its deliveries already running: 0, except where a test widens the
     // moment between a request's open and its caller's next step.
@@ -18,6 +19,7 @@ struct Timing {
 
 // The defaults, which the test suite shortens through the environment
 // (NETQUILL_CONNECT_TIMEOUT_MS, NETQUILL_HEADER_TIMEOUT_MS,
-// NETQUILL_IDLE_TIMEOUT_MS, NETQUILL_RETRY_PAUSE_MS, NETQUILL_OPEN_RETURN_DELAY_MS),
+// NETQUILL_IDLE_TIMEOUT_MS, NETQUILL_RETRY_PAUSE_MS, NETQUILL_SPEED_WINDOW_MS,
+// NETQUILL_OPEN_RETURN_DELAY_MS),
 // read when the library loads.
 const Timing &RequestTiming();

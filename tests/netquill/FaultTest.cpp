@@ -357,6 +357,42 @@ TEST(Bodies, SlowTrickleArrivesWhole)
     EXPECT_FALSE(request.DeliveryRulesBroken());
 }
 
+// Below the speed floor (1 KiB/s, over 2 s here) a connection that still
+// brings bytes is asked again from the next byte; the idle time-out alone
+// would let a trickle hold it for ever.
+TEST(Bodies, ATrickleBelowTheFloorIsAskedAgain)
+{
+    ScriptedServer server([](ScriptedConnection &c) {
+        size_t first, count;
+        std::string header = OkHeader(c, kFile, &first, &count);
+        if (c.Index() == 0)
+            c.SendSlowly(header + kFile.substr(first, count), 100, 200);  // 500 bytes a second
+        else
+            c.Send(header + kFile.substr(first, count));
+    });
+    TestRequest request;
+    ASSERT_TRUE(request.Open(server.Url("/f"), kRange, true));
+    EXPECT_EQ(kRangeBytes, Fetch(request, true, kRangeBytes.size()));
+    EXPECT_EQ(2, server.Connections());
+}
+
+// A server that stays below the floor on every connection ends the request
+// as timed out, after the reconnects that make no progress.
+TEST(Bodies, AServerThatAlwaysTricklesTimesOut)
+{
+    ScriptedServer server([](ScriptedConnection &c) {
+        size_t first, count;
+        std::string header = OkHeader(c, kFile, &first, &count);
+        c.SendSlowly(header + kFile.substr(first, count), 50, 250);
+    });
+    TestRequest request;
+    ASSERT_TRUE(request.Open(server.Url("/f"), kRange, true));
+    ASSERT_TRUE(request.WaitForFailure(60000));
+    EXPECT_EQ(WebRequestTimedOut, request.LastError());
+    EXPECT_EQ(5, server.Connections());
+    EXPECT_EQ(kRangeBytes.substr(0, request.Received().size()), request.Received());
+}
+
 std::string PathOf(const ScriptedConnection &c)
 {
     size_t start = c.Request().find(' ') + 1;
