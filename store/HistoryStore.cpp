@@ -54,7 +54,8 @@ bool FindHistoryRecord(const char *name, int *index)
     return false;
 }
 
-int WriteHistoryRecord(const char *name, const char *time, unsigned long long size, int status)
+int WriteHistoryRecord(const char *name, const char *time, unsigned long long size, int status,
+                       const char *reason)
 {
     char file[MAX_PATH];
     HistoryFilePath(file, sizeof(file));
@@ -86,6 +87,8 @@ int WriteHistoryRecord(const char *name, const char *time, unsigned long long si
     char statusText[16];
     snprintf(statusText, sizeof(statusText), "%d", status);
     update.Write(section, "STATUS", statusText);
+    // Removed when there is none, so that a later record of the name drops an earlier reason.
+    update.Write(section, "REASON", reason);
     return 1;
 }
 
@@ -99,8 +102,11 @@ bool ReadHistoryRecord(HistoryRecord *record, int index)
         return false;
     if (!ReadKey(section, "SIZE", record->size, sizeof(record->size), file))
         return false;
-    if (!ReadKey(section, "STATUS", record->status, sizeof(record->status), file) ||
-        atoi(record->status) == HistoryDeleted)
+    if (!ReadKey(section, "STATUS", record->status, sizeof(record->status), file))
+        return false;
+    if (!ReadKey(section, "REASON", record->reason, sizeof(record->reason), file))
+        record->reason[0] = '\0';
+    if (atoi(record->status) == HistoryDeleted && !record->reason[0])
         return false;
     return ReadKey(section, "TIME", record->time, sizeof(record->time), file);
 }

@@ -15,6 +15,7 @@ struct HistoryRecord {
     char time[260];
     char status[60];
     char size[60];
+    char reason[260];  // why a deleted download had stopped; "" when it had not on an error
 };
 
 // The history file's full path.
@@ -25,12 +26,15 @@ void HistoryFilePath(char *buffer, int bufferSize);
 bool FindHistoryRecord(const char *name, int *index);
 
 // Creates the record for name (NAME, TIME, SIZE, STATUS in that order) or
-// updates its STATUS only. In a full store the oldest record (FILE0) goes and
+// updates its STATUS only; REASON follows, the reason text for a download
+// deleted after it stopped on an error, and goes otherwise. In a full store the oldest record (FILE0) goes and
 // the others move up one section, so that the new one is FILE999. Returns 1
 // whatever the profile calls did: the documented result (their failures are
 // not detected), which no caller reads.
-int WriteHistoryRecord(const char *name, const char *time, unsigned long long size, int status);
+int WriteHistoryRecord(const char *name, const char *time, unsigned long long size, int status,
+                       const char *reason = nullptr);
 
 // Reads FILE<index>; false when the record is not listable (missing fields,
-// or deleted).
+// or deleted without a reason: a deleted download is listed only when it
+// had stopped on an error, with that reason).
 bool ReadHistoryRecord(HistoryRecord *record, int index);

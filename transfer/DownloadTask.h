@@ -7,6 +7,7 @@
 #include "Ravlix.h"
 #include "store/StoredRecord.h"
 #include "transfer/RunFigures.h"
+#include "transfer/TaskFailure.h"
 
 struct WebRequest;
 class DownloadTask;
@@ -131,6 +132,7 @@ public:
     ULONGLONG flushed[kMaxSegments];
     DWORD flushTick;            // when the worker last flushed the file
     ULONGLONG flushBytes;       // the ranges' bytes as of that flush
+    TaskFailure failure;        // why the last start failed; under lock (TaskFailure.h)
 };
 
 inline RangeExtent &ExtentOf(DownloadTask &task, const TaskSegment &range)

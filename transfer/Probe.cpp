@@ -4,6 +4,7 @@
 
 #include "transfer/HttpRequests.h"
 #include "transfer/ResponseHeader.h"
+#include "transfer/TaskFailure.h"
 #include "transfer/TaskStop.h"
 
 WebRequest *Probe(DownloadTask *task, char *validator)
@@ -18,12 +19,17 @@ WebRequest *Probe(DownloadTask *task, char *validator)
     int opened = request->operations->Open(request, task->url, task->proxy, nullptr, 0, nullptr, nullptr);
     EndOpening(task);
     if (!opened) {
+        NoteRequestFailure(task, request->operations->LastError(request),
+                           request->operations->GetResponseHeader(request));
         GiveBack(request);
         return nullptr;
     }
     const char *header = request->operations->GetResponseHeader(request);
     ULONGLONG totalSize = header ? ParseContentLength(header) : 0;
     if (totalSize == 0 || StopRequested(*task)) {
+        TaskFailure noSize = {};
+        noSize.kind = FailureNoSize;
+        NoteFailure(task, noSize);
         CloseAndGiveBack(request);
         return nullptr;
     }

@@ -61,14 +61,14 @@ void PauseAllTasks()
         PauseTask(slot);
 }
 
-void DeleteTask(int slot)
+void DeleteTask(int slot, const char *reason)
 {
     DownloadTask *task = SlotTask(slot);
     if (!task)
         return;
     char name[kTextSize];
     FileNameOf(task->tempPath, name);
-    WriteHistoryRecord(name, task->startTime, task->totalSize, HistoryDeleted);
+    WriteHistoryRecord(name, task->startTime, task->totalSize, HistoryDeleted, reason);
     if (!HaltOrHandOver(slot, AfterStop::ClearRecordAndFile))
         return;
     ReleaseFile(task);
@@ -77,12 +77,6 @@ void DeleteTask(int slot)
     memcpy(tempPath, task->tempPath, sizeof(tempPath));
     DestroyTask(slot);
     DeleteFileA(tempPath);
-}
-
-void DeleteAllTasks()
-{
-    for (int slot = 0; slot < kSlotCount; ++slot)
-        DeleteTask(slot);
 }
 
 void DiscardAllTasks()

@@ -11,8 +11,9 @@ void StartTask(int slot);
 void StartAllTasks();
 void PauseTask(int slot);
 void PauseAllTasks();
-void DeleteTask(int slot);
-void DeleteAllTasks();
+// reason: why the task had stopped, in the user's words, kept with its
+// history record; null when it had not stopped on an error.
+void DeleteTask(int slot, const char *reason = nullptr);
 void DiscardAllTasks();
 // Returns 1 whatever it did: the operation's documented result, which no
 // caller reads.

@@ -4,6 +4,7 @@
 
 #include "transfer/Completion.h"
 #include "transfer/Pieces.h"
+#include "transfer/TaskFailure.h"
 #include "transfer/TaskLock.h"
 #include "util/FileSize.h"
 #include "util/FolderCheck.h"
@@ -79,12 +80,16 @@ int PrepareFile(DownloadTask *task)
     // A folder that cannot hold the file fails the file's creation below.
     MakeFolderReady(folder);
 
-    if (!FitsOnDisk(folder, task->tempPath, task->totalSize))
+    if (!FitsOnDisk(folder, task->tempPath, task->totalSize)) {
+        NoteFileFailure(task, ERROR_DISK_FULL);
         return 0;
+    }
     HANDLE file = CreateFileA(task->tempPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        NoteFileFailure(task, GetLastError());
         return 0;
+    }
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     LARGE_INTEGER length = {};
     GetFileSizeEx(file, &length);
@@ -95,6 +100,7 @@ int PrepareFile(DownloadTask *task)
         LARGE_INTEGER end;
         end.QuadPart = task->totalSize;
         if (!SetFilePointerEx(file, end, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
+            NoteFileFailure(task, GetLastError());
             CloseHandle(file);
             if (!existed)
                 DeleteFileA(task->tempPath);

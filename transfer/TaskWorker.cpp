@@ -2,6 +2,7 @@
 #include "transfer/HttpRequests.h"
 #include "transfer/Resplit.h"
 #include "transfer/Segmentation.h"
+#include "transfer/TaskFailure.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
 
@@ -70,6 +71,7 @@ int StartWorker(DownloadTask *task)
     // probes stops it, instead of finding a paused task and leaving the
     // worker to go on.
     LONG before = LoadWord(task->state);
+    ClearFailure(task);
     StoreWord(task->state, TaskDownloading);
     task->threadHandle = CreateThread(nullptr, 0, before == TaskPaused ? ResumeMain : WorkerMain, task, 0, nullptr);
     if (!task->threadHandle)

@@ -11,6 +11,7 @@
 #include "transfer/TaskWindow.h"
 #include "ui/ConfirmDialog.h"
 #include "ui/Docking.h"
+#include "ui/FailureText.h"
 #include "ui/FloatingWindowState.h"
 #include "ui/HistoryDialog.h"
 #include "ui/ProcessState.h"
@@ -28,13 +29,22 @@ void OnTaskComplete(LPARAM slot)
 
 // A dialog that cannot be created (-1) counts as Ok: the user asked for the
 // action, and a missing confirmation must not make it impossible.
+// The history keeps why a task that stopped on an error had stopped.
+void DeleteWithReason(int slot)
+{
+    char reason[kTextSize];
+    StoppedReason(slot, reason, sizeof(reason));
+    DeleteTask(slot, reason[0] ? reason : nullptr);
+}
+
 void OnDeleteAll(HWND window)
 {
     if (!AnyTaskActive())
         return;
     if (AskConfirmation(window, true) == 0)
         return;
-    DeleteAllTasks();
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        DeleteWithReason(slot);
 }
 
 void OnNextFace()
@@ -107,7 +117,7 @@ void DispatchCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_DELETE_ALL: OnDeleteAll(window); break;
     case IDM_START_TASK1: case IDM_START_TASK2: case IDM_START_TASK3: StartTask(id - IDM_START_TASK1); break;
     case IDM_PAUSE_TASK1: case IDM_PAUSE_TASK2: case IDM_PAUSE_TASK3: PauseTask(id - IDM_PAUSE_TASK1); break;
-    case IDM_DELETE_TASK1: case IDM_DELETE_TASK2: case IDM_DELETE_TASK3: DeleteTask(id - IDM_DELETE_TASK1); break;
+    case IDM_DELETE_TASK1: case IDM_DELETE_TASK2: case IDM_DELETE_TASK3: DeleteWithReason(id - IDM_DELETE_TASK1); break;
     case IDM_QUIT: QuitCommand(window); break;
     case IDM_HISTORY: RunHistoryDialog(window); break;
     case IDM_SETTING: RunSettingDialog(window); break;

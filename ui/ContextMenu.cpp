@@ -5,6 +5,7 @@
 
 #include "res/ResourceIds.h"
 #include "transfer/TaskSlotTable.h"
+#include "ui/FailureText.h"
 #include "ui/ResourceText.h"
 #include "util/PathText.h"
 
@@ -32,13 +33,17 @@ void RewriteItem(HMENU popup, UINT id, UINT flags, const char *text)
 
 void PrepareTaskItems(HMENU popup, int slot, const DownloadTask &task, int status)
 {
-    char label[kTextSize], name[kTextSize], text[2 * kTextSize + 2];
+    char label[kTextSize], name[kTextSize], reason[kTextSize], text[3 * kTextSize + 8];
     LoadResourceText(StringTask1 + slot, label, sizeof(label));
     memcpy(name, task.tempPath, sizeof(name));
     name[sizeof(name) - 1] = '\0';
     LastComponent(name);
+    // A task that stopped on an error says why, as its tooltip does.
+    StoppedReason(slot, reason, sizeof(reason));
     ItemLook look = LookOf(status);
-    if (look.withName)
+    if (look.withName && reason[0])
+        snprintf(text, sizeof(text), "%s: %s (%s)", label, name, reason);
+    else if (look.withName)
         snprintf(text, sizeof(text), "%s: %s", label, name);
     else
         snprintf(text, sizeof(text), "%s", label);

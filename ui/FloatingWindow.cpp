@@ -11,6 +11,7 @@
 #include "ui/ProcessState.h"
 #include "ui/ProgressDisplay.h"
 #include "ui/ResourceModule.h"
+#include "ui/TaskTooltip.h"
 
 namespace {
 
@@ -75,6 +76,7 @@ int CreateFloatingWindow(FloatingWindowState *state, HINSTANCE pluginModule)
         return 0;
     }
     state->window = window;
+    state->tooltip = CreateTaskTooltip(window);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     return 1;
 }
@@ -84,8 +86,10 @@ void DestroyFloatingWindow(FloatingWindowState *state)
     if (!state->window)
         return;
     SetWindowLongPtrA(state->window, GWLP_USERDATA, 0);
+    // The tooltip, owned by the window, goes with it.
     DestroyWindow(state->window);
     state->window = nullptr;
+    state->tooltip = nullptr;
     UnregisterClassA(kWindowClass, state->hostInstance);
 }
 
@@ -94,7 +98,10 @@ LRESULT CALLBACK FloatingWindowProc(HWND window, UINT message, WPARAM wParam, LP
     switch (message) {
     case WM_DESTROY: StopDisplay(window); break;
     case WM_COMMAND: DispatchCommand(window, wParam, lParam); break;
-    case WM_TIMER: return DrawSizes(window);
+    case WM_TIMER:
+        if (FloatingWindowState *state = WindowStateOf(window))
+            UpdateTaskTooltip(state->tooltip, window);
+        return DrawSizes(window);
     case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); break;
     case WM_MOUSEMOVE: OnMouseMove(window); break;
     case WM_LBUTTONUP: OnLeftButtonUp(window); break;

@@ -13,6 +13,7 @@ struct FloatingWindowState {
     RECT dragRect;          // window rectangle at the same moments
     LONG dragging;          // 1 while the left button drags the window
     LONG dockStyle;         // DockStyle 0..4
+    HWND tooltip;           // the window's tooltip (TaskTooltip.h), owned by it; null when there is none
 };
 
 // The state of a floating window, from its user data; null before the

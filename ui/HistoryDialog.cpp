@@ -176,7 +176,10 @@ int FillHistoryList(HMODULE instance, HWND list)
             return 0;
         int status = atoi(record.status);
         SetCell(list, row, ColumnSize, record.size);
-        SetCell(list, row, ColumnStatus, status == 1 || status == 2 ? paused : finished);
+        if (status == HistoryDeleted)
+            SetCell(list, row, ColumnStatus, record.reason);
+        else
+            SetCell(list, row, ColumnStatus, status == 1 || status == 2 ? paused : finished);
         SetCell(list, row, ColumnTime, record.time);
         ++row;
     }

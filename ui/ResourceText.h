@@ -16,7 +16,30 @@ enum ResourceStringId {
     StringTaskFull = 19,
     StringTip = 21,
     StringCannotCreateDir = 22,
-    StringOverwrite = 23
+    StringOverwrite = 23,
+    // The tooltip of the displayed task.
+    StringPercentOf = 30,
+    StringPerSecond = 31,
+    StringTimeLeft = 32,
+    StringStoppedBecause = 33,
+    // Why a task stopped (FailureText.h), from 40 on.
+    StringServerAnswered = 40,
+    StringHostNotFound = 41,
+    StringCannotConnect = 42,
+    StringServerSilent = 43,
+    StringNotHttp = 44,
+    StringTooManyRedirects = 45,
+    StringConnectionLost = 46,
+    StringCertificateRefused = 47,
+    StringOutOfMemory = 48,
+    StringFileChanged = 49,
+    StringProxyPassword = 50,
+    StringInsecureRedirect = 51,
+    StringUnusableUrl = 52,
+    StringNoFileSize = 53,
+    StringDiskFull = 54,
+    StringCannotWriteFile = 55,
+    StringFailedWithCode = 56
 };
 
 // The module the resources come from: the language library, else the plug-in.

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <initializer_list>
 #include <string>
 
@@ -75,6 +77,28 @@ protected:
     }
 
     static HWND PluginWindow() { return FindWindowA("VexaDownLoad", nullptr); }
+
+    // The text of the plug-in window's tooltip, through the tooltip's own messages.
+    static std::string TooltipText()
+    {
+        HWND window = PluginWindow();
+        HWND tooltip = nullptr;
+        while ((tooltip = FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) &&
+               GetWindow(tooltip, GW_OWNER) != window) {
+        }
+        if (!tooltip)
+            return "<no tooltip>";
+        char text[1024] = "";
+        TOOLINFOA tool = {};
+        tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        tool.hwnd = window;
+        tool.uId = reinterpret_cast<UINT_PTR>(window);
+        tool.lpszText = text;
+        SendMessageA(tooltip, TTM_GETTEXTA, sizeof(text), reinterpret_cast<LPARAM>(&tool));
+        return text;
+    }
+
+    static bool TooltipHolds(const char *part) { return TooltipText().find(part) != std::string::npos; }
 
     // What a download that did not end left behind: which of its files are
     // there at what size, and the resume records that the window keeps fresh.
@@ -204,6 +228,35 @@ TEST_F(WindowLifecycleTest, ThreeDownloadsFromNginxEndToEnd)
     EXPECT_NE(std::string::npos, names.find("mid.bin;"));
     EXPECT_NE(std::string::npos, names.find("small.bin;"));
     api.release(controller);
+    EXPECT_EQ(nullptr, PluginWindow());
+}
+
+// The tooltip of a running download tells its speed and, a few seconds on,
+// the time left; a paused one says so; one that the server refused says why.
+TEST_F(WindowLifecycleTest, TheTooltipTellsSpeedTimeLeftAndWhyItStopped)
+{
+    DownloadController *controller = api.create();
+    ASSERT_EQ(1, api.init(controller, CountCompletion, 0));
+    // 256 KB/s over one connection: minutes for 64 MiB.
+    ASSERT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f67108864.bin"), "tip.bin", 1));
+    EXPECT_TRUE(TaskHost::PumpUntil([] { return TooltipHolds(" left"); }, 20000)) << TooltipText();
+    std::string running = TooltipText();
+    EXPECT_EQ(0u, running.find("tip.bin\r\n")) << running;
+    EXPECT_NE(std::string::npos, running.find("% of 64.0 MB\r\n")) << running;
+    EXPECT_NE(std::string::npos, running.find(" KB/s\r\n")) << running;
+
+    SendMessageA(PluginWindow(), WM_COMMAND, IDM_PAUSE_TASK1, 0);
+    EXPECT_TRUE(TaskHost::PumpUntil([] { return TooltipHolds("\r\nPaused"); }, 5000)) << TooltipText();
+    EXPECT_FALSE(TooltipHolds("/s")) << TooltipText();
+    SendMessageA(PluginWindow(), WM_COMMAND, IDM_DELETE_TASK1, 0);
+
+    ASSERT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/missing.bin"), "missing.bin", 3));
+    EXPECT_TRUE(TaskHost::PumpUntil([] { return TooltipHolds("Stopped:"); }, 20000)) << TooltipText();
+    EXPECT_EQ("missing.bin\r\nStopped: server answered 404 Not Found", TooltipText());
+    {
+        DialogDriver driver([](const SeenDialog &dialog) { DialogDriver::Press(dialog, IDC_CONFIRM_OK); });
+        api.release(controller);
+    }
     EXPECT_EQ(nullptr, PluginWindow());
 }
 
