@@ -131,4 +131,33 @@ TEST_F(ChineseResourceTest, StringsMenuAndDialogsComeFromTheLanguageLibrary)
     EXPECT_EQ(AnsiOf(deleteQuestion), question);
 }
 
+// The letters of a format's conversions ("%d%% of %s" gives "ds").
+std::wstring Conversions(const wchar_t *format)
+{
+    std::wstring letters;
+    for (const wchar_t *p = format; *p; ++p) {
+        if (*p != L'%')
+            continue;
+        ++p;
+        if (*p != L'%')
+            letters += *p;
+    }
+    return letters;
+}
+
+// Every text of the tooltip and of the reasons is in both tables, translated.
+TEST_F(ChineseResourceTest, TooltipAndReasonTextsAreInBothLanguages)
+{
+    for (int id = StringPercentOf; id <= StringFailedWithCode; ++id) {
+        if (id > StringStoppedBecause && id < StringServerAnswered)
+            continue;
+        wchar_t english[128] = L"", translated[128] = L"";
+        EXPECT_LT(0, LoadStringW(GetModuleHandleA(nullptr), id, english, 128)) << id;
+        EXPECT_LT(0, LoadStringW(chinese, id, translated, 128)) << id;
+        EXPECT_STRNE(english, translated) << id;
+        // The same conversions in the same order, for the same arguments.
+        EXPECT_EQ(Conversions(english), Conversions(translated)) << id;
+    }
+}
+
 }  // namespace
