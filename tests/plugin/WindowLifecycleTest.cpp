@@ -100,6 +100,26 @@ protected:
 
     static bool TooltipHolds(const char *part) { return TooltipText().find(part) != std::string::npos; }
 
+    // A picture of the window with its tooltip shown, the cursor resting on the window.
+    static void TooltipPicture(const char *name)
+    {
+        RECT area = ScreenArea(PluginWindow(), 6);
+        SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+        HWND tooltip = nullptr;
+        TaskHost::PumpUntil(
+            [&tooltip] {
+                tooltip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr);
+                return tooltip && IsWindowVisible(tooltip);
+            },
+            3000);
+        RECT tip;
+        if (tooltip && IsWindowVisible(tooltip) && GetWindowRect(tooltip, &tip))
+            UnionRect(&area, &area, &tip);
+        ScreenShot shot;
+        EXPECT_TRUE(shot.Take(area, name)) << shot.failure();
+        SetCursorPos(0, 0);
+    }
+
     // What a download that did not end left behind: which of its files are
     // there at what size, and the resume records that the window keeps fresh.
     std::string DescribeDownloads(std::initializer_list<const char *> names) const
@@ -244,6 +264,7 @@ TEST_F(WindowLifecycleTest, TheTooltipTellsSpeedTimeLeftAndWhyItStopped)
     EXPECT_EQ(0u, running.find("tip.bin\r\n")) << running;
     EXPECT_NE(std::string::npos, running.find("% of 64.0 MB\r\n")) << running;
     EXPECT_NE(std::string::npos, running.find(" KB/s\r\n")) << running;
+    TooltipPicture("plugin-window-tooltip");
 
     SendMessageA(PluginWindow(), WM_COMMAND, IDM_PAUSE_TASK1, 0);
     EXPECT_TRUE(TaskHost::PumpUntil([] { return TooltipHolds("\r\nPaused"); }, 5000)) << TooltipText();
