@@ -10,9 +10,11 @@ namespace {
 
 // One lookup, shared by the waiting caller and the thread that runs it; the
 // last of the two to let go frees it, and with it the result nobody took.
+const size_t kHostCapacity = 256;
+
 struct Lookup {
     volatile LONG holders;
-    char host[256];
+    char host[kHostCapacity];
     char service[8];
     addrinfo *result;
     int status;  // getaddrinfo's
@@ -92,7 +94,7 @@ int ResolveHost(const char *host, unsigned short port, HANDLE cancel, DWORD dead
         return WebRequestOk;
     }
     size_t length = strlen(host);
-    if (length >= sizeof(Lookup().host))
+    if (length >= kHostCapacity)
         return WebRequestResolveFailed;
     Lookup *lookup = new (std::nothrow) Lookup();
     if (!lookup)

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "util/AsciiText.h"
+
 namespace {
 
 const char kHttpScheme[] = "http://";
@@ -19,10 +21,7 @@ bool StartsWithNoCase(const char *text, const char *end, const char *prefix)
     for (; *prefix; ++prefix, ++text) {
         if (text == end)
             return false;
-        char c = *text;
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != *prefix)
+        if (LowerAscii(*text) != *prefix)
             return false;
     }
     return true;
@@ -123,17 +122,6 @@ void TrimBlanks(const char **begin, const char **end)
         ++*begin;
     while (*end > *begin && ((*end)[-1] == ' ' || (*end)[-1] == '\t'))
         --*end;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // [p, end) with each %XX replaced by its byte; false for a stray "%", a

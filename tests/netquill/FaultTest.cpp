@@ -23,6 +23,14 @@ std::string Fetch(TestRequest &request, bool withCallback, size_t expected)
     return request.Received();
 }
 
+// The answer a good server gives, sent in pieces of `piece` bytes with a pause after each.
+void ServeSlowly(ScriptedConnection &c, size_t piece, DWORD pauseMs)
+{
+    size_t first, count;
+    std::string header = OkHeader(c, kFile, &first, &count);
+    c.SendSlowly(header + kFile.substr(first, count), piece, pauseMs);
+}
+
 // The first answer breaks off after `sent` bytes of the range; later ones are good.
 void BreakFirstAnswer(ScriptedConnection &c, size_t sent, bool stall)
 {
@@ -345,11 +353,7 @@ TEST(Bodies, Http10BodyEndsWithTheConnection)
 
 TEST(Bodies, SlowTrickleArrivesWhole)
 {
-    ScriptedServer server([](ScriptedConnection &c) {
-        size_t first, count;
-        std::string header = OkHeader(c, kFile, &first, &count);
-        c.SendSlowly(header + kFile.substr(first, count), 400, 10);
-    });
+    ScriptedServer server([](ScriptedConnection &c) { ServeSlowly(c, 400, 10); });
     TestRequest request;
     ASSERT_TRUE(request.Open(server.Url("/f"), kRange, true));
     EXPECT_EQ(kRangeBytes, Fetch(request, true, kRangeBytes.size()));
@@ -363,12 +367,10 @@ TEST(Bodies, SlowTrickleArrivesWhole)
 TEST(Bodies, ATrickleBelowTheFloorIsAskedAgain)
 {
     ScriptedServer server([](ScriptedConnection &c) {
-        size_t first, count;
-        std::string header = OkHeader(c, kFile, &first, &count);
         if (c.Index() == 0)
-            c.SendSlowly(header + kFile.substr(first, count), 100, 200);  // 500 bytes a second
+            ServeSlowly(c, 100, 200);  // 500 bytes a second
         else
-            c.Send(header + kFile.substr(first, count));
+            ServeBody(c, kFile);
     });
     TestRequest request;
     ASSERT_TRUE(request.Open(server.Url("/f"), kRange, true));
@@ -380,11 +382,7 @@ TEST(Bodies, ATrickleBelowTheFloorIsAskedAgain)
 // as timed out, after the reconnects that make no progress.
 TEST(Bodies, AServerThatAlwaysTricklesTimesOut)
 {
-    ScriptedServer server([](ScriptedConnection &c) {
-        size_t first, count;
-        std::string header = OkHeader(c, kFile, &first, &count);
-        c.SendSlowly(header + kFile.substr(first, count), 50, 250);
-    });
+    ScriptedServer server([](ScriptedConnection &c) { ServeSlowly(c, 50, 250); });
     TestRequest request;
     ASSERT_TRUE(request.Open(server.Url("/f"), kRange, true));
     ASSERT_TRUE(request.WaitForFailure(60000));

@@ -22,6 +22,7 @@
 #include "tests/support/IniText.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/TaskHost.h"
+#include "tests/support/TooltipText.h"
 
 using namespace testing_support;
 
@@ -86,16 +87,7 @@ protected:
         while ((tooltip = FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) &&
                GetWindow(tooltip, GW_OWNER) != window) {
         }
-        if (!tooltip)
-            return "<no tooltip>";
-        char text[1024] = "";
-        TOOLINFOA tool = {};
-        tool.cbSize = TTTOOLINFOA_V1_SIZE;
-        tool.hwnd = window;
-        tool.uId = reinterpret_cast<UINT_PTR>(window);
-        tool.lpszText = text;
-        SendMessageA(tooltip, TTM_GETTEXTA, sizeof(text), reinterpret_cast<LPARAM>(&tool));
-        return text;
+        return tooltip ? TooltipTextFor(tooltip, window) : "<no tooltip>";
     }
 
     static bool TooltipHolds(const char *part) { return TooltipText().find(part) != std::string::npos; }

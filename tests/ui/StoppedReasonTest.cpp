@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <string>
 
 #include "components/WebRequest.h"
 #include "res/ResourceIds.h"
 #include "store/HistoryStore.h"
+#include "tests/support/TooltipText.h"
 #include "tests/ui/UiHarness.h"
 #include "ui/CommandDispatch.h"
 #include "ui/ContextMenu.h"
@@ -122,17 +121,7 @@ TEST(TransferRate, AStallShowsAndARestartStartsOver)
 class StoppedTaskTest : public FloatingWindowTest {
 protected:
     // The tooltip's text as the tooltip itself holds it.
-    std::string TooltipText()
-    {
-        char text[1024] = "";
-        TOOLINFOA tool = {};
-        tool.cbSize = TTTOOLINFOA_V1_SIZE;
-        tool.hwnd = window;
-        tool.uId = reinterpret_cast<UINT_PTR>(window);
-        tool.lpszText = text;
-        SendMessageA(controller->tooltip, TTM_GETTEXTA, sizeof(text), reinterpret_cast<LPARAM>(&tool));
-        return text;
-    }
+    std::string TooltipText() { return TooltipTextFor(controller->tooltip, window); }
 
     void Repaint() { SendMessageA(window, WM_TIMER, kRepaintTimer, 0); }
 };
