@@ -379,7 +379,9 @@ TEST(Bodies, ATrickleBelowTheFloorIsAskedAgain)
 }
 
 // A server that stays below the floor on every connection ends the request
-// as timed out, after the reconnects that make no progress.
+// as timed out, after the reconnects that make no progress. On a loaded
+// machine the first connection may idle out before its window closes; the
+// next one's bytes then count as progress, which allows one connection more.
 TEST(Bodies, AServerThatAlwaysTricklesTimesOut)
 {
     ScriptedServer server([](ScriptedConnection &c) { ServeSlowly(c, 50, 250); });
@@ -387,7 +389,8 @@ TEST(Bodies, AServerThatAlwaysTricklesTimesOut)
     ASSERT_TRUE(request.Open(server.Url("/f"), kRange, true));
     ASSERT_TRUE(request.WaitForFailure(60000));
     EXPECT_EQ(WebRequestTimedOut, request.LastError());
-    EXPECT_EQ(5, server.Connections());
+    EXPECT_GE(server.Connections(), 5);
+    EXPECT_LE(server.Connections(), 6);
     EXPECT_EQ(kRangeBytes.substr(0, request.Received().size()), request.Received());
 }
 
