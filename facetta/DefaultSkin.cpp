@@ -3,6 +3,7 @@
 #include <new>
 
 #include "components/SkinEngine.h"
+#include "facetta/FaceScale.h"
 #include "facetta/SkinArt.h"
 
 namespace {
@@ -65,27 +66,49 @@ RECT Shifted(const RECT &rect, int dx, int dy)
     return moved;
 }
 
+// While it lives, drawing on dc takes the face's 100 % coordinates, with
+// their origin at originX device pixels. At another scale a world transform
+// draws the shapes, pens and letters at that scale, so that they stay as
+// sharp as at 100 % instead of being stretched afterwards.
+class DesignCoordinates {
+public:
+    DesignCoordinates(HDC dc, int percent, int originX) : state_(dc)
+    {
+        if (percent == 100) {
+            SetViewportOrgEx(dc, originX, 0, nullptr);
+            return;
+        }
+        SetGraphicsMode(dc, GM_ADVANCED);
+        float scale = static_cast<float>(percent) / 100.0f;
+        XFORM transform = {scale, 0.0f, 0.0f, scale, static_cast<float>(originX), 0.0f};
+        SetWorldTransform(dc, &transform);
+    }
+
+private:
+    SavedState state_;
+};
+
 class FacePainter {
 public:
     FacePainter(HDC dc, const DefaultPalette &palette) : dc_(dc), palette_(palette) {}
 
+    // Regions filled and framed are in the face's coordinates, like every
+    // other shape (a clipping region would be in device pixels): the body is
+    // painted whole, then its outside gets the colour key.
     void Body() const
     {
         RECT whole = {0, 0, kFaceSide, kFaceSide};
-        FillBox(dc_, whole, kColorKey);
+        FillVerticalGradient(dc_, whole, palette_.bodyTop, palette_.bodyBottom);
+        RECT shine = {kCornerRadius / 2, 1, kFaceSide - kCornerRadius / 2, 2};
+        FillBox(dc_, shine, palette_.highlight);
         GdiRegion body(CreateRoundRectRgn(0, 0, kFaceSide + 1, kFaceSide + 1, kCornerRadius, kCornerRadius));
-        if (!body)
-            return;
-        {
-            SavedState state(dc_);
-            SelectClipRgn(dc_, body.Get());
-            FillVerticalGradient(dc_, whole, palette_.bodyTop, palette_.bodyBottom);
-            RECT shine = {kCornerRadius / 2, 1, kFaceSide - kCornerRadius / 2, 2};
-            FillBox(dc_, shine, palette_.highlight);
-        }
+        GdiRegion outside(CreateRectRgn(0, 0, kFaceSide, kFaceSide));
+        GdiBrush key(CreateSolidBrush(kColorKey));
         GdiBrush border(CreateSolidBrush(palette_.border));
-        if (border)
-            FrameRgn(dc_, body.Get(), border.Get(), 1, 1);
+        if (!body || !outside || !key || !border || CombineRgn(outside.Get(), outside.Get(), body.Get(), RGN_DIFF) == ERROR)
+            return;
+        FillRgn(dc_, outside.Get(), key.Get());
+        FrameRgn(dc_, body.Get(), border.Get(), 1, 1);
     }
 
     void Panel() const
@@ -203,13 +226,15 @@ const ElementPlace kElements[] = {
     {ElementReceivedText, kReceived, 0}, {ElementTotalText, kTotal, 0},
 };
 
-GdiBitmap PaintPicture(HDC screen, const DefaultPalette &palette, ButtonLook look)
+GdiBitmap PaintPicture(HDC screen, const DefaultPalette &palette, ButtonLook look, int percent)
 {
-    GdiBitmap picture(CreateCompatibleBitmap(screen, kFaceSide, kFaceSide));
+    int side = ScaleLength(kFaceSide, percent);
+    GdiBitmap picture(CreateCompatibleBitmap(screen, side, side));
     MemoryDC dc;
     Selection selection(dc.Get(), picture.Get());
     if (!selection.Ok())
         return GdiBitmap();
+    DesignCoordinates coordinates(dc.Get(), percent, 0);
     FacePainter painter(dc.Get(), palette);
     painter.Body();
     painter.Panel();
@@ -219,10 +244,12 @@ GdiBitmap PaintPicture(HDC screen, const DefaultPalette &palette, ButtonLook loo
 }
 
 // Each frame starts from the face's plain body under the element.
-GdiBitmap PaintStrip(HDC screen, const DefaultPalette &palette, HBITMAP body, const ElementPlace &element)
+GdiBitmap PaintStrip(HDC screen, const DefaultPalette &palette, HBITMAP body, const ElementPlace &element,
+                     int percent)
 {
-    int width = element.rect.right - element.rect.left;
-    int height = element.rect.bottom - element.rect.top;
+    RECT place = ScaleRect(element.rect, percent);
+    int width = place.right - place.left;
+    int height = place.bottom - place.top;
     GdiBitmap strip(CreateCompatibleBitmap(screen, width * element.frames, height));
     MemoryDC dc, source;
     Selection selection(dc.Get(), strip.Get());
@@ -230,36 +257,36 @@ GdiBitmap PaintStrip(HDC screen, const DefaultPalette &palette, HBITMAP body, co
     if (!selection.Ok() || !sourceSelection.Ok())
         return GdiBitmap();
     FacePainter painter(dc.Get(), palette);
+    RECT slot = {0, 0, element.rect.right - element.rect.left, element.rect.bottom - element.rect.top};
     for (int frame = 0; frame < element.frames; ++frame) {
-        BitBlt(dc.Get(), frame * width, 0, width, height, source.Get(), element.rect.left, element.rect.top,
-               SRCCOPY);
-        RECT slot = {frame * width, 0, (frame + 1) * width, height};
+        BitBlt(dc.Get(), frame * width, 0, width, height, source.Get(), place.left, place.top, SRCCOPY);
+        DesignCoordinates coordinates(dc.Get(), percent, frame * width);
         painter.ElementFrame(element.id, frame, slot);
     }
     return strip;
 }
 
-bool PaintFace(HDC screen, const DefaultPalette &palette, SkinFace &face)
+bool PaintFace(HDC screen, const DefaultPalette &palette, int percent, SkinFace &face)
 {
-    face.size.cx = kFaceSide;
-    face.size.cy = kFaceSide;
+    face.size.cx = ScaleLength(kFaceSide, percent);
+    face.size.cy = face.size.cx;
     face.textColor = palette.text;
     face.shaped = true;
     face.colorKey = kColorKey;
-    face.normal = PaintPicture(screen, palette, ButtonNormal);
-    face.hover = PaintPicture(screen, palette, ButtonHover);
-    face.pressed = PaintPicture(screen, palette, ButtonPressed);
+    face.normal = PaintPicture(screen, palette, ButtonNormal, percent);
+    face.hover = PaintPicture(screen, palette, ButtonHover, percent);
+    face.pressed = PaintPicture(screen, palette, ButtonPressed, percent);
     if (!face.normal || !face.hover || !face.pressed)
         return false;
     for (const ButtonPlace &button : kButtons)
-        face.buttons[face.buttonCount++] = {button.id, button.rect};
+        face.buttons[face.buttonCount++] = {button.id, ScaleRect(button.rect, percent)};
     for (const ElementPlace &place : kElements) {
         FaceElement &element = face.elements[face.elementCount++];
         element.id = place.id;
-        element.rect = place.rect;
+        element.rect = ScaleRect(place.rect, percent);
         element.frames = place.frames;
         if (place.frames > 0) {
-            element.strip = PaintStrip(screen, palette, face.normal.Get(), place);
+            element.strip = PaintStrip(screen, palette, face.normal.Get(), place, percent);
             if (!element.strip)
                 return false;
         }
@@ -274,14 +301,14 @@ const DefaultPalette &DefaultFacePalette(int face)
     return kPalettes[face >= 0 && face < kDefaultFaceCount ? face : 0];
 }
 
-std::unique_ptr<Skin> CreateDefaultSkin()
+std::unique_ptr<Skin> CreateDefaultSkin(int percent)
 {
     std::unique_ptr<Skin> skin(new (std::nothrow) Skin);
     WindowDC screen(nullptr);
     if (!skin || !screen)
         return nullptr;
     for (int i = 0; i < kDefaultFaceCount; ++i) {
-        if (!PaintFace(screen.Get(), kPalettes[i], skin->faces[i]))
+        if (!PaintFace(screen.Get(), kPalettes[i], percent, skin->faces[i]))
             return nullptr;
         skin->faceCount = i + 1;
     }

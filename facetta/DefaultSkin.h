@@ -1,6 +1,7 @@
 // The skin the engine draws itself: used when no skin folder is chosen and
 // whenever a chosen one cannot be loaded. Two faces, Night (dark) and Day
-// (light), on the same 70 x 70 layout.
+// (light), on the same 70 x 70 layout (at 96 DPI; it is drawn anew at
+// every display scale).
 #pragma once
 
 #include <windows.h>
@@ -23,5 +24,6 @@ struct DefaultPalette {
 
 const DefaultPalette &DefaultFacePalette(int face);
 
-// Null when GDI refuses the pictures (the process is out of GDI objects).
-std::unique_ptr<Skin> CreateDefaultSkin();
+// The skin drawn at percent of its 96 DPI size. Null when GDI refuses the
+// pictures (the process is out of GDI objects).
+std::unique_ptr<Skin> CreateDefaultSkin(int percent);

@@ -9,6 +9,7 @@
 #include "facetta/SkinFolders.h"
 #include "facetta/SkinSettings.h"
 #include "facetta/WindowShape.h"
+#include "util/DisplayScale.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ void CopyText(char *target, const char *source, size_t size)
 
 FacettaEngine::FacettaEngine()
     : SkinEngine{FacettaEngineOperations()}, skinsFolder_(), settingsFile_(), settingsSection_(), skinFolder_(),
-      face_(0), elementValues_(), window_(nullptr), fittedWindow_(nullptr), trackingLeave_(false)
+      face_(0), percent_(100), elementValues_(), window_(nullptr), fittedWindow_(nullptr), trackingLeave_(false)
 {
 }
 
@@ -94,6 +95,9 @@ LRESULT FacettaEngine::HandleMessage(HWND window, UINT message, WPARAM wParam, L
     case WM_CANCELMODE:
         CancelPress();
         break;
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT *>(lParam));
+        return 0;
     case WM_NCDESTROY:
         tracker_.Cancel();
         trackingLeave_ = false;
@@ -227,7 +231,7 @@ std::unique_ptr<Skin> FacettaEngine::LoadSkinFolder(const char *name) const
     if (!*skinsFolder_ || !SkinFolderExists(skinsFolder_, name) ||
         snprintf(folder, sizeof(folder), "%s%s\\", skinsFolder_, name) >= static_cast<int>(sizeof(folder)))
         return nullptr;
-    return LoadFileSkin(folder, ranges_);
+    return LoadFileSkin(folder, ranges_, percent_);
 }
 
 void FacettaEngine::UseSkin(std::unique_ptr<Skin> skin, const char *folder, int face)
@@ -244,7 +248,36 @@ void FacettaEngine::UseSkin(std::unique_ptr<Skin> skin, const char *folder, int 
 void FacettaEngine::UseBuiltIn(int face)
 {
     skin_.reset();
-    UseSkin(CreateDefaultSkin(), "", face);
+    UseSkin(CreateDefaultSkin(percent_), "", face);
+}
+
+// The skin shown, drawn anew for the scale of dpi; false when that is the
+// scale it has. A skin folder that no longer loads gives the built-in skin,
+// as at the start.
+bool FacettaEngine::FollowDpi(UINT dpi)
+{
+    int percent = DpiPercent(dpi);
+    if (percent == percent_ || percent < 25)
+        return false;
+    percent_ = percent;
+    char folder[MAX_PATH];
+    CopyText(folder, skinFolder_, sizeof(folder));
+    std::unique_ptr<Skin> skin = *folder ? LoadSkinFolder(folder) : nullptr;
+    if (skin)
+        UseSkin(std::move(skin), folder, face_);
+    else
+        UseBuiltIn(*folder ? 0 : face_);
+    return true;
+}
+
+// A per-monitor-aware window moved to a monitor of another scale. Windows
+// suggests where the window goes; its size is the face's.
+void FacettaEngine::OnDpiChanged(UINT dpi, const RECT *suggested)
+{
+    FollowDpi(dpi);
+    if (window_ && suggested)
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void FacettaEngine::Remember() const
@@ -360,9 +393,11 @@ void FacettaEngine::Attach(HWND window, UINT message)
     if (fittedWindow_ == window || message == WM_GETMINMAXINFO || message == WM_NCCREATE ||
         message == WM_NCCALCSIZE)
         return;
-    // Set first: fitting sends messages that come back here.
+    // Set first: fitting sends messages that come back here. The skin was
+    // drawn before the window existed, at 100 %.
     fittedWindow_ = window;
-    FitWindow();
+    if (!FollowDpi(WindowDpi(window)))
+        FitWindow();
 }
 
 void FacettaEngine::OnPaint(HWND window)

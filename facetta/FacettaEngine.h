@@ -43,6 +43,8 @@ private:
     std::unique_ptr<Skin> LoadSkinFolder(const char *name) const;
     void UseSkin(std::unique_ptr<Skin> skin, const char *folder, int face);
     void UseBuiltIn(int face);
+    bool FollowDpi(UINT dpi);
+    void OnDpiChanged(UINT dpi, const RECT *suggested);
     void Remember() const;
 
     const SkinFace *Face() const;
@@ -71,6 +73,7 @@ private:
     std::unique_ptr<Skin> skin_;
     char skinFolder_[MAX_PATH];  // "" for the built-in skin
     int face_;
+    int percent_;  // the display scale the faces are drawn at
     int elementValues_[kMaxElementValues];
 
     FaceCanvas canvas_;

@@ -8,6 +8,9 @@
 
 #include <new>
 
+#include "facetta/FaceScale.h"
+#include "facetta/PictureStretch.h"
+
 namespace {
 
 constexpr int kMinFaceSide = 16;
@@ -15,7 +18,8 @@ constexpr int kMaxFaceSide = 512;
 
 class SkinReader {
 public:
-    SkinReader(const char *folder, const SkinIdRanges &ranges) : folder_(folder), ranges_(ranges)
+    SkinReader(const char *folder, const SkinIdRanges &ranges, int percent)
+        : folder_(folder), ranges_(ranges), percent_(percent)
     {
         snprintf(description_, sizeof(description_), "%sskin.ini", folder);
     }
@@ -28,7 +32,7 @@ public:
         for (int i = 0; i < faces; ++i) {
             char section[16];
             snprintf(section, sizeof(section), "Face%d", i + 1);
-            if (!ReadFace(section, skin.faces[i]))
+            if (!ReadFace(section, skin.faces[i]) || (percent_ != 100 && !ScaleFace(section, skin.faces[i])))
                 return false;
             skin.faceCount = i + 1;
         }
@@ -214,19 +218,107 @@ private:
         return true;
     }
 
+    bool HasArtSet(const char *section, int percent) const
+    {
+        char artSection[32], name[MAX_PATH];
+        snprintf(artSection, sizeof(artSection), "%s.%d", section, percent);
+        return Text(artSection, "Background", name, sizeof(name)) > 0;
+    }
+
+    // One picture of the face at percent_: the art set's, when the set names
+    // it, or the face's own; resized when its scale is not percent_.
+    bool ScalePicture(const char *artSection, int artPercent, const char *key, SIZE size, GdiBitmap &picture) const
+    {
+        if (!picture)
+            return true;
+        GdiBitmap art;
+        SIZE artSize = size;
+        if (artPercent != 100) {
+            artSize = ScaleSize(size, artPercent);
+            if (!OptionalPicture(artSection, key, artSize, art))
+                return false;
+        }
+        if (!art)
+            artSize = size;
+        SIZE target = ScaleSize(size, percent_);
+        HBITMAP source = art ? art.Get() : picture.Get();
+        GdiBitmap scaled = artSize.cx == target.cx && artSize.cy == target.cy ? std::move(art)
+                                                                              : StretchPicture(source, artSize, target);
+        if (!scaled)
+            return false;
+        picture = std::move(scaled);
+        return true;
+    }
+
+    bool ScaleStrip(const char *artSection, int artPercent, FaceElement &element) const
+    {
+        RECT original = element.rect;
+        SIZE frame = {original.right - original.left, original.bottom - original.top};
+        RECT target = ScaleRect(original, percent_);
+        SIZE targetFrame = {target.right - target.left, target.bottom - target.top};
+        element.rect = target;
+        if (element.frames == 0)
+            return true;
+        char key[32], name[MAX_PATH];
+        snprintf(key, sizeof(key), "Element%d", element.id);
+        GdiBitmap art;
+        if (artPercent != 100 && Text(artSection, key, name, sizeof(name)) > 0) {
+            RECT artRect = ScaleRect(original, artPercent);
+            frame = {artRect.right - artRect.left, artRect.bottom - artRect.top};
+            art = Picture(name);
+            SIZE strip = PictureSize(art.Get());
+            if (!art || strip.cy != frame.cy || strip.cx < frame.cx)
+                return false;
+            element.frames = strip.cx / frame.cx;
+        }
+        GdiBitmap scaled = StretchStrip(art ? art.Get() : element.strip.Get(), frame, element.frames, targetFrame);
+        if (!scaled)
+            return false;
+        element.strip = std::move(scaled);
+        return true;
+    }
+
+    // The face, read at 100 %, laid out at percent_ and drawn from the art
+    // set ChooseArtPercent picks ("[Face1.150]" and so on).
+    bool ScaleFace(const char *section, SkinFace &face) const
+    {
+        int shipped[kArtPercentCount];
+        int count = 0;
+        for (int percent : kArtPercents) {
+            if (HasArtSet(section, percent))
+                shipped[count++] = percent;
+        }
+        int artPercent = ChooseArtPercent(percent_, shipped, count);
+        char artSection[32];
+        snprintf(artSection, sizeof(artSection), "%s.%d", section, artPercent);
+        if (!ScalePicture(artSection, artPercent, "Background", face.size, face.normal) ||
+            !ScalePicture(artSection, artPercent, "Hover", face.size, face.hover) ||
+            !ScalePicture(artSection, artPercent, "Pressed", face.size, face.pressed))
+            return false;
+        for (int i = 0; i < face.elementCount; ++i) {
+            if (!ScaleStrip(artSection, artPercent, face.elements[i]))
+                return false;
+        }
+        for (int i = 0; i < face.buttonCount; ++i)
+            face.buttons[i].rect = ScaleRect(face.buttons[i].rect, percent_);
+        face.size = ScaleSize(face.size, percent_);
+        return true;
+    }
+
     const char *folder_;
     const SkinIdRanges &ranges_;
+    int percent_;
     char description_[MAX_PATH];
 };
 
 }  // namespace
 
-std::unique_ptr<Skin> LoadFileSkin(const char *folder, const SkinIdRanges &ranges)
+std::unique_ptr<Skin> LoadFileSkin(const char *folder, const SkinIdRanges &ranges, int percent)
 {
     std::unique_ptr<Skin> skin(new (std::nothrow) Skin);
     if (!skin)
         return nullptr;
-    SkinReader reader(folder, ranges);
+    SkinReader reader(folder, ranges, percent);
     if (!reader.Read(*skin))
         return nullptr;
     return skin;

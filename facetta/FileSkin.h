@@ -20,6 +20,17 @@
 // v, values beyond the last frame show the last. Pictures lie in the skin's
 // own folder. Anything missing or malformed fails the whole skin, so that the
 // engine shows its built-in one instead of half a skin.
+//
+// For larger display scales a face may ship pictures drawn at that scale, in
+// a section named after the face and the percent (125, 150, 175, 200, 250 or
+// 300); the layout stays that of [Face1], scaled:
+//
+//   [Face1.200]
+//   Background=night-200.bmp     ; the face's size times 2
+//   Hover=night-hover-200.bmp    ; optional, as are the strips:
+//   Element51500=paused-200.bmp  ; frames of the scaled element's size
+//
+// Engines that do not know these sections pass them over.
 #pragma once
 
 #include <memory>
@@ -33,5 +44,6 @@ struct SkinIdRanges {
     int elementLast = 51504;
 };
 
-// folder ends with a backslash. Null when the skin cannot be used.
-std::unique_ptr<Skin> LoadFileSkin(const char *folder, const SkinIdRanges &ranges);
+// folder ends with a backslash; percent is the display scale the faces are
+// laid out and drawn at (100 at 96 DPI). Null when the skin cannot be used.
+std::unique_ptr<Skin> LoadFileSkin(const char *folder, const SkinIdRanges &ranges, int percent);

@@ -9,6 +9,7 @@
 #include "transfer/TaskFinish.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ProcessState.h"
+#include "util/DisplayScale.h"
 
 namespace {
 
@@ -31,12 +32,13 @@ void CALLBACK TaskUpkeepTick(HWND, UINT, UINT_PTR, DWORD)
 }
 
 // The size font: the GUI font's description with SimHei (named in GB2312) at
-// 12 pixels. Created per tick and deleted at its end.
-HFONT CreateSizeFont()
+// 12 pixels at 96 DPI, scaled with the window. Created per tick and deleted
+// at its end.
+HFONT CreateSizeFont(UINT dpi)
 {
     LOGFONTA description;
     GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof(description), &description);
-    description.lfHeight = 12;
+    description.lfHeight = ScaleToDpi(12, dpi);
     description.lfWeight = FW_NORMAL;
     description.lfItalic = FALSE;
     description.lfUnderline = FALSE;
@@ -96,7 +98,7 @@ void StopDisplay(HWND window)
 int DrawSizes(HWND window)
 {
     HDC dc = GetDC(window);
-    HFONT font = CreateSizeFont();
+    HFONT font = CreateSizeFont(WindowDpi(window));
     HGDIOBJ previousFont = SelectObject(dc, font);
     RECT received = {0, 0, 0, 0}, total = {0, 0, 0, 0};
     if (SkinEngine *engine = gProcess.skinEngine) {

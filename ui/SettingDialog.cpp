@@ -9,6 +9,7 @@
 #include "ui/ResourceText.h"
 #include "util/FolderCheck.h"
 #include "util/PathText.h"
+#include "util/DisplayScale.h"
 #include "util/ProfileUpdate.h"
 #include "util/SystemFunction.h"
 
@@ -22,6 +23,19 @@ void WriteNumber(ProfileUpdate &update, const char *key, int value)
     char number[16];
     snprintf(number, sizeof(number), "%d", value);
     update.Write(kDownloadSection, key, number);
+}
+
+// The Browse button's picture, at the dialog's scale as the button is: its
+// pixels repeated, never blended.
+HANDLE LoadBrowseBitmap(UINT dpi)
+{
+    HANDLE image = LoadImageA(ResourceModule(), MAKEINTRESOURCEA(IDB_BROWSE), IMAGE_BITMAP, 0, 0, 0);
+    BITMAP size = {};
+    if (!image || dpi == kDesignDpi || !GetObjectA(image, sizeof(size), &size))
+        return image;
+    HANDLE scaled = CopyImage(image, IMAGE_BITMAP, ScaleToDpi(size.bmWidth, dpi), ScaleToDpi(size.bmHeight, dpi),
+                              LR_COPYDELETEORG);
+    return scaled ? scaled : image;
 }
 
 void OnInitDialog(HWND dialog)
@@ -39,7 +53,7 @@ void OnInitDialog(HWND dialog)
         SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
     SendMessageA(combo, CB_SETCURSEL, style, 0);
-    HANDLE image = LoadImageA(ResourceModule(), MAKEINTRESOURCEA(IDB_BROWSE), IMAGE_BITMAP, 0, 0, 0);
+    HANDLE image = LoadBrowseBitmap(WindowDpi(dialog));
     SendDlgItemMessageA(dialog, IDC_BROWSE, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
 }
 
