@@ -38,13 +38,21 @@ def hexcolour(text):
     return tuple(int(text[i:i + 2], 16) for i in (1, 3, 5))
 
 
+def scaled(length, percent):
+    """A length of the 100 % face at percent, rounded as the engine rounds (MulDiv)."""
+    return (length * percent + 50) // 100
+
+
 class Picture:
-    def __init__(self, width, height, colour=KEY):
-        self.width, self.height = width, height
+    """Pixels of a face drawn at percent of its size; shapes and boxes are
+    given in the face's 100 % coordinates."""
+
+    def __init__(self, width, height, colour=KEY, percent=100):
+        self.width, self.height, self.percent = width, height, percent
         self.pixels = [[tuple(map(float, colour))] * width for _ in range(height)]
 
     def copy(self):
-        other = Picture(self.width, self.height)
+        other = Picture(self.width, self.height, percent=self.percent)
         other.pixels = [row[:] for row in self.pixels]
         return other
 
@@ -55,7 +63,8 @@ class Picture:
         blend of key and face would show as a pink fringe along the outline.
         """
         key = tuple(map(float, KEY))
-        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        s = self.percent / 100
+        left, top, right, bottom = [v * s for v in box] if box else (0, 0, self.width, self.height)
         left, top = max(0, int(math.floor(left))), max(0, int(math.floor(top)))
         right, bottom = min(self.width, int(math.ceil(right))), min(self.height, int(math.ceil(bottom)))
         for y in range(top, bottom):
@@ -63,26 +72,30 @@ class Picture:
                 if smooth and self.pixels[y][x] == key:
                     continue
                 if smooth:
-                    hits = sum(inside(x + (i + 0.5) / SAMPLES, y + (j + 0.5) / SAMPLES)
+                    hits = sum(inside((x + (i + 0.5) / SAMPLES) / s, (y + (j + 0.5) / SAMPLES) / s)
                                for i in range(SAMPLES) for j in range(SAMPLES))
                     cover = hits / (SAMPLES * SAMPLES)
                 else:
-                    cover = 1.0 if inside(x + 0.5, y + 0.5) else 0.0
+                    cover = 1.0 if inside((x + 0.5) / s, (y + 0.5) / s) else 0.0
                 if cover:
-                    paint = colour(x + 0.5, y + 0.5) if callable(colour) else colour
+                    paint = colour((x + 0.5) / s, (y + 0.5) / s) if callable(colour) else colour
                     self.pixels[y][x] = mix(self.pixels[y][x], paint, cover)
 
     def crop(self, rect):
-        left, top, right, bottom = rect
-        part = Picture(right - left, bottom - top)
+        left, top, right, bottom = [scaled(v, self.percent) for v in rect]
+        part = Picture(right - left, bottom - top, percent=self.percent)
         part.pixels = [row[left:right] for row in self.pixels[top:bottom]]
         return part
 
     def digit(self, text, left, top, colour):
+        """A pixel-font digit; at a larger scale each of its pixels a block."""
+        p = self.percent
         for row, line in enumerate(DIGITS[text]):
             for column, mark in enumerate(line):
                 if mark == "#":
-                    self.pixels[top + row][left + column] = tuple(map(float, colour))
+                    for y in range(scaled(top + row, p), scaled(top + row + 1, p)):
+                        for x in range(scaled(left + column, p), scaled(left + column + 1, p)):
+                            self.pixels[y][x] = tuple(map(float, colour))
 
     def save(self, path):
         rows = [[tuple(int(round(c)) for c in pixel) for pixel in row] for row in self.pixels]
@@ -111,7 +124,7 @@ class Picture:
 
 def strip(frames):
     width = sum(frame.width for frame in frames)
-    joined = Picture(width, frames[0].height)
+    joined = Picture(width, frames[0].height, percent=frames[0].percent)
     for y in range(joined.height):
         joined.pixels[y] = [pixel for frame in frames for pixel in frame.pixels[y]]
     return joined
@@ -205,8 +218,8 @@ class Face:
     def element(self, picture, kind, value, rect):
         raise NotImplementedError
 
-    def pictures(self):
-        normal = Picture(*self.size)
+    def pictures(self, percent=100):
+        normal = Picture(scaled(self.size[0], percent), scaled(self.size[1], percent), percent=percent)
         self.body(normal)
         looks = {}
         for look in ("normal", "hover", "pressed"):
@@ -388,19 +401,42 @@ SKINS = {
 
 ELEMENT_NAMES = {PAUSED: "paused", RUNNING: "running", NUMBER: "number"}
 
+# Display scales the skins ship pictures for, beside their 100 % ones; at
+# other scales the engine repeats the pixels of the largest set below.
+ART_PERCENTS = (125, 150, 200)
+
 
 def rgb(colour):
     return "%d,%d,%d" % colour
 
 
+def write_art_set(folder, face, number, percent):
+    """The face drawn at percent, as section [FaceN.percent]."""
+    looks, strips = face.pictures(percent)
+    names = {"normal": "Background", "hover": "Hover", "pressed": "Pressed"}
+    lines = ["", "[Face%d.%d]" % (number, percent)]
+    for look, picture in looks.items():
+        file = "%s%s-%d.bmp" % (face.name, "" if look == "normal" else "-" + look, percent)
+        picture.save(os.path.join(folder, file))
+        lines.append("%s=%s" % (names[look], file))
+    for kind, picture in sorted(strips.items()):
+        file = "%s-%s-%d.bmp" % (face.name, ELEMENT_NAMES[kind], percent)
+        picture.save(os.path.join(folder, file))
+        lines.append("Element%d=%s" % (kind, file))
+    return lines
+
+
 def write_skin(folder, name, faces):
     os.makedirs(folder, exist_ok=True)
     lines = ["; %s: drawn by scripts/make-skins.py" % name, "[Skin]", "Faces=%d" % len(faces)]
+    art_sets = []
     for number, face in enumerate(faces, 1):
         looks, strips = face.pictures()
         files = {look: "%s%s.bmp" % (face.name, "" if look == "normal" else "-" + look) for look in looks}
         for look, picture in looks.items():
             picture.save(os.path.join(folder, files[look]))
+        for percent in ART_PERCENTS:
+            art_sets += write_art_set(folder, face, number, percent)
         lines += ["", "[Face%d]" % number, "Background=" + files["normal"], "Hover=" + files["hover"],
                   "Pressed=" + files["pressed"], "TextColor=" + rgb(face.palette["text"]),
                   "ColorKey=" + rgb(KEY)]
@@ -414,7 +450,7 @@ def write_skin(folder, name, faces):
         for kind, rect in sorted(face.buttons.items()):
             lines.append("Button%d=%d,%d,%d,%d" % (kind, rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1]))
     with open(os.path.join(folder, "skin.ini"), "w", newline="\r\n") as out:
-        out.write("\n".join(lines) + "\n")
+        out.write("\n".join(lines + art_sets) + "\n")
 
 
 def main():

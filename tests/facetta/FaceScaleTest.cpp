@@ -3,10 +3,12 @@
 // drawn for the scale (the engine learns the scale from WM_DPICHANGED).
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "facetta/EngineHarness.h"
 #include "facetta/FaceScale.h"
+#include "facetta/FileSkin.h"
 
 namespace {
 
@@ -137,6 +139,21 @@ TEST_F(ScaledSkinFolder, ArtOfTheWrongSizeFailsTheSkinAtItsScaleOnly)
     MoveToDpi(96);
     EXPECT_EQ(1, engine.SelectSkin(1));
     EXPECT_EQ(kLeft, engine.Rendering(40, 30)[0]);
+}
+
+
+// Art of the wrong size would fail a shipped skin at its scale only, where
+// no test at 96 DPI would see it.
+TEST(ShippedSkins, LoadAtEveryScaleTheyShipArtFor)
+{
+    for (const char *name : {"Aurora", "Ticket"}) {
+        std::string folder = ProgramFolder() + "skins\\" + name + "\\";
+        for (int percent : {100, 125, 150, 175, 200, 300}) {
+            std::unique_ptr<Skin> skin = LoadFileSkin(folder.c_str(), SkinIdRanges(), percent);
+            ASSERT_NE(nullptr, skin) << name << " at " << percent;
+            EXPECT_EQ(ScaleLength(70, percent), skin->faces[0].size.cx) << name << " at " << percent;
+        }
+    }
 }
 
 }  // namespace
