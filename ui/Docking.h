@@ -4,13 +4,9 @@
 
 #include <windows.h>
 
+#include "ui/MonitorPlacement.h"
+
 struct FloatingWindowState;
-
-enum ScreenEdge { EdgeLeft = 0, EdgeRight = 1, EdgeTop = 2, EdgeBottom = 3 };
-
-// The DOCKSTYLE setting, in the order the Setting dialog lists them: a corner
-// of the screen, or the position saved when the window last quit.
-enum DockStyle { DockLeftTop = 0, DockLeftBottom = 1, DockRightTop = 2, DockRightBottom = 3, DockAutoSave = 4 };
 
 // The primary screen's edge nearest (x, y), distances taken relative to the
 // screen's width and height.
