@@ -7,14 +7,31 @@
 
 namespace {
 
-SIZE ScreenSize()
+// The monitor's screen less the taskbar and other bars docked on it. A
+// monitor unplugged since its handle was taken has no information; the
+// primary screen then serves.
+RECT WorkAreaOf(HMONITOR monitor)
 {
-    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(monitor, &info))
+        return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return info.rcWork;
 }
 
-void MoveWindowTo(HWND window, int x, int y)
+RECT WorkAreaNearPoint(POINT point)
 {
-    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    return WorkAreaOf(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
+}
+
+SIZE SizeOf(const RECT &rect)
+{
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+void MoveWindowTo(HWND window, POINT corner)
+{
+    SetWindowPos(window, nullptr, corner.x, corner.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 // The message's point (unsigned 16-bit halves) in screen coordinates.
@@ -46,29 +63,15 @@ bool OnSkinButton(LPARAM point)
 
 int NearestEdge(int x, int y)
 {
-    SIZE screen = ScreenSize();
-    int dx = x < screen.cx - x ? x : screen.cx - x;
-    int horizontal = x > screen.cx - x ? EdgeRight : EdgeLeft;
-    int dy = y < screen.cy - y ? y : screen.cy - y;
-    int vertical = y > screen.cy - y ? EdgeBottom : EdgeTop;
-    return screen.cy * dx < screen.cx * dy ? horizontal : vertical;
+    POINT point = {x, y};
+    return EdgeNearestIn(WorkAreaNearPoint(point), point);
 }
 
 void SlideAlongEdge(FloatingWindowState *state, int position)
 {
-    SIZE screen = ScreenSize();
     RECT rect;
     GetWindowRect(state->window, &rect);
-    int w = rect.right - rect.left;
-    int h = rect.bottom - rect.top;
-    POINT corner = {0, 0};
-    switch (state->dragEdge) {
-    case EdgeLeft: corner = {0, position}; break;
-    case EdgeRight: corner = {screen.cx - w, position}; break;
-    case EdgeTop: corner = {position, 0}; break;
-    case EdgeBottom: corner = {position, screen.cy - h}; break;
-    }
-    MoveWindowTo(state->window, corner.x, corner.y);
+    MoveWindowTo(state->window, FlushAgainstEdge(state->dragWork, state->dragEdge, SizeOf(rect), position));
 }
 
 void BeginDrag(FloatingWindowState *state, LPARAM point)
@@ -89,6 +92,9 @@ void FollowDrag(FloatingWindowState *state)
         return;
     POINT cursor;
     GetCursorPos(&cursor);
+    // The window slides along the work area whose edge is nearest, also
+    // when the cursor crosses onto another monitor along the same edge.
+    state->dragWork = WorkAreaNearPoint(cursor);
     int edge = NearestEdge(cursor.x, cursor.y);
     if (edge != state->dragEdge) {
         // Re-anchor, so that the window jumps to the new edge once and then
@@ -110,42 +116,25 @@ void EndDrag(FloatingWindowState *state)
         state->dragging = 0;
         ReleaseCapture();
     }
-    RECT r, d;
-    GetWindowRect(state->window, &r);
-    GetWindowRect(GetDesktopWindow(), &d);
-    int w = r.right - r.left;
-    int h = r.bottom - r.top;
-    int x = r.left < d.left ? d.left : r.left;
-    if (r.right > d.right)
-        x = d.right - w;
-    int y = r.top < d.top ? d.top : r.top;
-    if (r.bottom > d.bottom)
-        y = d.bottom - h;
-    MoveWindowTo(state->window, x, y);
+    RECT rect;
+    GetWindowRect(state->window, &rect);
+    RECT work = WorkAreaOf(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST));
+    MoveWindowTo(state->window, KeptInside(work, rect));
 }
 
 void PlaceByDockStyle(HWND window)
 {
     FloatingWindowState *state = WindowStateOf(window);
-    SIZE screen = ScreenSize();
     RECT rect;
     GetWindowRect(window, &rect);
-    int w = rect.right - rect.left;
-    int h = rect.bottom - rect.top;
     int style = GetPrivateProfileIntA(kDownloadSection, "DOCKSTYLE", 0, kSettingsFile);
-    int left = GetPrivateProfileIntA(kDownloadSection, "DOCKLEFT", 0, kSettingsFile);
-    int top = GetPrivateProfileIntA(kDownloadSection, "DOCKTOP", 0, kSettingsFile);
+    POINT saved = {static_cast<LONG>(GetPrivateProfileIntA(kDownloadSection, "DOCKLEFT", 0, kSettingsFile)),
+                   static_cast<LONG>(GetPrivateProfileIntA(kDownloadSection, "DOCKTOP", 0, kSettingsFile))};
     if (state)
         state->dockStyle = style;
-    if (left < 0 || left > screen.cx)
-        left = 0;
-    if (top < 0 || top > screen.cy)
-        top = 0;
-    switch (style) {
-    case DockLeftTop: MoveWindowTo(window, 0, 0); break;
-    case DockLeftBottom: MoveWindowTo(window, 0, screen.cy - h); break;
-    case DockRightTop: MoveWindowTo(window, screen.cx - w, 0); break;
-    case DockRightBottom: MoveWindowTo(window, screen.cx - w, screen.cy - h); break;
-    case DockAutoSave: MoveWindowTo(window, left, top); break;
-    }
+    // A position saved on a monitor that is gone comes back onto the nearest.
+    RECT windowWork = WorkAreaOf(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+    POINT corner;
+    if (DockedPosition(style, SizeOf(rect), windowWork, saved, WorkAreaNearPoint(saved), &corner))
+        MoveWindowTo(window, corner);
 }

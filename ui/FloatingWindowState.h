@@ -14,6 +14,7 @@ struct FloatingWindowState {
     LONG dragging;          // 1 while the left button drags the window
     LONG dockStyle;         // DockStyle 0..4
     HWND tooltip;           // the window's tooltip (TaskTooltip.h), owned by it; null when there is none
+    RECT dragWork;          // work area of the monitor under the cursor at the drag's last move
 };
 
 // The state of a floating window, from its user data; null before the
