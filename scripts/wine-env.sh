@@ -18,32 +18,36 @@ ensure_wine_prefix() {
   fi
 }
 
-# Switches WINEPREFIX to a prefix whose display is set to $1 dots per inch
-# (Windows' LogPixels: 96 is 100 %, 192 is 200 %). It shares drive C: with
-# the project's prefix but has a registry and so a wineserver of its own:
-# nothing that runs in the project's prefix meanwhile changes scale. Made
-# once beside the project's prefix, then reused.
-use_scaled_prefix() {
-  local dpi=$1 base=$WINEPREFIX
-  local scaled=$base-dpi$dpi
+# Switches WINEPREFIX to a prefix of its own beside the project's, named by
+# $1: it shares drive C: with the project's prefix but has a registry and so
+# a wineserver of its own, which reads the display it starts on (its
+# monitors) and, with $2, a display setting of $2 dots per inch (Windows'
+# LogPixels: 96 is 100 %, 192 is 200 %). Nothing that runs in the project's
+# prefix meanwhile sees either. Made once, then reused.
+use_private_prefix() {
+  local name=$1 dpi=${2:-} base=$WINEPREFIX
+  local private=$base-$name
   ensure_wine_prefix
   (
     flock 9
-    [ -f "$scaled/user.reg" ] && exit 0
-    rm -rf "$scaled.new"
-    mkdir -p "$scaled.new/dosdevices"
+    [ -f "$private/user.reg" ] && exit 0
+    rm -rf "$private.new"
+    mkdir -p "$private.new/dosdevices"
     # The same update stamp, or Wine would update the shared drive C: again.
-    cp "$base/system.reg" "$base/user.reg" "$base/userdef.reg" "$base/.update-timestamp" "$scaled.new/"
-    ln -s "$base/drive_c" "$scaled.new/drive_c"
-    ln -s ../drive_c "$scaled.new/dosdevices/c:"
-    ln -s / "$scaled.new/dosdevices/z:"
-    WINEPREFIX=$scaled.new wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
-      >/dev/null 2>&1
-    # The registry is written when its wineserver ends.
-    WINEPREFIX=$scaled.new wineserver -k 2>/dev/null || true
-    WINEPREFIX=$scaled.new wineserver -w || true
-    grep -qi '"LogPixels"=dword' "$scaled.new/user.reg" && mv "$scaled.new" "$scaled"
-  ) 9>"$base.dpi-lock"
-  [ -f "$scaled/user.reg" ] || { echo "could not make a prefix at $dpi DPI" >&2; return 1; }
-  export WINEPREFIX=$scaled
+    cp "$base/system.reg" "$base/user.reg" "$base/userdef.reg" "$base/.update-timestamp" "$private.new/"
+    ln -s "$base/drive_c" "$private.new/drive_c"
+    ln -s ../drive_c "$private.new/dosdevices/c:"
+    ln -s / "$private.new/dosdevices/z:"
+    if [ -n "$dpi" ]; then
+      WINEPREFIX=$private.new wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+        >/dev/null 2>&1
+      # The registry is written when its wineserver ends.
+      WINEPREFIX=$private.new wineserver -k 2>/dev/null || true
+      WINEPREFIX=$private.new wineserver -w || true
+      grep -qi '"LogPixels"=dword' "$private.new/user.reg" || exit 1
+    fi
+    mv "$private.new" "$private"
+  ) 9>"$base.private-lock"
+  [ -f "$private/user.reg" ] || { echo "could not make the Wine prefix $private" >&2; return 1; }
+  export WINEPREFIX=$private
 }
