@@ -7,6 +7,8 @@
 #   scripts/run.sh URL    the host fetches URL instead
 #   --x64                 (first argument) runs the 64-bit host with the
 #                         64-bit plug-in instead of the 32-bit ones
+#   --dpi N               (before the URL) a display of N dots per inch
+#                         (192 is 200 %), in a Wine prefix of its own
 # Either way a screenshot of the floating window is taken while the download
 # runs, and a summary says where the file and the picture are.
 set -euo pipefail
@@ -14,11 +16,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/arch.sh"
 arch=x86
 if [ "${1:-}" = --x64 ]; then arch=x64; shift; fi
+dpi=""
+if [ "${1:-}" = --dpi ]; then dpi=${2:?--dpi needs a number of dots per inch}; shift 2; fi
 "$root/scripts/build.sh" "$arch"
 build=$(ravlix_build_dir "$arch")
 demo=$build/demo
 downloads=$demo/downloads
-screenshot=$demo/floating-window.png
+screenshot=$demo/floating-window${dpi:+-at-$((dpi * 100 / 96))-percent}.png
 log=$demo/host.log
 sample_size=$((256 * 1024 * 1024))
 mkdir -p "$downloads"
@@ -27,8 +31,13 @@ rm -f "$screenshot" "${screenshot%.png}-zoomed.png"
 ravlix_use_arch "$arch"
 . "$root/scripts/session.sh"
 start_session
+if [ -n "$dpi" ]; then
+  use_private_prefix "dpi$dpi" "$dpi"
+fi
 cleanup() {
   [ -z "${host_pid:-}" ] || kill "$host_pid" 2>/dev/null || true
+  # The private prefix's wineserver, then the session's own.
+  [ -z "$dpi" ] || { wineserver -k 2>/dev/null; export WINEPREFIX=$RAVLIX_WINEPREFIX; }
   [ -z "${url_given:-}" ] && bash "$root/tests/peers/peers.sh" stop "$demo/peers"
   stop_session
 }
@@ -57,7 +66,7 @@ file=$downloads/$name
 # An existing file would make the plug-in ask whether to overwrite it.
 rm -f "$file" "$file.hhh"
 
-echo "Downloading $url with the $arch RavlixHost over 5 connections (display $DISPLAY)"
+echo "Downloading $url with the $arch RavlixHost over 5 connections (display $DISPLAY${dpi:+ at $dpi DPI})"
 wine "$build/bin/RavlixHost.exe" --exit-when-done --connections 5 --folder "Z:$downloads" \
   --name "$name" "$url" </dev/null >"$log" 2>&1 &
 host_pid=$!

@@ -38,14 +38,15 @@ use_private_prefix() {
     ln -s "$base/drive_c" "$private.new/drive_c"
     ln -s ../drive_c "$private.new/dosdevices/c:"
     ln -s / "$private.new/dosdevices/z:"
-    if [ -n "$dpi" ]; then
-      WINEPREFIX=$private.new wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
-        >/dev/null 2>&1
-      # The registry is written when its wineserver ends.
-      WINEPREFIX=$private.new wineserver -k 2>/dev/null || true
-      WINEPREFIX=$private.new wineserver -w || true
-      grep -qi '"LogPixels"=dword' "$private.new/user.reg" || exit 1
-    fi
+    # Its displays run no window manager: Wine places the windows itself.
+    WINEPREFIX=$private.new wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    [ -z "$dpi" ] || WINEPREFIX=$private.new wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
+      /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    # The registry is written when its wineserver ends.
+    WINEPREFIX=$private.new wineserver -k 2>/dev/null || true
+    WINEPREFIX=$private.new wineserver -w || true
+    grep -q '"Managed"="N"' "$private.new/user.reg" || exit 1
+    [ -z "$dpi" ] || grep -qi '"LogPixels"=dword' "$private.new/user.reg" || exit 1
     mv "$private.new" "$private"
   ) 9>"$base.private-lock"
   [ -f "$private/user.reg" ] || { echo "could not make the Wine prefix $private" >&2; return 1; }
