@@ -12,13 +12,14 @@
 #include "ui/ProcessState.h"
 #include "ui/ResourceText.h"
 #include "ui/TransferRate.h"
+#include "util/DisplayScale.h"
 #include "util/NameRules.h"
 #include "util/SystemFunction.h"
 #include "util/TextSize.h"
 
 namespace {
 
-// Wide enough for a long file name on one line; longer ones wrap.
+// Wide enough for a long file name on one line at 96 DPI; longer ones wrap.
 const int kTipWidth = 360;
 const int kTipTextSize = 4 * kTextSize;
 
@@ -89,7 +90,7 @@ HWND CreateTaskTooltip(HWND window)
     tool.uId = reinterpret_cast<UINT_PTR>(window);
     tool.lpszText = const_cast<char *>("");
     SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, kTipWidth);
+    SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleToDpi(kTipWidth, WindowDpi(window)));
     gShown[0] = '\0';
     return tooltip;
 }

@@ -225,8 +225,14 @@ TEST_F(DisplayScaleTest, AnAwareWindowItsButtonsTextsAndDialogsFollowTheDisplay)
 
     // The Setting dialog's Browse picture is 32 pixels at 96 DPI.
     int browseWidth = 0;
+    wsprintfA(name, "setting-dialog-at-%d-percent", Scaled(100, dpi));
     {
-        DialogDriver driver([&browseWidth](const SeenDialog &dialog) {
+        DialogDriver driver([&browseWidth, &name](const SeenDialog &dialog) {
+            Sleep(300);  // the dialog draws itself
+            RECT frame;
+            GetWindowRect(dialog.window, &frame);
+            ScreenShot shot;
+            EXPECT_TRUE(shot.Take(frame, name)) << shot.failure();
             HWND button = GetDlgItem(dialog.window, IDC_BROWSE);
             HBITMAP picture = reinterpret_cast<HBITMAP>(SendMessageA(button, BM_GETIMAGE, IMAGE_BITMAP, 0));
             BITMAP description = {};
