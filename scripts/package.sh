@@ -23,7 +23,8 @@ for arch in x86 x64; do
   cp "$root/include/Ravlix.h" "$stage/include/"
   cp "$build/sdk/Ravlix.dll.a" "$build/sdk/Ravlix.lib" "$root/plugin/Ravlix.def" "$stage/lib/"
   cp "$build/bin/RavlixHost.exe" "$stage/sample/"
-  cp "$root"/host/*.cpp "$root"/host/*.h "$stage/sample/source/"
+  cp "$root"/host/*.cpp "$root"/host/*.h "$root"/host/RavlixHost.rc "$root"/host/RavlixHost.manifest \
+    "$stage/sample/source/"
   cp "$root/packaging/USING.txt" "$stage/"
   (cd "$dist" && zip -qr "$name.zip" "$name")
   rm -rf "$stage"
