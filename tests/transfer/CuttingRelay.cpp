@@ -57,7 +57,7 @@ size_t CuttingRelay::NextBudget()
     state_ ^= state_ << 13;
     state_ ^= state_ >> 17;
     state_ ^= state_ << 5;
-    return (1u << 20) + state_ % (3u << 20);
+    return (512u << 10) + state_ % (1u << 20);
 }
 
 void CuttingRelay::AcceptLoop()

@@ -1,6 +1,6 @@
 // A TCP relay in the test process between the engine and a real server that
-// cuts every connection after a random 1 to 4 MiB from the server, as a flaky
-// middlebox does. Seeded, so a failing run can be repeated. Listens on
+// cuts every connection after a random 512 KiB to 1.5 MiB from the server, as
+// a flaky middlebox does. Seeded, so a failing run can be repeated. Listens on
 // 127.0.0.1 on a port the system picks.
 #pragma once
 
@@ -36,7 +36,7 @@ private:
 
     void AcceptLoop();
     void Pump(Link *link, bool fromServer);
-    // The next budget: 1 to 4 MiB.
+    // The next budget: 512 KiB to 1.5 MiB.
     size_t NextBudget();
 
     unsigned short targetPort_;
