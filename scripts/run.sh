@@ -36,8 +36,12 @@ if [ -n "$dpi" ]; then
 fi
 cleanup() {
   [ -z "${host_pid:-}" ] || kill "$host_pid" 2>/dev/null || true
-  # The private prefix's wineserver, then the session's own.
-  [ -z "$dpi" ] || { wineserver -k 2>/dev/null; export WINEPREFIX=$RAVLIX_WINEPREFIX; }
+  # The private prefix's wineserver (gone already when the host ended
+  # cleanly), then the session's own.
+  if [ -n "$dpi" ]; then
+    wineserver -k 2>/dev/null || true
+    export WINEPREFIX=$RAVLIX_WINEPREFIX
+  fi
   [ -z "${url_given:-}" ] && bash "$root/tests/peers/peers.sh" stop "$demo/peers"
   stop_session
 }
