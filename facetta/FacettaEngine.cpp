@@ -13,6 +13,10 @@
 
 namespace {
 
+// A scale below this is no display's: a window reporting such a DPI keeps
+// the scale it has.
+constexpr int kLowestPercent = 25;
+
 // A host's id range is taken when it is ordered and small enough to walk.
 bool PlausibleRange(int first, int last)
 {
@@ -257,7 +261,7 @@ void FacettaEngine::UseBuiltIn(int face)
 bool FacettaEngine::FollowDpi(UINT dpi)
 {
     int percent = DpiPercent(dpi);
-    if (percent == percent_ || percent < 25)
+    if (percent == percent_ || percent < kLowestPercent)
         return false;
     percent_ = percent;
     char folder[MAX_PATH];

@@ -1,28 +1,18 @@
 #include "util/DisplayScale.h"
 
-namespace {
-
-template <typename Function>
-Function User32Function(const char *name)
-{
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(user32, name)))
-                  : nullptr;
-}
-
-}  // namespace
+#include "util/SystemFunction.h"
 
 UINT WindowDpi(HWND window)
 {
     typedef UINT(WINAPI * DpiForWindow)(HWND);
     typedef BOOL(WINAPI * ProcessAware)();
-    static const DpiForWindow dpiForWindow = User32Function<DpiForWindow>("GetDpiForWindow");
+    static const DpiForWindow dpiForWindow = SystemFunction<DpiForWindow>("user32.dll", "GetDpiForWindow");
     if (dpiForWindow && window) {
         UINT dpi = dpiForWindow(window);
         if (dpi)
             return dpi;
     }
-    static const ProcessAware processAware = User32Function<ProcessAware>("IsProcessDPIAware");
+    static const ProcessAware processAware = SystemFunction<ProcessAware>("user32.dll", "IsProcessDPIAware");
     if (!processAware || !processAware())
         return kDesignDpi;
     HDC screen = GetDC(nullptr);

@@ -14,8 +14,8 @@
 #include <memory>
 #include <string>
 
-#include "host/RavlixLibrary.h"
 #include "res/ResourceIds.h"
+#include "tests/plugin/ExportsTest.h"
 #include "tests/facetta/EngineHarness.h"
 #include "tests/facetta/ScreenShot.h"
 #include "tests/peers/PeerFiles.h"
@@ -93,16 +93,6 @@ SIZE ClientSize(HWND window)
     return {client.right, client.bottom};
 }
 
-// What the window's tooltip says of the displayed task.
-std::string TooltipOf(HWND window)
-{
-    HWND tooltip = nullptr;
-    while ((tooltip = FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) &&
-           GetWindow(tooltip, GW_OWNER) != window) {
-    }
-    return tooltip ? TooltipTextFor(tooltip, window) : "";
-}
-
 int ChosenFace()
 {
     return GetPrivateProfileIntA("SKINDLOAD", "FACE", -1, SettingsFilePath().c_str());
@@ -125,7 +115,7 @@ int InkHeight(const ScreenShot &shot, const ScreenShot &blank, const RECT &area)
     return first < 0 ? 0 : last - first + 1;
 }
 
-class DisplayScaleTest : public ::testing::Test {
+class DisplayScaleTest : public ExportsTest {
 protected:
     void SetUp() override
     {
@@ -134,9 +124,9 @@ protected:
         if (const char *wanted = getenv("RAVLIX_TEST_DPI")) {
             ASSERT_EQ(static_cast<UINT>(atoi(wanted)), ScreenDpi());
         }
-        DeleteFileA(SettingsFilePath().c_str());
-        std::string error;
-        ASSERT_TRUE(api.Load(&error)) << error;
+        ExportsTest::SetUp();
+        if (HasFatalFailure())
+            return;
         char temp[MAX_PATH];
         GetTempPathA(sizeof(temp), temp);
         folder = std::string(temp) + "ravlix-scale";
@@ -144,22 +134,6 @@ protected:
         WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", (folder + "\\").c_str(), "KELMORA.ini");
         // Out of the way of the window, which docks at the top left.
         SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
-    }
-
-    void TearDown() override
-    {
-        if (controller)
-            api.release(controller);
-        FreeLibrary(api.module);
-        DeleteFileA(SettingsFilePath().c_str());
-    }
-
-    HWND Open()
-    {
-        controller = api.create();
-        if (!controller || api.init(controller, nullptr, 0) != 1)
-            return nullptr;
-        return FindWindowA("VexaDownLoad", nullptr);
     }
 
     // A click on the client point of window, with the real pointer; then
@@ -182,15 +156,13 @@ protected:
         return shot;
     }
 
-    RavlixLibrary api;
-    DownloadController *controller = nullptr;
     std::string folder;
 };
 
 TEST_F(DisplayScaleTest, AnAwareWindowItsButtonsTextsAndDialogsFollowTheDisplay)
 {
     UINT dpi = ScreenDpi();
-    HWND window = Open();
+    HWND window = InitWindow();
     ASSERT_NE(nullptr, window);
     SIZE size = ClientSize(window);
     EXPECT_EQ(Scaled(kFaceSide, dpi), size.cx);
@@ -210,8 +182,8 @@ TEST_F(DisplayScaleTest, AnAwareWindowItsButtonsTextsAndDialogsFollowTheDisplay)
     DeleteFileA((folder + "\\scale.bin.hhh").c_str());
     ASSERT_EQ(1, api.start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f67108864.bin").c_str(), "",
                            "scale.bin", 1));
-    ASSERT_TRUE(TaskHost::PumpUntil([window] { return TooltipOf(window).find(" KB/s") != std::string::npos; }, 20000))
-        << TooltipOf(window);
+    ASSERT_TRUE(TaskHost::PumpUntil([window] { return TooltipTextOfWindow(window).find(" KB/s") != std::string::npos; }, 20000))
+        << TooltipTextOfWindow(window);
     SendMessageA(window, WM_COMMAND, IDM_PAUSE_TASK1, 0);
     char name[64];
     wsprintfA(name, "plugin-window-at-%d-percent", Scaled(100, dpi));
@@ -251,7 +223,7 @@ TEST_F(DisplayScaleTest, AnUnawareThreadGetsTheWindowOf96Dpi)
     ThreadAwareness unaware(kUnaware);
     if (!unaware.ok())
         GTEST_SKIP() << "no thread DPI awareness on this system";
-    HWND window = Open();
+    HWND window = InitWindow();
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(96u, DpiOfWindow(window));
     SIZE size = ClientSize(window);
@@ -272,7 +244,7 @@ TEST_F(DisplayScaleTest, APerMonitorWindowFollowsAMoveToAnotherScale)
     if (!perMonitor.ok() && !firstVersion->ok())
         GTEST_SKIP() << "no per-monitor DPI awareness on this system";
     UINT dpi = ScreenDpi();
-    HWND window = Open();
+    HWND window = InitWindow();
     ASSERT_NE(nullptr, window);
     UINT other = dpi * 2;
     RECT suggested = {100, 120, 100 + Scaled(kFaceSide, other), 120 + Scaled(kFaceSide, other)};

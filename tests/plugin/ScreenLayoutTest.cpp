@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "host/RavlixLibrary.h"
 #include "res/ResourceIds.h"
+#include "tests/plugin/ExportsTest.h"
 #include "tests/support/IniText.h"
 
 using namespace testing_support;
@@ -45,32 +45,8 @@ std::string Describe(const RECT &rect)
            std::to_string(rect.bottom);
 }
 
-class ScreenLayoutTest : public ::testing::Test {
+class ScreenLayoutTest : public ExportsTest {
 protected:
-    void SetUp() override
-    {
-        DeleteFileA(SettingsFilePath().c_str());
-        std::string error;
-        ASSERT_TRUE(api.Load(&error)) << error;
-    }
-
-    void TearDown() override
-    {
-        if (controller)
-            api.release(controller);
-        FreeLibrary(api.module);
-        DeleteFileA(SettingsFilePath().c_str());
-    }
-
-    // InitDownload, which places the window by the dock settings each time.
-    HWND Place()
-    {
-        if (!controller)
-            controller = api.create();
-        api.init(controller, nullptr, 0);
-        return FindWindowA("VexaDownLoad", nullptr);
-    }
-
     // A drag with the left button from the window's client point from, the
     // cursor passing through each screen point of path.
     static void Drag(HWND window, POINT from, std::initializer_list<POINT> path)
@@ -83,8 +59,6 @@ protected:
         SendMessageA(window, WM_LBUTTONUP, 0, 0);
     }
 
-    RavlixLibrary api;
-    DownloadController *controller = nullptr;
 };
 
 typedef ScreenLayoutTest TwoScreens;
@@ -94,7 +68,7 @@ TEST_F(TwoScreens, AWindowDroppedOnTheSecondScreenStaysAndDocksInItsCorners)
 {
     ASSERT_EQ(2, GetSystemMetrics(SM_CMONITORS));
     WriteDock(0, 0, 0);
-    HWND window = Place();
+    HWND window = InitWindow();
     ASSERT_NE(nullptr, window);
     RECT rect = WindowRect(window);
     int w = rect.right - rect.left, h = rect.bottom - rect.top;
@@ -117,14 +91,14 @@ TEST_F(TwoScreens, AWindowDroppedOnTheSecondScreenStaysAndDocksInItsCorners)
     } corners[] = {{3, {1600 - w, 600 - h}}, {0, {800, 0}}, {1, {800, 600 - h}}, {2, {1600 - w, 0}}};
     for (const auto &c : corners) {
         WriteDock(c.style, 0, 0);
-        rect = WindowRect(Place());
+        rect = WindowRect(InitWindow());
         EXPECT_EQ(c.corner.x, rect.left) << "style " << c.style;
         EXPECT_EQ(c.corner.y, rect.top) << "style " << c.style;
     }
 
     // A position saved on the second screen is taken as it is.
     WriteDock(4, 1000, 200);
-    rect = WindowRect(Place());
+    rect = WindowRect(InitWindow());
     EXPECT_EQ(1000, rect.left);
     EXPECT_EQ(200, rect.top);
 }
@@ -136,7 +110,7 @@ TEST_F(OneScreenLeft, APositionSavedOnTheGoneScreenComesBackOntoThisOne)
 {
     ASSERT_EQ(1, GetSystemMetrics(SM_CMONITORS));
     WriteDock(4, 1000, 200);
-    HWND window = Place();
+    HWND window = InitWindow();
     ASSERT_NE(nullptr, window);
     RECT rect = WindowRect(window);
     EXPECT_EQ(0, rect.left);

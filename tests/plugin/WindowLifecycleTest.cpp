@@ -80,15 +80,7 @@ protected:
     static HWND PluginWindow() { return FindWindowA("VexaDownLoad", nullptr); }
 
     // The text of the plug-in window's tooltip, through the tooltip's own messages.
-    static std::string TooltipText()
-    {
-        HWND window = PluginWindow();
-        HWND tooltip = nullptr;
-        while ((tooltip = FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) &&
-               GetWindow(tooltip, GW_OWNER) != window) {
-        }
-        return tooltip ? TooltipTextFor(tooltip, window) : "<no tooltip>";
-    }
+    static std::string TooltipText() { return TooltipTextOfWindow(PluginWindow(), "<no tooltip>"); }
 
     static bool TooltipHolds(const char *part) { return TooltipText().find(part) != std::string::npos; }
 

@@ -22,4 +22,14 @@ inline std::string TooltipTextFor(HWND tooltip, HWND window)
     return text;
 }
 
+// The text of the tooltip that window owns; none when it owns no tooltip.
+inline std::string TooltipTextOfWindow(HWND window, const char *none = "")
+{
+    HWND tooltip = nullptr;
+    while ((tooltip = FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) &&
+           GetWindow(tooltip, GW_OWNER) != window) {
+    }
+    return tooltip ? TooltipTextFor(tooltip, window) : none;
+}
+
 }  // namespace testing_support
