@@ -27,8 +27,11 @@
 # wall time as a ratio to the case's reference; for the host also the
 # download's own time, from the call that hands it over to the file in place
 # (Wine's process start-up left out), and its ratio. Checks every copy's
-# SHA-256. Figures, not a test. The 32-bit build's host; bench/host-bench.sh
-# sets both architectures and the big files side by side.
+# SHA-256. Figures, not a test. The 32-bit build's host in the 32-bit prefix,
+# or with RAVLIX_BENCH_ARCH=x64 the 64-bit build's host in the 64-bit prefix;
+# bench/host-bench.sh sets both architectures and the big files side by side.
+# The floor group also prints what a bare thread costs (bench/IdleThreads.cpp):
+# five connections are five threads of the component.
 # Usage: bench/server-kinds-bench.sh [GROUP...] (builds first; all groups when
 # none is named). For a quick look RAVLIX_BENCH_ROUNDS=1 runs each case once,
 # and RAVLIX_BENCH_SHRINK=N divides every size by N (a power of two).
@@ -46,8 +49,10 @@ for group in $groups; do
 done
 chosen() { [[ "$groups" == *" $1 "* ]]; }
 
-"$root/scripts/build.sh" x86 >/dev/null
-build=$(ravlix_build_dir x86)
+arch=${RAVLIX_BENCH_ARCH:-x86}
+ravlix_arches "$arch" >/dev/null
+"$root/scripts/build.sh" "$arch" >/dev/null
+build=$(ravlix_build_dir "$arch")
 work=$build/server-kinds-bench
 mkdir -p "$work/out"
 
@@ -63,7 +68,7 @@ drift_size=$((64 * mib))
 shared_size=$((64 * mib))
 https_size=$((256 * mib))
 
-ravlix_use_arch x86
+ravlix_use_arch "$arch"
 . "$root/bench/bench-peers.sh"
 files=(1)
 chosen local && files+=("$local_size")
@@ -104,7 +109,11 @@ run() {
   rows+=("$label|$(median "${walls[@]}")|$(median "${cpus[@]}")|$(printf '%s\n' "${peaks[@]}" | sort -g | tail -1)|$checks|$own|$bytes")
 }
 
-host=(wine "$build/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin --connections)
+# The 64-bit loader itself for a 64-bit program: started through wine, it
+# would run under a start.exe that waits for it, uncounted.
+loader=wine
+[ "$arch" = x86 ] || loader=/usr/lib/wine/wine64
+host=("$loader" "$build/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin --connections)
 aria=(aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false
   -d "$work/out" -o copy.bin)
 
@@ -154,6 +163,22 @@ floor_group() {
     refer 1 "http=$(wall_of 0)"
   fi
   table "The host around a 1-byte file from nginx" "$http_floor"
+  thread_cost
+}
+
+# The peak of a program that starts five idle threads over its peak with
+# none, per thread: under Wine every thread holds about 1 MiB of its stack
+# resident however little it uses, so the host's own memory over five
+# connections holds five of these.
+thread_cost() {
+  local peaks=() threads
+  for threads in 0 5; do
+    measure_once "$out" - "$loader" "$build/bin/IdleThreads.exe" "$threads"
+    peaks+=("$(awk '{print $4}' "$work/time.txt")")
+  done
+  awk -v none="${peaks[0]}" -v five="${peaks[1]}" 'BEGIN {
+    printf "A bare thread: a program with 5 idle threads peaks at %.1f MiB, with none at %.1f MiB: %.2f MiB a thread\n",
+      five / 1024, none / 1024, (five - none) / 5 / 1024 }'
 }
 
 # The rows of most groups: curl and aria2c -x5 -s5, then the host over 1
@@ -260,7 +285,7 @@ https_group() {
   want=$(peer_digest "f$https_size.bin")
   run "curl" "$want" curl -s --cacert "$ca" -o "$out" "$url"
   run "aria2c -x5 -s5" "$want" "${aria[@]}" --ca-certificate="$ca" "$url"
-  run "WinHTTP (Wine's own stack)" "$want" wine "$build/bin/WinHttpFetch.exe" "$url" "Z:$out"
+  run "WinHTTP (Wine's own stack)" "$want" "$loader" "$build/bin/WinHttpFetch.exe" "$url" "Z:$out"
   run "RavlixHost 1 connection" "$want" "${host[@]}" 1 "$url"
   run "RavlixHost 5 connections" "$want" "${host[@]}" 5 "$url"
   again 3 "RavlixHost 1 against WinHTTP" "WinHTTP=$(wall_of 2)"

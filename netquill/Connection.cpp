@@ -45,7 +45,7 @@ public:
         attempt.event.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         if (!attempt.socket.IsSet() || !attempt.event.IsSet())
             return Drop(count_);
-        static const int window = FixedReceiveBuffer(ThisPlatform());
+        int window = Connection::ReceiveWindow();
         if (window > 0)
             setsockopt(attempt.socket.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&window),
                        sizeof(window));
@@ -232,6 +232,12 @@ IoStatus Connection::Wait(HANDLE cancel, DWORD deadline, WSANETWORKEVENTS *event
     if (WSAEnumNetworkEvents(socket_.Get(), event_.Get(), events) != 0)
         return IoFailed;
     return IoOk;
+}
+
+int Connection::ReceiveWindow()
+{
+    static const int window = FixedReceiveBuffer(ThisPlatform());
+    return window;
 }
 
 void Connection::Close()

@@ -36,6 +36,10 @@ public:
 
     void Close();
 
+    // The receive window every connection asks for (ReceiveBuffer.h); 0
+    // where the system tunes it.
+    static int ReceiveWindow();
+
 private:
     // Waits for a socket event, the cancel event or the deadline.
     IoStatus Wait(HANDLE cancel, DWORD deadline, WSANETWORKEVENTS *events);

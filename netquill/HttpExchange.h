@@ -23,7 +23,11 @@ enum PieceResult {
 
 class HttpExchange {
 public:
-    HttpExchange() : secure_(false), buffer_(nullptr), capacity_(0), begin_(0), end_(0), headerLength_(0) {}
+    HttpExchange()
+        : secure_(false), buffer_(nullptr), capacity_(0), begin_(0), end_(0), headerLength_(0), lastRead_(0),
+          lastArrivalMicros_(0)
+    {
+    }
     HttpExchange(const HttpExchange &) = delete;
     HttpExchange &operator=(const HttpExchange &) = delete;
 
@@ -53,6 +57,9 @@ private:
     // The byte stream of the answer: plain or through TLS.
     IoStatus Send(const char *data, size_t size, HANDLE cancel, DWORD timeoutMs);
     IoStatus Receive(char *buffer, size_t capacity, size_t *received, HANDLE cancel, DWORD timeoutMs);
+    // Reads the next stretch of the body into the whole buffer, after the
+    // pause ReadGathering.h asks for when the body comes slower than it is read.
+    IoStatus ReceiveBody(HANDLE cancel, DWORD idleMs, size_t *received);
 
     Connection connection_;
     TlsChannel tls_;
@@ -64,4 +71,8 @@ private:
     ResponseHead head_;
     size_t headerLength_;
     BodyFraming framing_;
+    // The last body read: its bytes, and the microseconds from the end of
+    // the pause before it to its return.
+    size_t lastRead_;
+    unsigned long long lastArrivalMicros_;
 };

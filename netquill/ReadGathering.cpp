@@ -1,0 +1,17 @@
+#include "netquill/ReadGathering.h"
+
+unsigned GatherPauseMs(size_t lastRead, unsigned long long arrivalMicros, size_t capacity, int receiveWindow)
+{
+    // A full buffer leaves bytes behind in the socket: read again at once.
+    if (receiveWindow <= 0 || lastRead == 0 || lastRead >= capacity)
+        return 0;
+    unsigned long long target = capacity / kGatherBufferDivisor;
+    unsigned long long windowShare = static_cast<unsigned long long>(receiveWindow) / kGatherWindowDivisor;
+    if (windowShare < target)
+        target = windowShare;
+    // The time the target takes at the rate the last read saw.
+    unsigned long long pauseMs = target * arrivalMicros / lastRead / 1000;
+    if (pauseMs < kGatherMinMs)
+        return 0;
+    return pauseMs > kGatherMaxMs ? kGatherMaxMs : static_cast<unsigned>(pauseMs);
+}

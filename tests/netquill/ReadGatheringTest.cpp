@@ -1,0 +1,44 @@
+// How long a body may gather before its next read.
+#include <gtest/gtest.h>
+
+#include "netquill/ReadGathering.h"
+
+namespace {
+
+const size_t kBuffer = 512 * 1024;
+const int kWineWindow = 4 * 1024 * 1024;
+
+TEST(ReadGathering, OnlyAConnectionSlowerThanItsReadsPauses)
+{
+    struct Case {
+        const char *name;
+        size_t lastRead;
+        unsigned long long arrivalMicros;
+        size_t capacity;
+        int window;
+        unsigned pauseMs;
+    } cases[] = {
+        // 64 KiB pieces at 8 MB/s: a quarter of the buffer takes 16 ms to come.
+        {"a paced server's piece", 65536, 8000, kBuffer, kWineWindow, 16},
+        // The same rate after a pause: the rate, not the piece, decides, so
+        // reads do not alternate between a pause and none.
+        {"after a pause at that rate", 131072, 16000, kBuffer, kWineWindow, 16},
+        {"a slow server waits at most the cap", 16384, 20000, kBuffer, kWineWindow, kGatherMaxMs},
+        // The bytes were waiting: the reader is behind, so it reads on.
+        {"bytes that were waiting", 300000, 50, kBuffer, kWineWindow, 0},
+        {"a fast line", 200000, 1000, kBuffer, kWineWindow, 0},
+        {"a full buffer leaves bytes in the socket", kBuffer, 40000, kBuffer, kWineWindow, 0},
+        {"nothing read yet", 0, 40000, kBuffer, kWineWindow, 0},
+        // Where the system tunes the window, a pause could keep it small.
+        {"a window the system tunes", 65536, 8000, kBuffer, 0, 0},
+        // A small window bounds what may gather: an eighth of 256 KiB at 8 MB/s.
+        {"a small fixed window", 65536, 8000, kBuffer, 256 * 1024, 4},
+        {"a small buffer", 16384, 2000, 128 * 1024, kWineWindow, 4},
+        {"the least pause", 65536, 1000, kBuffer, kWineWindow, kGatherMinMs},
+        {"a pause under 2 ms is none", 131072, 1999, kBuffer, kWineWindow, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.pauseMs, GatherPauseMs(c.lastRead, c.arrivalMicros, c.capacity, c.window)) << c.name;
+}
+
+}  // namespace
