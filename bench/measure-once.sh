@@ -4,6 +4,7 @@
 #   once_wall, once_cpu  seconds; CPU is user + system, the wineserver's share
 #                        included (see wineserver-cpu.sh);
 #   once_peak            the command's peak resident memory in MiB;
+#   once_peak_kib        the same in KiB;
 #   once_own             the download's own time as RavlixHost prints it
 #                        (its "file ... bytes N s" line), "-" for other programs;
 #   once_check           "ok" when OUT's SHA-256 is WANT, else "MISMATCH".
@@ -20,6 +21,7 @@ measure_once() {
   after=$(server_cpu)
   read -r once_wall user sys rss <"$work/time.txt"
   once_cpu=$(awk -v u="$user" -v s="$sys" -v a="$after" -v b="$before" 'BEGIN {printf "%.2f", u + s + a - b}')
+  once_peak_kib=$rss
   once_peak=$((rss / 1024))
   once_own=$(awk '/^file .* bytes .* s / {for (i = 1; i < NF; i++) if ($(i + 1) == "s") t = $i} END {print (t == "" ? "-" : t)}' "$work/stdout.txt")
   once_check=MISMATCH

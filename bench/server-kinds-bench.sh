@@ -174,7 +174,7 @@ thread_cost() {
   local peaks=() threads
   for threads in 0 5; do
     measure_once "$out" - "$loader" "$build/bin/IdleThreads.exe" "$threads"
-    peaks+=("$(awk '{print $4}' "$work/time.txt")")
+    peaks+=("$once_peak_kib")
   done
   awk -v none="${peaks[0]}" -v five="${peaks[1]}" 'BEGIN {
     printf "A bare thread: a program with 5 idle threads peaks at %.1f MiB, with none at %.1f MiB: %.2f MiB a thread\n",

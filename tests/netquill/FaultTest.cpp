@@ -367,7 +367,7 @@ TEST(Bodies, SlowTrickleArrivesWhole)
 // they come, about one delivery each; gathered, a read takes about 128 KiB.
 TEST(Bodies, APacedBodyIsGatheredIntoLargerReads)
 {
-    static const std::string big = Pattern(2 << 20);
+    const std::string big = Pattern(2 << 20);
     const size_t kPiece = 16384;
     ScriptedServer server([&](ScriptedConnection &c) {
         size_t first, count;
