@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "netquill/Timing.h"
+#include "util/ThreadStack.h"
 
 namespace {
 
@@ -354,6 +355,7 @@ int HttpRequest::DeliverRest(ReceiveCallback callback, void *context)
 
 DWORD WINAPI HttpRequest::DeliveryMain(void *self)
 {
+    ReleaseUnusedStack();
     static_cast<HttpRequest *>(self)->Deliver();
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "transfer/TaskFailure.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
+#include "util/ThreadStack.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ void Conclude(DownloadTask *task, TransferOutcome outcome)
 
 DWORD WINAPI ResumeMain(void *argument)
 {
+    ReleaseUnusedStack();
     DownloadTask *task = static_cast<DownloadTask *>(argument);
     Conclude(task, ResumePaused(task));
     return 0;
@@ -81,6 +83,7 @@ int StartWorker(DownloadTask *task)
 
 DWORD WINAPI WorkerMain(void *argument)
 {
+    ReleaseUnusedStack();
     DownloadTask *task = static_cast<DownloadTask *>(argument);
     Conclude(task, FreshStart(task));
     return 0;
