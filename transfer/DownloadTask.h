@@ -71,6 +71,8 @@ struct RangeExtent {
     LONG cut;                // 1 once a piece was taken off the end: the request stops at length
     LONG runsPast;           // 1: the request asked for more than the range (the probe's whole-file
                              // answer carries segment 0) and stops at length as a cut one does
+    LONG stopSignalled;      // 1 once the range's stop event is set (SignalRangeStop); cleared
+                             // with the range's new events
 };
 
 // The task's data part, exactly what a slot keeps as its resume image.

@@ -267,7 +267,7 @@ bool OpenQueuedPiece(DownloadTask *task)
             continue;
         if (task->run.burstBytes)
             QueueBeyondRequest(task, piece, piece.writePos);
-        return RenewRangeEvents(piece) && OpenPieceFrom(task, piece, piece.writePos);
+        return RenewRangeEvents(piece, ExtentOf(*task, piece)) && OpenPieceFrom(task, piece, piece.writePos);
     }
     return false;
 }
@@ -311,7 +311,8 @@ bool HandOutRange(DownloadTask *task, DWORD now)
     bool handedOut = false;
     for (int k = 0; k < plan.count && !StopRequested(*task); ++k) {
         LONG p = LoadWord(task->pieceCount);
-        if (p >= kMaxPieces || !RenewRangeEvents(task->pieces[p]))
+        // The extent the piece will have: TakeTail gives pieces[p] the index kMaxSegments + p.
+        if (p >= kMaxPieces || !RenewRangeEvents(task->pieces[p], task->extents[kMaxSegments + p]))
             break;
         TaskSegment *piece = nullptr;
         if (!CutPiece(task, range, figures[chosen], plan.shares[k].sharing, piece))

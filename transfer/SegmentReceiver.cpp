@@ -14,20 +14,27 @@
 
 namespace {
 
-bool Signalled(HANDLE event)
-{
-    return WaitForSingleObject(event, 0) != WAIT_TIMEOUT;  // a failed wait counts as signalled
-}
-
 // A full disk, say: the range stops where its file ends being right, and a
 // later start goes on from there.
-void StopOnFailedWrite(TaskSegment *range)
+void StopOnFailedWrite(DownloadTask *task, TaskSegment *range)
 {
-    SetEvent(range->stopEvent);
+    SignalRangeStop(task, *range);
     StoreWord(range->state, SegmentStopped);
 }
 
 }  // namespace
+
+void SignalRangeStop(DownloadTask *task, TaskSegment &range)
+{
+    __atomic_store_n(&ExtentOf(*task, range).stopSignalled, 1, __ATOMIC_SEQ_CST);
+    if (range.stopEvent)
+        SetEvent(range.stopEvent);
+}
+
+bool RangeStopSignalled(DownloadTask &task, const TaskSegment &range)
+{
+    return __atomic_load_n(&ExtentOf(task, range).stopSignalled, __ATOMIC_SEQ_CST) != 0;
+}
 
 void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsigned count)
 {
@@ -38,11 +45,16 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
 
     // Entry handshake with the stopping side: busy is set before the range
     // is touched, and stop is tested on both sides of setting it, so once a
-    // stop has seen busy clear no delivery is inside and none enters.
-    if (!range->stopEvent || Signalled(range->stopEvent) || !range->busyEvent)
+    // stop has seen busy clear no delivery is inside and none enters. Stop is
+    // tested on its word, not on the event: a wait on an event is a call into
+    // the system, which under Wine also gives up the processor whenever the
+    // event is clear, and these two came with every delivery.
+    if (!range->stopEvent || !range->busyEvent || RangeStopSignalled(*task, *range))
         return;
     SetEvent(range->busyEvent);
-    if (Signalled(range->stopEvent)) {
+    // The stopping side sets the word, then tests busy: one of the two sees the other.
+    __atomic_thread_fence(__ATOMIC_SEQ_CST);
+    if (RangeStopSignalled(*task, *range)) {
         ResetEvent(range->busyEvent);
         return;
     }
@@ -71,7 +83,7 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
             TaskLock lock(task);
             extent.reservedEnd = range->writePos;
         }
-        StopOnFailedWrite(range);
+        StopOnFailedWrite(task, range);
         ResetEvent(range->busyEvent);
         return;
     }

@@ -184,7 +184,7 @@ int PublishRunningRange(DownloadTask *task, TaskSegment &range, WebRequest *requ
 // the deliveries could not begin; the probe is still the caller's then.
 bool DeliverProbeToSegment(DownloadTask *task, TaskSegment &segment, WebRequest *probe)
 {
-    if (!RenewRangeEvents(segment))
+    if (!RenewRangeEvents(segment, ExtentOf(*task, segment)))
         return false;
     StoreWord(segment.finished, 0);
     StoreWord(segment.state, SegmentPrepared);
@@ -340,7 +340,7 @@ int OpenSegment(DownloadTask *task, int i, int *refusal)
 {
     TaskSegment &segment = task->segments[i];
     segment.index = i;
-    if (!RenewRangeEvents(segment))
+    if (!RenewRangeEvents(segment, ExtentOf(*task, segment)))
         return 0;
     StoreWord(segment.finished, 0);
 
@@ -395,7 +395,7 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
     return PublishRunningRange(task, range, request);
 }
 
-bool RenewRangeEvents(TaskSegment &range)
+bool RenewRangeEvents(TaskSegment &range, RangeExtent &extent)
 {
     if (!RenewEvent(range.stopEvent))
         return false;
@@ -403,5 +403,6 @@ bool RenewRangeEvents(TaskSegment &range)
         CloseAndClear(range.stopEvent);
         return false;
     }
+    StoreWord(extent.stopSignalled, 0);
     return true;
 }

@@ -7,6 +7,7 @@
 #include "transfer/TransferOutcome.h"
 
 class DownloadTask;
+struct RangeExtent;
 struct TaskSegment;
 struct WebRequest;
 
@@ -42,9 +43,9 @@ int OpenSegment(DownloadTask *task, int i, int *refusal);
 // its WebRequestError.
 int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG last, int *refusal);
 
-// New stop and busy events for a range about to be opened; false if the
-// system gave none.
-bool RenewRangeEvents(TaskSegment &range);
+// New stop and busy events for a range about to be opened, its stop word
+// (extent.stopSignalled) cleared with them; false if the system gave none.
+bool RenewRangeEvents(TaskSegment &range, RangeExtent &extent);
 
 // A fresh probe and one stream from byte 0 over it: for servers that refuse
 // ranges and for paused single-stream tasks.

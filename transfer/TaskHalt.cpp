@@ -7,6 +7,7 @@
 #include "transfer/AnsweringWait.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
+#include "transfer/SegmentReceiver.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskRecords.h"
@@ -82,11 +83,11 @@ const DWORD kStopGraceMilliseconds = 32;
 // Sets the stop event of a range that holds a request: from its next
 // delivery on, nothing more is written. True when a delivery inside may
 // still write and needs the grace: one of a finished range writes nothing.
-bool TellToStop(TaskSegment &segment)
+bool TellToStop(DownloadTask *task, TaskSegment &segment)
 {
     if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE) || !segment.stopEvent)
         return false;
-    SetEvent(segment.stopEvent);
+    SignalRangeStop(task, segment);
     return !LoadWord(segment.finished);
 }
 
@@ -101,8 +102,8 @@ bool StopRange(DownloadTask *task, TaskSegment &segment, const StopBound &bound)
     if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE))
         return true;
     if (segment.stopEvent) {
-        if (WaitForSingleObject(segment.stopEvent, 0) == WAIT_TIMEOUT) {
-            SetEvent(segment.stopEvent);
+        if (!RangeStopSignalled(*task, segment)) {
+            SignalRangeStop(task, segment);
             PauseAnswering(kStopGraceMilliseconds);
         }
         if (!WaitWhileBusy(segment.busyEvent, bound))
@@ -143,7 +144,7 @@ bool StopRequestsWithin(DownloadTask *task, const StopBound &bound)
     // download has several ranges still holding their requests, and a quit
     // stops every task.
     bool grace = false;
-    ForEachRange(*task, [&](TaskSegment &range) { grace = TellToStop(range) || grace; });
+    ForEachRange(*task, [&](TaskSegment &range) { grace = TellToStop(task, range) || grace; });
     if (grace)
         PauseAnswering(kStopGraceMilliseconds);
     // A second walk: a piece the worker added meanwhile is stopped too.

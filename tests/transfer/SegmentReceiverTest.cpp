@@ -7,6 +7,7 @@
 #include "transfer/DownloadTask.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/SegmentReceiver.h"
+#include "transfer/Segmentation.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskHalt.h"
 
@@ -53,8 +54,8 @@ public:
             segment.length = i == 2 ? 3337 : 3335;
             segment.writePos = i * 3335;
             segment.state = SegmentRunning;
-            segment.stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-            segment.busyEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            // As the engine arms a range it opens, the last stop's word cleared too.
+            ASSERT_TRUE(RenewRangeEvents(segment, ExtentOf(task, segment)));
             segment.request = NewRequest();
         }
         source.resize(task.totalSize);
@@ -113,7 +114,7 @@ TEST_F(ReceiverTest, FinishedStoppedOrEmptyDeliveriesWriteNothing)
     EXPECT_EQ(3335u, task.segments[0].received);
     EXPECT_TRUE(BusyClear(0));
 
-    SetEvent(task.segments[1].stopEvent);
+    SignalRangeStop(&task, task.segments[1]);
     Deliver(1, 0, 100);
     EXPECT_EQ(0u, task.segments[1].received);
     EXPECT_EQ(0xEE, Contents()[3335]);
