@@ -2,8 +2,8 @@
 
 // Runs on the HTTP component's threads, one delivery at a time per range (a
 // segment or a piece), ranges of one task in parallel. Never blocks for
-// long: its only waits are zero-time tests of the range's stop event and the
-// task's lock, which its holders keep for a few counter updates.
+// long: its only wait is the task's lock, which its holders keep for a few
+// counter updates.
 
 #include "components/WebRequest.h"
 #include "transfer/Completion.h"
