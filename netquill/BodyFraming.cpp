@@ -7,6 +7,15 @@ void BodyFraming::Start(BodyKind kind, unsigned long long contentLength)
     chunked_.Reset();
 }
 
+size_t BodyFraming::PlainRun(size_t capacity) const
+{
+    if (kind_ == BodyUntilClose)
+        return capacity;
+    if (kind_ == BodyLength)
+        return remaining_ < capacity ? static_cast<size_t>(remaining_) : capacity;
+    return 0;
+}
+
 DecodeResult BodyFraming::Next(const char **cursor, const char *end, const char **data, size_t *size)
 {
     switch (kind_) {

@@ -21,6 +21,12 @@ public:
     // Whether the end of the connection is the proper end of the body.
     bool EndsWithConnection() const { return kind_ == BodyUntilClose; }
 
+    // How many of the next bytes the connection delivers are body, up to
+    // capacity, where they can be read straight into a buffer of that size
+    // and handed out by Next unchanged: 0 for a chunked body, whose framing
+    // lies between its bytes, and once the body is complete.
+    size_t PlainRun(size_t capacity) const;
+
 private:
     BodyKind kind_;
     unsigned long long remaining_;

@@ -124,7 +124,8 @@ int HttpExchange::ReadHeader(HANDLE cancel, DWORD timeoutMs)
     }
 }
 
-PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **data, size_t *size, int *errorOut)
+PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **data, size_t *size, int *errorOut,
+                                    char *target, size_t targetCapacity)
 {
     for (;;) {
         const char *cursor = buffer_ + begin_;
@@ -141,7 +142,15 @@ PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **da
         // The framing has taken everything: the whole buffer is free again.
         begin_ = end_ = 0;
         size_t received;
-        IoStatus status = ReceiveBody(cancel, idleMs, &received);
+        size_t direct = target ? framing_.PlainRun(targetCapacity) : 0;
+        IoStatus status = direct ? ReceiveBody(target, direct, cancel, idleMs, &received)
+                                 : ReceiveBody(buffer_, capacity_, cancel, idleMs, &received);
+        if (status == IoOk && direct) {
+            // All of it is body: the framing hands it out where it lies.
+            const char *at = target;
+            framing_.Next(&at, target + received, data, size);
+            return PieceData;
+        }
         if (status == IoOk) {
             end_ = received;
             continue;
@@ -153,14 +162,14 @@ PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **da
     }
 }
 
-IoStatus HttpExchange::ReceiveBody(HANDLE cancel, DWORD idleMs, size_t *received)
+IoStatus HttpExchange::ReceiveBody(char *into, size_t capacity, HANDLE cancel, DWORD idleMs, size_t *received)
 {
     *received = 0;
-    unsigned pauseMs = GatherPauseMs(lastRead_, lastArrivalMicros_, capacity_, Connection::ReceiveWindow());
+    unsigned pauseMs = GatherPauseMs(lastRead_, lastArrivalMicros_, capacity, Connection::ReceiveWindow());
     unsigned long long start = MicrosecondsNow();
     if (pauseMs && WaitForSingleObject(cancel, pauseMs) == WAIT_OBJECT_0)
         return IoCancelled;
-    IoStatus status = Receive(buffer_, capacity_, received, cancel, idleMs);
+    IoStatus status = Receive(into, capacity, received, cancel, idleMs);
     lastRead_ = status == IoOk ? *received : 0;
     lastArrivalMicros_ = MicrosecondsNow() - start;
     return status;

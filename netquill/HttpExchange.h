@@ -45,8 +45,12 @@ public:
 
     // The next piece of the body, reading the connection when the buffer
     // holds nothing more; waits at most idleMs for a byte. On PieceFailed,
-    // *errorOut is the WebRequestError.
-    PieceResult NextPiece(HANDLE cancel, DWORD idleMs, const char **data, size_t *size, int *errorOut);
+    // *errorOut is the WebRequestError. Given a target, a body whose bytes
+    // come without framing between them is read straight into it, at most
+    // targetCapacity bytes and never past the body's end, and the piece is
+    // then at target: a reader saves copying each byte once more.
+    PieceResult NextPiece(HANDLE cancel, DWORD idleMs, const char **data, size_t *size, int *errorOut,
+                          char *target = nullptr, size_t targetCapacity = 0);
 
     void Close();
 
@@ -57,9 +61,9 @@ private:
     // The byte stream of the answer: plain or through TLS.
     IoStatus Send(const char *data, size_t size, HANDLE cancel, DWORD timeoutMs);
     IoStatus Receive(char *buffer, size_t capacity, size_t *received, HANDLE cancel, DWORD timeoutMs);
-    // Reads the next stretch of the body into the whole buffer, after the
-    // pause ReadGathering.h asks for when the body comes slower than it is read.
-    IoStatus ReceiveBody(HANDLE cancel, DWORD idleMs, size_t *received);
+    // Reads the next stretch of the body into into (capacity bytes), after
+    // the pause ReadGathering.h asks for when the body comes slower than it is read.
+    IoStatus ReceiveBody(char *into, size_t capacity, HANDLE cancel, DWORD idleMs, size_t *received);
 
     Connection connection_;
     TlsChannel tls_;

@@ -264,7 +264,7 @@ bool HttpRequest::Reconnect(int *errorOut)
     return false;
 }
 
-PieceResult HttpRequest::Pull(const char **data, size_t *size)
+PieceResult HttpRequest::Pull(const char **data, size_t *size, char *target, size_t targetCapacity)
 {
     const Timing &timing = RequestTiming();
     while (!bodyDone_) {
@@ -276,7 +276,8 @@ PieceResult HttpRequest::Pull(const char **data, size_t *size)
             slowBefore_ = true;
             error = WebRequestTimedOut;
         } else if (!cancelled_) {
-            PieceResult result = exchange_.NextPiece(cancelEvent_.Get(), timing.idleMs, data, size, &error);
+            PieceResult result =
+                exchange_.NextPiece(cancelEvent_.Get(), timing.idleMs, data, size, &error, target, targetCapacity);
             if (result == PieceData) {
                 // Whatever a server sends past the range asked for is not the caller's.
                 if (window_.endKnown && *size > window_.end - position_)
@@ -320,9 +321,13 @@ unsigned HttpRequest::Read(void *buffer, unsigned max)
     // caller's buffer: a caller reading large chunks from a server that
     // stalls still sees every byte that came before the stall.
     unsigned filled = 0;
-    if (open_ && !callback_ && buffer && max > 0 && (pendingSize_ > 0 || Pull(&pending_, &pendingSize_) == PieceData)) {
+    char *target = static_cast<char *>(buffer);
+    if (open_ && !callback_ && target && max > 0 &&
+        (pendingSize_ > 0 || Pull(&pending_, &pendingSize_, target, max) == PieceData)) {
+        // A piece read straight into the caller's buffer is there already.
         size_t take = max < pendingSize_ ? max : pendingSize_;
-        memcpy(buffer, pending_, take);
+        if (pending_ != target)
+            memcpy(target, pending_, take);
         pending_ += take;
         pendingSize_ -= take;
         filled = static_cast<unsigned>(take);

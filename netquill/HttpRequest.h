@@ -50,8 +50,10 @@ private:
     // Points firstEtag_ and firstLastModified_ at the kept header text.
     void KeepValidators(const ResponseHead &head);
     bool Reconnect(int *errorOut);
-    // The next piece of the body within the caller's window, reconnecting where allowed.
-    PieceResult Pull(const char **data, size_t *size);
+    // The next piece of the body within the caller's window, reconnecting
+    // where allowed. With a target, the piece may be read straight into it
+    // (HttpExchange::NextPiece); *data then points there.
+    PieceResult Pull(const char **data, size_t *size, char *target = nullptr, size_t targetCapacity = 0);
     void Fail(int error);
     // Ends the transfer: joins the delivery thread, closes the connection and
     // frees the buffer. The header text stays until Close.

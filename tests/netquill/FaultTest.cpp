@@ -351,6 +351,27 @@ TEST(Bodies, Http10BodyEndsWithTheConnection)
     EXPECT_EQ(WebRequestOk, request.LastError());
 }
 
+// Reads go straight into the reader's buffer when the body has no framing
+// between its bytes; they must still end where its length says, though the
+// server sends more on the same connection, with reads smaller and larger
+// than the pieces it sends.
+TEST(Bodies, ReadsEndWhereTheLengthSaysThoughMoreFollows)
+{
+    const std::string extra = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nnot the file";
+    for (unsigned chunk : {1000u, 1u << 20}) {
+        ScriptedServer server([&](ScriptedConnection &c) {
+            char header[96];
+            sprintf(header, "HTTP/1.1 200 OK\r\nContent-Length: %zu\r\n\r\n", kFile.size());
+            c.SendSlowly(header + kFile + extra, 2500, 2);
+            c.WaitForClientClose();
+        });
+        TestRequest request;
+        ASSERT_TRUE(request.Open(server.Url("/f")));
+        EXPECT_EQ(kFile, request.ReadAll(chunk)) << "reads of " << chunk;
+        EXPECT_EQ(WebRequestOk, request.LastError());
+    }
+}
+
 TEST(Bodies, SlowTrickleArrivesWhole)
 {
     ScriptedServer server([](ScriptedConnection &c) { ServeSlowly(c, 400, 10); });
