@@ -112,4 +112,36 @@ TEST(BodyFraming, UntilCloseTakesEverything)
     EXPECT_EQ(DecodeNeedMore, framing.Next(&cursor, end, &data, &size));
 }
 
+// What may be read straight into a reader's buffer is body and nothing else:
+// never past a length's end, never a chunked body, whose sizes lie between
+// its bytes, and nothing once the body is complete.
+TEST(BodyFraming, PlainRunIsOnlyBody)
+{
+    struct Case {
+        BodyKind kind;
+        unsigned long long length;
+        size_t taken;  // body bytes already handed out
+        size_t capacity;
+        size_t run;
+    };
+    const Case cases[] = {
+        {BodyLength, 10, 0, 4, 4},       {BodyLength, 10, 0, 64, 10},     {BodyLength, 10, 7, 64, 3},
+        {BodyLength, 10, 10, 64, 0},     {BodyLength, 1ull << 33, 0, 65536, 65536},
+        {BodyUntilClose, 0, 0, 64, 64},  {BodyUntilClose, 0, 5, 64, 64},  {BodyChunked, 0, 0, 64, 0},
+        {BodyNone, 0, 0, 64, 0},
+    };
+    const std::string input(64, 'b');
+    for (const Case &c : cases) {
+        BodyFraming framing;
+        framing.Start(c.kind, c.length);
+        if (c.taken) {
+            const char *cursor = input.data();
+            const char *data;
+            size_t size;
+            ASSERT_EQ(DecodeData, framing.Next(&cursor, input.data() + c.taken, &data, &size));
+        }
+        EXPECT_EQ(c.run, framing.PlainRun(c.capacity)) << c.kind << " " << c.length << " " << c.taken;
+    }
+}
+
 }  // namespace
