@@ -148,8 +148,9 @@ PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **da
         if (status == IoOk && direct) {
             // All of it is body: the framing hands it out where it lies.
             const char *at = target;
-            framing_.Next(&at, target + received, data, size);
-            return PieceData;
+            if (framing_.Next(&at, target + received, data, size) == DecodeData)
+                return PieceData;
+            continue;
         }
         if (status == IoOk) {
             end_ = received;
