@@ -61,8 +61,9 @@ private:
     // The byte stream of the answer: plain or through TLS.
     IoStatus Send(const char *data, size_t size, HANDLE cancel, DWORD timeoutMs);
     IoStatus Receive(char *buffer, size_t capacity, size_t *received, HANDLE cancel, DWORD timeoutMs);
-    // Reads the next stretch of the body into into (capacity bytes), after
-    // the pause ReadGathering.h asks for when the body comes slower than it is read.
+    // Reads the next stretch of the body, at most capacity bytes, into the
+    // component's buffer or the reader's, after the pause ReadGathering.h
+    // asks for when the body comes slower than it is read.
     IoStatus ReceiveBody(char *into, size_t capacity, HANDLE cancel, DWORD idleMs, size_t *received);
 
     Connection connection_;
