@@ -10,6 +10,7 @@
 #include "plugin/DownloadController.h"
 #include "res/ResourceIds.h"
 #include "transfer/TaskControl.h"
+#include "transfer/TaskHalt.h"
 #include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/Docking.h"
@@ -44,6 +45,7 @@ void CloseWindowAndTasks(DownloadController *controller)
     if (controller->window)
         SendMessageA(controller->window, WM_COMMAND, IDM_QUIT, 0);
     DestroyFloatingWindow(controller);
+    TellDownloadingTasksToStop();
     for (int slot = 0; slot < kSlotCount; ++slot)
         SaveAndCloseTask(slot);
 }

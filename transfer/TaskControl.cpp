@@ -57,6 +57,7 @@ void PauseTask(int slot)
 
 void PauseAllTasks()
 {
+    TellDownloadingTasksToStop();
     for (int slot = 0; slot < kSlotCount; ++slot)
         PauseTask(slot);
 }
@@ -81,6 +82,7 @@ void DeleteTask(int slot, const char *reason)
 
 void DiscardAllTasks()
 {
+    TellDownloadingTasksToStop();
     for (int slot = 0; slot < kSlotCount; ++slot) {
         DownloadTask *task = SlotTask(slot);
         if (!task)

@@ -87,8 +87,25 @@ bool TellToStop(DownloadTask *task, TaskSegment &segment)
 {
     if (!__atomic_load_n(&segment.request, __ATOMIC_ACQUIRE) || !segment.stopEvent)
         return false;
+    // Told before, by a stop of every task: its grace was paid then.
+    if (RangeStopSignalled(*task, segment))
+        return false;
     SignalRangeStop(task, segment);
     return !LoadWord(segment.finished);
+}
+
+// Marks the task's stop and tells every range it has, without waiting. The
+// worker adds no piece once the stop is marked. Every range is told before
+// any is waited for, so the grace for deliveries already inside is paid once
+// rather than once per range, and not at all when every range is in: a
+// finished download has several ranges still holding their requests. True
+// when a delivery inside may still write and needs the grace.
+bool TellTaskToStop(DownloadTask *task)
+{
+    RequestStop(task);
+    bool grace = false;
+    ForEachRange(*task, [&](TaskSegment &range) { grace = TellToStop(task, range) || grace; });
+    return grace;
 }
 
 // Stops the request of a segment or piece, whoever runs it: the component's
@@ -136,16 +153,7 @@ bool StopRange(DownloadTask *task, TaskSegment &segment, const StopBound &bound)
 // be stopped in time.
 bool StopRequestsWithin(DownloadTask *task, const StopBound &bound)
 {
-    RequestStop(task);
-    // The worker adds no piece once the stop is marked; those it added stop
-    // as segments do. Every range is told before any is waited for, so the
-    // grace for deliveries already inside is paid once for the task rather
-    // than once per range, and not at all when every range is in: a finished
-    // download has several ranges still holding their requests, and a quit
-    // stops every task.
-    bool grace = false;
-    ForEachRange(*task, [&](TaskSegment &range) { grace = TellToStop(task, range) || grace; });
-    if (grace)
+    if (TellTaskToStop(task))
         PauseAnswering(kStopGraceMilliseconds);
     // A second walk: a piece the worker added meanwhile is stopped too.
     if (AnyRange(*task, [&](TaskSegment &range) { return !StopRange(task, range, bound); }))
@@ -270,6 +278,18 @@ void HandOver(int slot, AfterStop after)
     }
     delete handed;
     EndHandedOver(task, after);
+}
+
+void TellDownloadingTasksToStop()
+{
+    bool grace = false;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        DownloadTask *task = gSlotTable.slots[slot].task;
+        if (task && LoadWord(task->state) == TaskDownloading)
+            grace = TellTaskToStop(task) || grace;
+    }
+    if (grace)
+        PauseAnswering(kStopGraceMilliseconds);
 }
 
 bool HaltOrHandOver(int slot, AfterStop after)

@@ -13,6 +13,12 @@ void CloseTask(DownloadTask *task);     // stop, join the worker, stop what it o
 // thread of its own has ended.
 enum class AfterStop { KeepRecord, ClearRecord, ClearRecordAndFile };
 
+// Tells every task in the slots that is downloading to stop, without
+// waiting. A command that stops them all calls it first, so that its halts
+// wait once for what is already inside (a host callback of a completion),
+// not one after another while the tasks not yet halted go on and complete.
+void TellDownloadingTasksToStop();
+
 // Halts the slot's task within the last resort; false when it was handed
 // over instead, and the slot is empty.
 bool HaltOrHandOver(int slot, AfterStop after);

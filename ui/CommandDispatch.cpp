@@ -7,6 +7,7 @@
 #include "store/SettingsFile.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFinish.h"
+#include "transfer/TaskHalt.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskWindow.h"
 #include "ui/ConfirmDialog.h"
@@ -43,6 +44,7 @@ void OnDeleteAll(HWND window)
         return;
     if (AskConfirmation(window, true) == 0)
         return;
+    TellDownloadingTasksToStop();
     for (int slot = 0; slot < kSlotCount; ++slot)
         DeleteWithReason(slot);
 }

@@ -10,6 +10,7 @@
 #include "peers/PeerFiles.h"
 #include "store/HistoryStore.h"
 #include "store/RecordClaims.h"
+#include "tests/support/GeneratedBytes.h"
 #include "tests/support/TaskHost.h"
 #include "transfer/TaskFinish.h"
 #include "transfer/TaskRecords.h"
@@ -184,6 +185,31 @@ TEST_F(CompletionCommandTest, QuittingDuringASlowCompletionCallback)
     // The command the worker sent meanwhile finds nothing more to do.
     TaskHost::PumpUntil([] { return false; }, 500);
     EXPECT_EQ("", Difference(host.PathOf("quit.bin"), Source("f1048576.bin")));
+}
+
+// Pause All while one task's host callback runs and another is a second
+// from its end. Every task is told to stop before any is waited for: the
+// second pauses where it is, instead of completing and calling back while
+// the window waits for the first, so the window waits for one callback, not
+// one after the other. Resumed, the paused download gets the server's bytes.
+TEST_F(CompletionCommandTest, PauseAllStopsEveryTaskBeforeWaitingForAnyCallback)
+{
+    TaskHost host;
+    HANDLE worker;
+    ASSERT_NO_FATAL_FAILURE(StartSlowCompletion(host, "calling.bin", &worker));
+    const unsigned long long size = 2u << 20;  // about a second at the paced rate
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(PacedUrl(size), "running.bin", 1));
+    ASSERT_NE(nullptr, gSlotTable.slots[1].task);
+    EXPECT_LT(Timed(PauseAllTasks), kCallLimitMs);
+    EXPECT_EQ(1, gCallbacks) << "the running download went on to complete after Pause All";
+    ASSERT_NE(nullptr, gSlotTable.slots[1].task);
+    EXPECT_EQ(TaskPaused, LoadWord(gSlotTable.slots[1].task->state));
+    ExpectEndedByItself(worker);
+    ASSERT_TRUE(TaskHost::WaitFinalized(0, 10000));
+    EXPECT_EQ("", Difference(host.PathOf("calling.bin"), Source("f1048576.bin")));
+    StartTask(1);
+    ASSERT_TRUE(TaskHost::WaitFinalized(1, 60000));
+    EXPECT_EQ("", DifferenceFromGenerated(host.PathOf("running.bin"), 0, size, size));
 }
 
 // A host callback that waits for something other than a sent message (here
