@@ -10,7 +10,6 @@
 #include "plugin/DownloadController.h"
 #include "res/ResourceIds.h"
 #include "transfer/TaskControl.h"
-#include "transfer/TaskHalt.h"
 #include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/Docking.h"

@@ -55,6 +55,18 @@ void PauseTask(int slot)
     task->resumeFlag = 1;
 }
 
+void TellDownloadingTasksToStop()
+{
+    bool grace = false;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        DownloadTask *task = SlotTask(slot);
+        if (task && LoadWord(task->state) == TaskDownloading)
+            grace = TellTaskToStop(task) || grace;
+    }
+    if (grace)
+        PauseForStopGrace();
+}
+
 void PauseAllTasks()
 {
     TellDownloadingTasksToStop();

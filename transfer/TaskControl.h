@@ -11,6 +11,11 @@ void StartTask(int slot);
 void StartAllTasks();
 void PauseTask(int slot);
 void PauseAllTasks();
+// Tells every task that is downloading to stop, without waiting. A command
+// that stops them all calls it first, so that its halts wait once for what is
+// already inside (a host callback of a completion), not one after another
+// while the tasks not yet halted go on and complete.
+void TellDownloadingTasksToStop();
 // reason: why the task had stopped, in the user's words, kept with its
 // history record; null when it had not stopped on an error.
 void DeleteTask(int slot, const char *reason = nullptr);

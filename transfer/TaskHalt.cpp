@@ -94,20 +94,6 @@ bool TellToStop(DownloadTask *task, TaskSegment &segment)
     return !LoadWord(segment.finished);
 }
 
-// Marks the task's stop and tells every range it has, without waiting. The
-// worker adds no piece once the stop is marked. Every range is told before
-// any is waited for, so the grace for deliveries already inside is paid once
-// rather than once per range, and not at all when every range is in: a
-// finished download has several ranges still holding their requests. True
-// when a delivery inside may still write and needs the grace.
-bool TellTaskToStop(DownloadTask *task)
-{
-    RequestStop(task);
-    bool grace = false;
-    ForEachRange(*task, [&](TaskSegment &range) { grace = TellToStop(task, range) || grace; });
-    return grace;
-}
-
 // Stops the request of a segment or piece, whoever runs it: the component's
 // deliveries of a range, or the worker's single-stream loop on segment 0.
 // Which of the two it is needs no guess from serverMinorVersion, which the
@@ -154,7 +140,7 @@ bool StopRange(DownloadTask *task, TaskSegment &segment, const StopBound &bound)
 bool StopRequestsWithin(DownloadTask *task, const StopBound &bound)
 {
     if (TellTaskToStop(task))
-        PauseAnswering(kStopGraceMilliseconds);
+        PauseForStopGrace();
     // A second walk: a piece the worker added meanwhile is stopped too.
     if (AnyRange(*task, [&](TaskSegment &range) { return !StopRange(task, range, bound); }))
         return false;
@@ -230,6 +216,19 @@ DWORD WINAPI FinishStop(void *argument)
 
 }  // namespace
 
+bool TellTaskToStop(DownloadTask *task)
+{
+    RequestStop(task);
+    bool grace = false;
+    ForEachRange(*task, [&](TaskSegment &range) { grace = TellToStop(task, range) || grace; });
+    return grace;
+}
+
+void PauseForStopGrace()
+{
+    PauseAnswering(kStopGraceMilliseconds);
+}
+
 void StopRequests(DownloadTask *task)
 {
     StopRequestsWithin(task, StopBound::Unbounded());
@@ -278,18 +277,6 @@ void HandOver(int slot, AfterStop after)
     }
     delete handed;
     EndHandedOver(task, after);
-}
-
-void TellDownloadingTasksToStop()
-{
-    bool grace = false;
-    for (int slot = 0; slot < kSlotCount; ++slot) {
-        DownloadTask *task = gSlotTable.slots[slot].task;
-        if (task && LoadWord(task->state) == TaskDownloading)
-            grace = TellTaskToStop(task) || grace;
-    }
-    if (grace)
-        PauseAnswering(kStopGraceMilliseconds);
 }
 
 bool HaltOrHandOver(int slot, AfterStop after)

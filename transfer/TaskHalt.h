@@ -13,11 +13,16 @@ void CloseTask(DownloadTask *task);     // stop, join the worker, stop what it o
 // thread of its own has ended.
 enum class AfterStop { KeepRecord, ClearRecord, ClearRecordAndFile };
 
-// Tells every task in the slots that is downloading to stop, without
-// waiting. A command that stops them all calls it first, so that its halts
-// wait once for what is already inside (a host callback of a completion),
-// not one after another while the tasks not yet halted go on and complete.
-void TellDownloadingTasksToStop();
+// Marks the task's stop and tells every range it has, without waiting; the
+// worker adds no piece once the stop is marked. Every range is told before
+// any is waited for, so the grace for deliveries already inside is paid once
+// rather than once per range, and not at all when every range is in: a
+// finished download has several ranges still holding their requests. True
+// when a delivery inside may still write and needs the grace. A halt that
+// follows neither tells a told range again nor pays its grace again.
+bool TellTaskToStop(DownloadTask *task);
+// The grace TellTaskToStop asked for, sent messages answered meanwhile.
+void PauseForStopGrace();
 
 // Halts the slot's task within the last resort; false when it was handed
 // over instead, and the slot is empty.

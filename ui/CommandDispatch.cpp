@@ -7,7 +7,6 @@
 #include "store/SettingsFile.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFinish.h"
-#include "transfer/TaskHalt.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/TaskWindow.h"
 #include "ui/ConfirmDialog.h"
