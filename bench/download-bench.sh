@@ -43,18 +43,18 @@ plugin_exe="$build/bin/PluginBench.exe"
 url="http://127.0.0.1:$nginx_port/f$big.bin"
 folder="Z:$work/out\\"
 if [ "$only" != https ]; then
-run "Plug-in 1 connection, 512 MiB" "f$big.bin" wine "$plugin_exe" "$url" 1 "$folder" copy.bin
-run "Plug-in 5 connections, 512 MiB" "f$big.bin" wine "$plugin_exe" "$url" 5 "$folder" copy.bin
-run "Netquill 5 ranges, 512 MiB" "f$big.bin" wine "$bench_exe" "$url" 5 "Z:$out"
+run "Plug-in 1 connection, 512 MiB" "f$big.bin" "$WINELOADER" "$plugin_exe" "$url" 1 "$folder" copy.bin
+run "Plug-in 5 connections, 512 MiB" "f$big.bin" "$WINELOADER" "$plugin_exe" "$url" 5 "$folder" copy.bin
+run "Netquill 5 ranges, 512 MiB" "f$big.bin" "$WINELOADER" "$bench_exe" "$url" 5 "Z:$out"
 run "curl 1 connection, 512 MiB" "f$big.bin" curl -s -o "$out" "$url"
 run "aria2c -x5 -s5, 512 MiB" "f$big.bin" aria2c -q -x5 -s5 -k1M --file-allocation=none \
   --allow-overwrite=true --auto-file-renaming=false -d "$work/out" -o copy.bin "$url"
 
 slow_url="http://127.0.0.1:$nginx_port/slow/f$slow.bin"
-run "Plug-in 1 connection, 64 MiB @2m" "f$slow.bin" wine "$plugin_exe" "$slow_url" 1 "$folder" copy.bin
-run "Plug-in 5 connections, 64 MiB @2m" "f$slow.bin" wine "$plugin_exe" "$slow_url" 5 "$folder" copy.bin
-run "Netquill 1 range, 64 MiB @2m" "f$slow.bin" wine "$bench_exe" "$slow_url" 1 "Z:$out"
-run "Netquill 5 ranges, 64 MiB @2m" "f$slow.bin" wine "$bench_exe" "$slow_url" 5 "Z:$out"
+run "Plug-in 1 connection, 64 MiB @2m" "f$slow.bin" "$WINELOADER" "$plugin_exe" "$slow_url" 1 "$folder" copy.bin
+run "Plug-in 5 connections, 64 MiB @2m" "f$slow.bin" "$WINELOADER" "$plugin_exe" "$slow_url" 5 "$folder" copy.bin
+run "Netquill 1 range, 64 MiB @2m" "f$slow.bin" "$WINELOADER" "$bench_exe" "$slow_url" 1 "Z:$out"
+run "Netquill 5 ranges, 64 MiB @2m" "f$slow.bin" "$WINELOADER" "$bench_exe" "$slow_url" 5 "Z:$out"
 run "curl 1 connection, 64 MiB @2m" "f$slow.bin" curl -s -o "$out" "$slow_url"
 run "aria2c -x5 -s5, 64 MiB @2m" "f$slow.bin" aria2c -q -x5 -s5 -k1M --file-allocation=none \
   --allow-overwrite=true --auto-file-renaming=false -d "$work/out" -o copy.bin "$slow_url"
@@ -62,8 +62,8 @@ fi
 
 https_url="https://localhost:$tls_port/f$big.bin"
 ca=$work/peers/tls/ca.crt
-run "https Plug-in 5 connections, 512 MiB" "f$big.bin" wine "$plugin_exe" "$https_url" 5 "$folder" copy.bin
-run "https Netquill 5 ranges, 512 MiB" "f$big.bin" wine "$bench_exe" "$https_url" 5 "Z:$out"
+run "https Plug-in 5 connections, 512 MiB" "f$big.bin" "$WINELOADER" "$plugin_exe" "$https_url" 5 "$folder" copy.bin
+run "https Netquill 5 ranges, 512 MiB" "f$big.bin" "$WINELOADER" "$bench_exe" "$https_url" 5 "Z:$out"
 run "https curl 1 connection, 512 MiB" "f$big.bin" curl -s --cacert "$ca" -o "$out" "$https_url"
 run "https aria2c -x5 -s5, 512 MiB" "f$big.bin" aria2c -q -x5 -s5 -k1M --file-allocation=none \
   --ca-certificate="$ca" --allow-overwrite=true --auto-file-renaming=false -d "$work/out" -o copy.bin "$https_url"

@@ -41,12 +41,12 @@ run() {
   rows+=("$label|$once_wall|$once_cpu|$once_peak|$once_check")
 }
 
-host_x86=(wine "$(ravlix_build_dir x86)/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin
+host_x86=("$RAVLIX_WINE32_LOADER" "$(ravlix_build_dir x86)/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin
   --connections)
-# The 64-bit loader itself: started through wine, a 64-bit program runs
-# outside the command, under a start.exe that waits for it, and its CPU time
-# and memory would not be counted.
-host_x64=(/usr/lib/wine/wine64 "$(ravlix_build_dir x64)/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin
+# Each architecture's loader itself (scripts/wine-loader.sh): started through
+# the other one, a program runs outside the command, under a start.exe that
+# waits for it, and its CPU time and memory would not be counted.
+host_x64=("$RAVLIX_WINE64_LOADER" "$(ravlix_build_dir x64)/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin
   --connections)
 aria=(aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false
   -d "$work/out" -o copy.bin)

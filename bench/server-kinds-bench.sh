@@ -109,11 +109,10 @@ run() {
   rows+=("$label|$(median "${walls[@]}")|$(median "${cpus[@]}")|$(printf '%s\n' "${peaks[@]}" | sort -g | tail -1)|$checks|$own|$bytes")
 }
 
-# The 64-bit loader itself for a 64-bit program: started through wine, it
-# would run under a start.exe that waits for it, uncounted.
-loader=wine
-[ "$arch" = x86 ] || loader=/usr/lib/wine/wine64
-host=("$loader" "$build/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin --connections)
+# The loader of the session's architecture itself (scripts/wine-loader.sh):
+# a 64-bit program started through the 32-bit one would run under a
+# start.exe that waits for it, uncounted.
+host=("$WINELOADER" "$build/bin/RavlixHost.exe" --exit-when-done --folder "Z:$work/out" --name copy.bin --connections)
 aria=(aria2c -q -x5 -s5 -k1M --file-allocation=none --allow-overwrite=true --auto-file-renaming=false
   -d "$work/out" -o copy.bin)
 

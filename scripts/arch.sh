@@ -1,5 +1,6 @@
 # Sourced by the project's scripts: where each architecture's build lives and
 # what runs it. x86 is the 32-bit plug-in, x64 the 64-bit one.
+. "$(dirname "${BASH_SOURCE[0]}")/wine-loader.sh"
 
 # The architectures that a word names: x86, x64 or all (both, x86 first).
 ravlix_arches() {
@@ -27,4 +28,17 @@ ravlix_toolchain() {
 ravlix_use_arch() {
   export RAVLIX_WINEPREFIX="$(ravlix_build_dir "$1")/wineprefix"
   if [ "$1" = x64 ]; then export RAVLIX_WINEARCH=win64; else export RAVLIX_WINEARCH=win32; fi
+}
+
+# The architecture whose host the main job runs when ARCH is asked for: the
+# one asked for, except that a machine that runs no 32-bit programs runs the
+# 64-bit host instead, with a line on standard error that says so.
+ravlix_main_job_arch() {
+  ravlix_find_32bit
+  if [ "$1" = x86 ] && [ "$RAVLIX_RUNS_32BIT" = no ]; then
+    echo "$RAVLIX_NO_32BIT_REASON; running the 64-bit host" >&2
+    echo x64
+  else
+    echo "$1"
+  fi
 }

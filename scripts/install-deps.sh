@@ -2,6 +2,7 @@
 # Installs what building and testing need on a Debian machine, if missing.
 # Runs as root (or through sudo when available); does nothing when all is there.
 set -euo pipefail
+. "$(dirname "$0")/step.sh"
 
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -28,8 +29,9 @@ have /usr/bin/time || need+=(time)
 have sha256sum || need+=(coreutils)
 have openssl || need+=(openssl)
 have update-ca-certificates || need+=(ca-certificates)
-# Debian's wine starts the 32-bit loader, which hands a 64-bit program to
-# wine64; a 64-bit prefix runs 32-bit programs through wine32 as well.
+# The scripts start wine32's loader for the 32-bit prefix and wine64's for
+# the 64-bit one (scripts/wine-loader.sh); a 64-bit prefix runs 32-bit
+# programs through wine32 as well, where the machine runs them.
 if ! have wine || ! dpkg -s wine32:i386 >/dev/null 2>&1 || ! dpkg -s wine64 >/dev/null 2>&1; then
   need+=(wine wine32:i386 wine64)
 fi
@@ -42,11 +44,11 @@ sudo=""
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
+    ravlix_step "adding Debian's i386 architecture (for wine32)" $sudo dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -q
-  $sudo apt-get install -y -q "${need[@]}" >/dev/null
+  ravlix_step "reading Debian's package lists" $sudo apt-get update -q
+  ravlix_step "installing ${need[*]}" $sudo apt-get install -y -q "${need[@]}"
 fi
 
 # Tests run under the double-byte ANSI code pages 936, 932 and 950, which
@@ -56,6 +58,6 @@ fi
 for locale in zh_CN ja_JP zh_TW; do
   if ! locale -a | grep -x "$locale.utf8" >/dev/null; then
     echo "Generating the locale $locale.UTF-8"
-    $sudo localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+    ravlix_step "generating the locale $locale.UTF-8" $sudo localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
   fi
 done

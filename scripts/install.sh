@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 target=$1
 arch=${2:-x86}
 case "$arch" in x86|x64) ;; *) echo "usage: scripts/install.sh DIR [x86|x64]" >&2; exit 2 ;; esac
-"$root/scripts/build.sh" "$arch" >/dev/null
+"$root/scripts/build.sh" --product "$arch" >/dev/null
 bin=$(ravlix_build_dir "$arch")/bin
 mkdir -p "$target/include"
 cp "$bin/Ravlix.dll" "$bin/Facetta.dll" "$bin/Netquill.dll" "$bin/Ravlix936.dll" "$bin/RavlixHost.exe" "$target/"

@@ -6,7 +6,9 @@
 #                         the copy's SHA-256 is checked against the source's
 #   scripts/run.sh URL    the host fetches URL instead
 #   --x64                 (first argument) runs the 64-bit host with the
-#                         64-bit plug-in instead of the 32-bit ones
+#                         64-bit plug-in instead of the 32-bit ones; a
+#                         machine that runs no 32-bit programs runs them
+#                         without it too, and says so
 #   --dpi N               (before the URL) a display of N dots per inch
 #                         (192 is 200 %), in a Wine prefix of its own
 # Either way a screenshot of the floating window is taken while the download
@@ -14,11 +16,14 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/arch.sh"
-arch=x86
-if [ "${1:-}" = --x64 ]; then arch=x64; shift; fi
+. "$root/scripts/step.sh"
+asked=x86
+if [ "${1:-}" = --x64 ]; then asked=x64; shift; fi
 dpi=""
 if [ "${1:-}" = --dpi ]; then dpi=${2:?--dpi needs a number of dots per inch}; shift 2; fi
-"$root/scripts/build.sh" "$arch"
+ravlix_say_32bit
+arch=$(ravlix_main_job_arch "$asked")
+"$root/scripts/build.sh" --product "$arch"
 build=$(ravlix_build_dir "$arch")
 demo=$build/demo
 downloads=$demo/downloads
@@ -61,7 +66,8 @@ s = [socket.socket() for _ in range(2)]
 for x in s: x.bind(("127.0.0.1", 0))
 print(*[x.getsockname()[1] for x in s])')
   echo "Generating a $((sample_size / 1048576)) MiB sample file and starting nginx on 127.0.0.1:$nginx_port"
-  bash "$root/tests/peers/peers.sh" start "$demo/peers" "$nginx_port" "$python_port" 1 "$sample_size"
+  ravlix_step "starting nginx and Python's http.server for the sample" \
+    bash "$root/tests/peers/peers.sh" start "$demo/peers" "$nginx_port" "$python_port" 1 "$sample_size"
   source_file=$demo/peers/docroot/f$sample_size.bin
   url="http://127.0.0.1:$nginx_port/f$sample_size.bin"
   name=sample.bin

@@ -21,7 +21,8 @@ start_display() {
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
   done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  local log=${TMPDIR:-/tmp}/ravlix-xvfb-$n.log
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$log" 2>&1 &
   session_pids+=($!)
   session_own_display=1
   export DISPLAY=":$n"
@@ -29,7 +30,12 @@ start_display() {
     xdpyinfo >/dev/null 2>&1 && return
     sleep 0.1
   done
-  echo "Xvfb did not start on $DISPLAY" >&2
+  {
+    echo "FAILED: starting a virtual display"
+    echo "  command: Xvfb :$n -screen 0 1024x768x24 -nolisten tcp"
+    echo "  it did not answer on $DISPLAY within 5 s; its last lines:"
+    tail -n 25 "$log" | sed 's/^/    /'
+  } >&2
   return 1
 }
 
@@ -37,17 +43,19 @@ start_session() {
   trap stop_session EXIT
   start_display
   ensure_wine_prefix
-  wineserver -p >/dev/null 2>&1
+  ravlix_step "starting the wineserver of $WINEPREFIX" wineserver -p
   # The first Windows process starts Wine's background services, which keep
   # the standard handles they inherit: let them inherit nothing a test reads.
-  wineboot >/dev/null 2>&1 </dev/null || true
+  ravlix_step "starting Wine's services in $WINEPREFIX" wineboot
   # Wine hands its windows to the window manager and, on hiding one, waits
   # up to two seconds for the manager to confirm. Our own display runs no
   # manager, so there Wine places the windows itself.
   local key='HKCU\Software\Wine\X11 Driver'
   if [ "$session_own_display" = 1 ]; then
-    wine reg add "$key" /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+    ravlix_step "setting up $WINEPREFIX for a display without a window manager" \
+      wine reg add "$key" /v Managed /d N /f
   else
+    # Fails, rightly, when the value is not there.
     wine reg delete "$key" /v Managed /f >/dev/null 2>&1 </dev/null || true
   fi
 }
