@@ -67,10 +67,23 @@ bool HoldsRecord(int section)
     return GetPrivateProfileIntA(name, "MULTHREAD", 0, kSettingsFile) != 0 && ReadText(name, "URLNAME", url);
 }
 
+// Whether the offsets say "all bytes in" for a file of size: each segment
+// full as the segments cut it, or (a single stream, which keeps its
+// connection count) the whole length in the first and nothing after it.
+bool OffsetsCoverFile(const StoredRecord &record, ULONGLONG size)
+{
+    bool segmented = true, single = record.offsets[0] == size;
+    for (int i = 0; i < record.connectionCount; ++i) {
+        segmented = segmented && record.offsets[i] == SegmentLengthOf(size, record.connectionCount, i);
+        single = single && (i == 0 || record.offsets[i] == 0);
+    }
+    return segmented || single;
+}
+
 // Whether a record describes a download that was put in place by a host
 // that ended before it blanked the record: its temporary file is gone, its
 // final file is there, and the offsets cover exactly the final file's
-// length as its segments cut it.
+// length.
 bool PlacedBeforeRecordCleared(const StoredRecord &record, ULONGLONG *size)
 {
     char finalPath[kTextSize];
@@ -78,13 +91,7 @@ bool PlacedBeforeRecordCleared(const StoredRecord &record, ULONGLONG *size)
         return false;
     if (GetFileAttributesA(record.tempPath) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
         return false;
-    if (!PlainFileSize(finalPath, size) || *size == 0)
-        return false;
-    for (int i = 0; i < record.connectionCount; ++i) {
-        if (record.offsets[i] != SegmentLengthOf(*size, record.connectionCount, i))
-            return false;
-    }
-    return true;
+    return PlainFileSize(finalPath, size) && *size != 0 && OffsetsCoverFile(record, *size);
 }
 
 // Blanks the record of a download found in place, and lists it as finished

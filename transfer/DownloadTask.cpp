@@ -5,7 +5,7 @@
 DownloadTask::DownloadTask()
     : ResumeRecord(), fileHandle(nullptr), threadHandle(nullptr), progressCallback(nullptr), preparedSize(0),
       stopRequested(0), announced(0), pendingRequest(nullptr), sectionClaim(nullptr), pathClaim(nullptr),
-      validator{}, bytesAtRecovery(0), fruitlessRecoveries(0), pieces{}, extents{}, pieceCount(0), helping(0),
+      validator{}, bytesAtRecovery(0), fruitlessRecoveries(0), endedShort(0), pieces{}, extents{}, pieceCount(0), helping(0),
       run(),
       wakeWorker(CreateEventA(nullptr, FALSE, FALSE, nullptr)), flushed{}, flushTick(0), flushBytes(0), failure()
 {

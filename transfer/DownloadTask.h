@@ -120,6 +120,8 @@ public:
     char validator[kTextSize];  // ETag or Last-Modified of the file the stored offsets describe
     ULONGLONG bytesAtRecovery;  // segment bytes in when the task last recovered from a stall
     LONG fruitlessRecoveries;   // recoveries in a row that brought no byte
+    LONG endedShort;            // 1: a single stream ended before its last byte and waits for the
+                                // window's timer to start it again; cleared by every start
     // Taken-over ranges of this run: entries below pieceCount are in use, each
     // opened once; the worker adds them, under lock, and stops at the limit.
     TaskSegment pieces[kMaxPieces];

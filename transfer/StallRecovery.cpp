@@ -58,15 +58,23 @@ void RecoverStalledTasks()
 {
     for (int slot = 0; slot < kSlotCount; ++slot) {
         DownloadTask *task = gSlotTable.slots[slot].task;
-        if (!TaskStalled(task))
+        bool endedShort = task && LoadWord(task->state) == TaskIdle && LoadWord(task->endedShort);
+        if (!endedShort && !TaskStalled(task))
             continue;
         ULONGLONG bytes = ReceivedRangeBytes(*task);
         if (bytes != task->bytesAtRecovery) {
             task->bytesAtRecovery = bytes;
             task->fruitlessRecoveries = 0;
         }
-        PauseTask(slot);
-        if (++task->fruitlessRecoveries <= kMaxFruitlessRecoveries)
+        if (endedShort && task->fruitlessRecoveries >= kMaxFruitlessRecoveries)
+            continue;
+        bool again = ++task->fruitlessRecoveries <= kMaxFruitlessRecoveries;
+        // A stream that ended short has nothing running to stop.
+        if (!endedShort)
+            PauseTask(slot);
+        // A pause that could not stop the task in time handed it to a
+        // thread of its own, which frees it: it is no longer ours to touch.
+        if (again && SlotTask(slot) == task)
             StartTask(slot);
     }
 }

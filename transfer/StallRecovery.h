@@ -11,7 +11,9 @@ class DownloadTask;
 bool TaskStalled(DownloadTask *task);
 
 // Pauses and starts again each stalled task, which reopens its missing
-// segments from where they stopped. A task that stalls again and again
-// without a byte in between is left paused after a few tries, for the user
-// to start. For a periodic timer on the user-interface thread.
+// segments from where they stopped, and starts again each single stream
+// that ended short (from byte 0 where the server gives no ranges). A task
+// that stalls again and again without a byte in between is left stopped
+// after a few tries, for the user to start. For a periodic timer on the
+// user-interface thread.
 void RecoverStalledTasks();

@@ -15,10 +15,14 @@ void StartTask(int slot)
     DownloadTask *task = SlotTask(slot);
     if (!task || LoadWord(task->state) == TaskDownloading)
         return;
-    // Complete and announced, paused before its command came: fetching it
-    // again would announce nothing, and the host has been told.
-    if (FinalizeIfComplete(slot))
+    // Complete and announced (paused before its command came, or its
+    // rename refused): only the rename is left, and a refused one leaves
+    // the task paused. Fetching it again would throw away every byte and
+    // announce nothing; the host has been told.
+    if (CompleteTask(slot)) {
+        FinalizeIfComplete(slot);
         return;
+    }
     // A worker that ended by itself leaves its handle; a new start begins
     // without a pending stop.
     if (!JoinWorkerInTime(task)) {
@@ -53,6 +57,8 @@ void PauseTask(int slot)
         StoreWord(task->state, TaskPaused);
     }
     task->resumeFlag = 1;
+    // Paused by the user: the timer does not start it again.
+    StoreWord(task->endedShort, 0);
 }
 
 void TellDownloadingTasksToStop()

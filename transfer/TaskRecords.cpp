@@ -22,8 +22,12 @@ void TakeRecord(DownloadTask *task, const LoadedRecord &loaded)
     memcpy(task->proxy, record.proxy, sizeof(task->proxy));
     memcpy(task->validator, record.validator, sizeof(task->validator));
     task->connectionCount = record.connectionCount;
+    // What the record claims was on the disk when it was written: counted
+    // as flushed, so that a save before this host's first flush (the
+    // timer's refresh, a Pause or a Quit while the server is away) claims
+    // it still.
     for (int i = 0; i < record.connectionCount; ++i)
-        task->segments[i].received = record.offsets[i];
+        task->segments[i].received = task->flushed[i] = record.offsets[i];
     task->resumeFlag = 1;
     task->resumeSection = record.section;
     task->sectionClaim = loaded.sectionClaim;

@@ -21,13 +21,15 @@ TransferOutcome ResumePaused(DownloadTask *task)
 }
 
 // The stream ended early: not a completion. The task stops, keeps its
-// temporary file and its record, and a start fetches it again.
+// temporary file and its record, and a start fetches it again: the window's
+// timer makes one (RecoverStalledTasks), or the user.
 void StopShortTask(DownloadTask *task)
 {
     if (WebRequest *request = TakeSegmentRequest(task, 0))
         CloseAndGiveBack(request);
     FlushTaskFile(task);
     ReleaseFile(task);
+    StoreWord(task->endedShort, 1);
     StoreWord(task->state, TaskIdle);
     SaveResumeRecord(*task, TaskSection(*task));
 }
@@ -74,6 +76,7 @@ int StartWorker(DownloadTask *task)
     // worker to go on.
     LONG before = LoadWord(task->state);
     ClearFailure(task);
+    StoreWord(task->endedShort, 0);
     StoreWord(task->state, TaskDownloading);
     task->threadHandle = CreateThread(nullptr, 0, before == TaskPaused ? ResumeMain : WorkerMain, task, 0, nullptr);
     if (!task->threadHandle)

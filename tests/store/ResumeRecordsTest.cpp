@@ -288,7 +288,8 @@ TEST_F(ResumeRecordsTest, ANewTaskBesideTenRecordsKeepsItsProgress)
 // A host that put a download in place and ended before blanking its record
 // leaves a record whose temporary file is gone and whose final file is
 // there: only when the offsets cover exactly that file's length (as its
-// segments cut it) is it the download, finished; anything else is fetched on.
+// segments cut it, or, for a single stream, all in the first) is it the
+// download, finished; anything else is fetched on.
 TEST_F(ResumeRecordsTest, ARecordOfAPlacedDownloadIsBlankedAndListedAsFinished)
 {
     struct Case {
@@ -301,6 +302,11 @@ TEST_F(ResumeRecordsTest, ARecordOfAPlacedDownloadIsBlankedAndListedAsFinished)
         {1, {1000}, 1000, false, true},
         {3, {333, 333, 334}, 1000, false, true},             // the last segment takes the rest
         {5, {200, 200, 200, 200, 200}, 1000, false, true},
+        {3, {1000, 0, 0}, 1000, false, true},                // a single stream keeps its count
+        {5, {1000, 0, 0, 0, 0}, 1000, false, true},
+        {3, {1000, 0, 1}, 1000, false, false},               // neither shape
+        {3, {999, 0, 0}, 1000, false, false},
+        {3, {1000, 0, 0}, 1001, false, false},
         {3, {334, 333, 333}, 1000, false, false},            // not how the segments are cut
         {2, {500, 499}, 1000, false, false},                 // a byte is missing
         {1, {1000}, 999, false, false},                      // the file in place is shorter

@@ -156,6 +156,52 @@ TEST_F(FaultDownloadTest, ATaskThatStaysStalledIsLeftStoppedAfterAFewRecoveries)
     EXPECT_EQ(0, TaskHost::completions);
 }
 
+// A single stream (HTTP/1.0, no ranges) whose connection breaks off ends
+// short. The window's timer starts it again from byte 0, as it recovers
+// stalled segments: one that breaks off at the same byte every time is left
+// idle after a few tries, and one whose server mends comes whole.
+TEST_F(FaultDownloadTest, ASingleStreamThatEndedShortIsStartedAgainByTheTimer)
+{
+    resource.body = Pattern(1500000);
+    resource.http10 = true;
+    resource.dropAfter = 300000;
+    TaskHost host;
+    ASSERT_EQ(RAVLIX_ADMITTED, host.Start(Url(), "short.bin", 3));
+    DownloadTask *task = gSlotTable.slots[0].task;
+    auto endedShort = [task] {
+        return LoadWord(task->state) == TaskIdle &&
+               (!task->threadHandle || WaitForSingleObject(task->threadHandle, 0) == WAIT_OBJECT_0);
+    };
+    ASSERT_TRUE(TaskHost::PumpUntil(endedShort));
+    int first = server.Connections();
+    ASSERT_TRUE(TaskHost::PumpUntil([&] {
+        RecoverStalledTasks();
+        return endedShort() && server.Connections() > first + 4;
+    }, 60000)) << "not started again";
+    for (int tick = 0; tick < 10; ++tick) {
+        RecoverStalledTasks();
+        TaskHost::PumpUntil([] { return false; }, 100);
+    }
+    int given = server.Connections();
+    EXPECT_LE(given, first + 6) << "started again and again without a byte more";
+    for (int tick = 0; tick < 5; ++tick) {
+        RecoverStalledTasks();
+        TaskHost::PumpUntil([] { return false; }, 100);
+    }
+    EXPECT_EQ(given, server.Connections());
+    EXPECT_EQ(0, TaskHost::completions);
+
+    // Started by the user, it goes on being recovered: the server breaks off
+    // once more, then mends.
+    resource.dropAfter = 700000;
+    StartTask(0);
+    ASSERT_TRUE(TaskHost::PumpUntil(endedShort));
+    resource.dropAfter = 0;
+    ASSERT_TRUE(TaskHost::WaitFinalizedWithRecovery(0, 60000));
+    EXPECT_EQ("", Difference(host.PathOf("short.bin"), resource.Body()));
+    EXPECT_EQ(1, TaskHost::completions);
+}
+
 TEST_F(FaultDownloadTest, AServerThatIgnoresRangesStillYieldsTheFile)
 {
     resource.body = Pattern(1234567);
@@ -576,10 +622,11 @@ TEST_F(FaultDownloadTest, AFileThatTakesNoMoreStopsASingleStreamCleanly)
 // The rename at the finish fails (a folder holds the final name, as the
 // player holding the old file open would make it fail): the task stays in
 // the window, complete and paused, with a record that says "all bytes in",
-// and nothing is written to the history. The window's upkeep tries again
-// and puts the file into place once it can; neither it nor the next host,
-// after a Quit in between, fetches anything again (here the server would
-// drop a new fetch after 1000 bytes).
+// and nothing is written to the history. Start and Start All while the name
+// is still held try the rename only. The window's upkeep or a Start puts the
+// file into place once it can; neither they nor the next host, after a Quit
+// in between, fetch anything again (here the server would drop a new fetch
+// after 1000 bytes).
 TEST_F(FaultDownloadTest, AFailedRenameKeepsTheTaskAndIsTriedAgainWithoutFetching)
 {
     resource.body = Pattern(1500000);
@@ -612,6 +659,14 @@ TEST_F(FaultDownloadTest, AFailedRenameKeepsTheTaskAndIsTriedAgainWithoutFetchin
 
             resource.dropAfter = 1000;
             int connections = server.Connections();
+            std::string claimed = ProfileValue(SettingsFilePath(), name, "OFFSET0");
+            StartTask(0);
+            StartAllTasks();
+            TaskHost::PumpUntil([] { return false; }, 500);
+            EXPECT_EQ(task, gSlotTable.slots[0].task) << "placed over a folder";
+            EXPECT_EQ(TaskPaused, task->state) << "fetching a complete download again";
+            EXPECT_EQ(claimed, ProfileValue(SettingsFilePath(), name, "OFFSET0"));
+            EXPECT_EQ(1, TaskHost::completions);
             if (quitBetween) {
                 SaveAndCloseTask(0);
                 EXPECT_TRUE(TaskHost::AllSlotsEmpty());
@@ -621,7 +676,10 @@ TEST_F(FaultDownloadTest, AFailedRenameKeepsTheTaskAndIsTriedAgainWithoutFetchin
                 ASSERT_TRUE(TaskHost::WaitFinalized(0, 20000));
             } else {
                 ASSERT_TRUE(RemoveDirectoryA(finalPath.c_str()));
-                FinalizeUnheardCompletions();
+                if (http10)
+                    StartTask(0);
+                else
+                    FinalizeUnheardCompletions();
                 EXPECT_TRUE(TaskHost::AllSlotsEmpty());
             }
             EXPECT_EQ("", Difference(finalPath, resource.Body()));

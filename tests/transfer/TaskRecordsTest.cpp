@@ -106,7 +106,11 @@ TEST_F(TaskRecordsTest, RestoreStartsATaskPerRecordInTheFreeSlots)
     EXPECT_TRUE(WorkerEnded(1));
     EXPECT_TRUE(WorkerEnded(2));
     EXPECT_EQ(TaskIdle, task->state);  // nothing answers at that address
-    // The record still describes the download.
+    // The record still describes the download, also after a save before
+    // this host flushed anything (the timer's refresh, a Pause, a Quit).
+    EXPECT_EQ("77", RecordValue(3, "OFFSET1"));
+    SaveResumeRecord(*task, TaskSection(*task));
+    PauseTask(1);
     EXPECT_EQ("77", RecordValue(3, "OFFSET1"));
 }
 
