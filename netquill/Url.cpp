@@ -116,6 +116,18 @@ bool CopyTarget(const char *p, const char *end, char *out, size_t capacity)
     return true;
 }
 
+// Whether [p, end) starts with a URL scheme and "://" (RFC 3986: a letter,
+// then letters, digits, "+", "-" or ".").
+bool StartsWithScheme(const char *p, const char *end)
+{
+    auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (p == end || !letter(*p))
+        return false;
+    while (p < end && (letter(*p) || (*p >= '0' && *p <= '9') || *p == '+' || *p == '-' || *p == '.'))
+        ++p;
+    return end - p >= 3 && p[0] == ':' && p[1] == '/' && p[2] == '/';
+}
+
 void TrimBlanks(const char **begin, const char **end)
 {
     while (*begin < *end && (**begin == ' ' || **begin == '\t'))
@@ -289,6 +301,11 @@ bool ParseProxy(const char *text, ProxyServer *proxyOut, bool *useProxyOut)
         return true;
     if (StartsWithNoCase(p, end, kHttpScheme))
         p += kHttpSchemeLength;
+    // Only http:// is spoken to a proxy: any other scheme is refused, also
+    // where a user part would hide it ("https://user:pw@proxy:8443" would
+    // send "https://user" and the password in clear to a port meant for TLS).
+    if (StartsWithScheme(p, end))
+        return false;
     if (end > p && end[-1] == '/')
         --end;
     // The last "@" ends the user part: the host has none.

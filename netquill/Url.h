@@ -35,7 +35,8 @@ struct ProxyServer {
 // trailing "/" allowed), either with "user:password@" before the host, whose
 // parts may be percent-encoded (a "@" or ":" in a password as %40 or %3A).
 // Empty, blank or null means a direct connection, in which case
-// *useProxyOut is false. False when the text does not parse.
+// *useProxyOut is false. False when the text does not parse, and for any
+// scheme other than http://, with or without a user.
 bool ParseProxy(const char *text, ProxyServer *proxyOut, bool *useProxyOut);
 
 // The URL that a Location value names, taken against the URL that answered:

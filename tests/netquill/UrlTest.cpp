@@ -92,8 +92,12 @@ TEST(ParseProxy, BothFormsAndNone)
     EXPECT_TRUE(ParseProxy("[::1]:8080", &proxy, &use));
     EXPECT_STREQ("::1", proxy.address.host);
 
+    // A scheme other than http://, with or without a user: the password
+    // would go in clear to a port the user meant for another protocol.
     const char *bad[] = {"proxy.lan:3128/path", "proxy lan:3128", "http://", "proxy:99999", "socks5://p:1",
-                         "user@proxy:1", "u:p@", "u:%4@proxy:1", "u:%0D%0A@proxy:1", "u:p@proxy@:1"};
+                         "user@proxy:1", "u:p@", "u:%4@proxy:1", "u:%0D%0A@proxy:1", "u:p@proxy@:1",
+                         "https://proxy:8443", "https://user:pw@proxy:8443", "socks5://u:p@s:1080",
+                         "HTTPS://u:p@proxy:1", "http://https://u:p@proxy:1", " ftp+x.y-z://u:p@proxy:1"};
     for (const char *text : bad)
         EXPECT_FALSE(ParseProxy(text, &proxy, &use)) << text;
 }
@@ -110,6 +114,7 @@ TEST(ParseProxy, UserAndPasswordBeforeTheHost)
         {"alice:p@ss@proxy.lan:3128", "alice:p@ss", "proxy.lan"},
         {"al%69ce:p%40ss%3Aword@[::1]:3128", "alice:p@ss:word", "::1"},
         {"alice:@proxy.lan:3128", "alice:", "proxy.lan"},
+        {"alice:pw://x@proxy.lan:3128", "alice:pw://x", "proxy.lan"},  // no scheme: "alice:" is no "name://"
     };
     for (const Case &c : cases) {
         ProxyServer proxy;
