@@ -44,10 +44,18 @@ bool DockedPosition(int style, SIZE size, const RECT &windowWork, POINT saved, c
     case DockLeftBottom: *positionOut = {w.left, w.bottom - size.cy}; return true;
     case DockRightTop: *positionOut = {w.right - size.cx, w.top}; return true;
     case DockRightBottom: *positionOut = {w.right - size.cx, w.bottom - size.cy}; return true;
-    case DockAutoSave:
-        positionOut->x = saved.x < savedWork.left || saved.x > savedWork.right ? savedWork.left : saved.x;
-        positionOut->y = saved.y < savedWork.top || saved.y > savedWork.bottom ? savedWork.top : saved.y;
+    case DockAutoSave: {
+        POINT corner = {saved.x < savedWork.left || saved.x > savedWork.right ? savedWork.left : saved.x,
+                        saved.y < savedWork.top || saved.y > savedWork.bottom ? savedWork.top : saved.y};
+        // The whole window inside: a point saved on the right or bottom side
+        // (or edited by hand) would leave it where no monitor shows it.
+        *positionOut = KeptInside(savedWork, {corner.x, corner.y, corner.x + size.cx, corner.y + size.cy});
+        if (positionOut->x < savedWork.left)
+            positionOut->x = savedWork.left;
+        if (positionOut->y < savedWork.top)
+            positionOut->y = savedWork.top;
         return true;
+    }
     }
     return false;
 }

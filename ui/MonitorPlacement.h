@@ -31,7 +31,8 @@ POINT KeptInside(const RECT &work, const RECT &window);
 // Where DOCKSTYLE style puts a window of size: for styles 0-3 a corner of
 // windowWork (the work area of the monitor the window is on); for style 4
 // the saved point, each coordinate outside savedWork (the work area of the
-// monitor nearest the point, sides included) replaced by its left or top.
+// monitor nearest the point, sides included) replaced by its left or top,
+// then moved so that the whole window lies inside savedWork.
 // False for any other style: the window stays where it is.
 bool DockedPosition(int style, SIZE size, const RECT &windowWork, POINT saved, const RECT &savedWork,
                     POINT *positionOut);

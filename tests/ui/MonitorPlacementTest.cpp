@@ -118,7 +118,13 @@ TEST(MonitorPlacement, DockStylesUseTheWindowsWorkAreaAndTheSavedPointsMonitor)
         {"primary, saved", DockAutoSave, kPrimary, {300, 200}, kPrimary, true, {300, 200}},
         {"primary, saved left past the width", DockAutoSave, kPrimary, {1025, 500}, kPrimary, true, {0, 500}},
         {"primary, saved left and top outside", DockAutoSave, kPrimary, {-5, 769}, kPrimary, true, {0, 0}},
-        {"primary, saved on the far sides", DockAutoSave, kPrimary, {1024, 768}, kPrimary, true, {1024, 768}},
+        // The whole window ends inside the work area: a point saved on (or
+        // hand-edited near) the right or bottom side takes off its size.
+        {"primary, saved on the far sides", DockAutoSave, kPrimary, {1024, 768}, kPrimary, true, {954, 698}},
+        {"primary, saved partly past the far sides", DockAutoSave, kPrimary, {1000, 740}, kPrimary, true, {954, 698}},
+        {"primary, saved flush with the far sides", DockAutoSave, kPrimary, {954, 698}, kPrimary, true, {954, 698}},
+        {"saved on the right side of the second", DockAutoSave, kPrimary, {2048, 300}, kRightOfPrimary, true,
+         {1978, 300}},
         {"saved on a monitor that is gone", DockAutoSave, kPrimary, {2500, 100}, kPrimary, true, {0, 100}},
         {"saved on the second to the right", DockAutoSave, kPrimary, {1500, 200}, kRightOfPrimary, true, {1500, 200}},
         {"on the second to the right, right top", DockRightTop, kRightOfPrimary, {0, 0}, kPrimary, true, {1978, 0}},
@@ -134,7 +140,7 @@ TEST(MonitorPlacement, DockStylesUseTheWindowsWorkAreaAndTheSavedPointsMonitor)
         {"taskbar at the bottom, saved on it", DockAutoSave, kTaskbarBottom, {300, 750}, kTaskbarBottom, true,
          {300, 0}},
         {"taskbar at the bottom, saved on its edge", DockAutoSave, kTaskbarBottom, {300, 728}, kTaskbarBottom, true,
-         {300, 728}},
+         {300, 658}},
         {"taskbar on the left, left top", DockLeftTop, kTaskbarLeft, {0, 0}, kTaskbarLeft, true, {40, 0}},
         {"taskbar on the left, left bottom", DockLeftBottom, kTaskbarLeft, {0, 0}, kTaskbarLeft, true, {40, 698}},
         {"taskbar on the left, saved on it", DockAutoSave, kTaskbarLeft, {10, 300}, kTaskbarLeft, true, {40, 300}},
