@@ -62,12 +62,23 @@ std::string ProfileText(const Profile &profile, const std::string &section, cons
 }
 
 // -1 when the file is missing.
-long long SizeOf(const std::string &path)
+long long SizeOf(const std::string &path, unsigned long long *lastWrite = nullptr)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
         return -1;
+    if (lastWrite)
+        *lastWrite = (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                     data.ftLastWriteTime.dwLowDateTime;
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string ClaimText(const std::vector<unsigned long long> &offsets)
+{
+    std::string text;
+    for (unsigned long long offset : offsets)
+        text += (text.empty() ? "" : ", ") + std::to_string(offset);
+    return "offsets " + text;
 }
 
 // Calls visit(name, status) for every record of the history, in order: the
@@ -197,13 +208,27 @@ void SequenceChecks::CheckFolder(std::vector<std::string> *violations)
             if (!SameText(file, download.name))
                 continue;
             known = true;
+            unsigned long long lastWrite = 0;
+            long long size = SizeOf(folder_ + "\\" + file, &lastWrite);
+            if (download.state == DownloadState::Finished && download.placedSize >= 0 &&
+                (size != download.placedSize || lastWrite != download.placedWrite)) {
+                violations->push_back(download.name + " (" + download.url +
+                                      "), finished, was rewritten or replaced in place without a new "
+                                      "StartDownload: " + std::to_string(download.placedSize) + " bytes before, " +
+                                      std::to_string(size) + " now");
+                download.placedSize = size;
+                download.placedWrite = lastWrite;
+            }
             if (download.state == DownloadState::Finished || download.state == DownloadState::Wrong)
                 continue;
             std::string difference =
                 CompareWithVersions(testing_support::ReadWholeFile(folder_ + "\\" + file), versionsOf_(download.source));
             if (difference.empty()) {
-                if (download.state != DownloadState::Deleted)
+                if (download.state != DownloadState::Deleted) {
                     download.state = DownloadState::Finished;
+                    download.placedSize = size;
+                    download.placedWrite = lastWrite;
+                }
                 continue;
             }
             violations->push_back(download.name + " (" + StateText(download.state) + ", " + download.url +
@@ -227,7 +252,7 @@ std::map<size_t, std::string> SequenceChecks::ReadTemporaryFiles() const
     return temps;
 }
 
-std::vector<bool> SequenceChecks::CheckRecords(const std::map<size_t, std::string> &temps,
+std::vector<bool> SequenceChecks::CheckRecords(const std::map<size_t, std::string> &temps, const Profile &before,
                                                std::vector<std::string> *violations)
 {
     std::vector<bool> recorded(downloads_.size(), false);
@@ -264,7 +289,9 @@ std::vector<bool> SequenceChecks::CheckRecords(const std::map<size_t, std::strin
         // without a validator, of one version of the file's length).
         auto temp = temps.find(match);
         int connections = atoi(ProfileText(settings, section, "MULTHREAD").c_str());
-        if (temp == temps.end() || connections < 1 || connections > 5)
+        auto earlier = before.find(entry.first);
+        bool steady = earlier != before.end() && earlier->second == entry.second;
+        if (!steady || temp == temps.end() || connections < 1 || connections > 5)
             continue;
         std::vector<unsigned long long> offsets;
         for (int i = 0; i < connections; ++i)
@@ -282,7 +309,8 @@ std::vector<bool> SequenceChecks::CheckRecords(const std::map<size_t, std::strin
         }
         if (sized && !held)
             violations->push_back(std::string("record ") + section + " of " + download.name + " (" + validator +
-                                  ") claims bytes that its temporary file does not hold: " +
+                                  ") claims bytes that its temporary file does not hold: it claims " +
+                                  ClaimText(offsets) + "; the file holds " +
                                   CompareWithVersions(temp->second, versions));
     }
     return recorded;
@@ -367,8 +395,9 @@ void SequenceChecks::Check(bool noLiveTask, std::vector<std::string> *violations
 {
     ReadDeletions();
     CheckFolder(violations);
+    Profile before = ReadProfile(testing_support::SettingsFilePath());
     std::map<size_t, std::string> temps = ReadTemporaryFiles();
-    std::vector<bool> recorded = CheckRecords(temps, violations);
+    std::vector<bool> recorded = CheckRecords(temps, before, violations);
     if (!noLiveTask)
         return;
     for (size_t i = 0; i < downloads_.size(); ++i) {

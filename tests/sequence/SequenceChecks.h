@@ -25,6 +25,10 @@ struct Download {
     std::string url;
     Source source;
     DownloadState state = DownloadState::Live;
+    // The file in place as first found finished (size and last write): no
+    // later step may rewrite or replace it, as no step starts it again.
+    long long placedSize = -1;
+    unsigned long long placedWrite = 0;
 };
 
 typedef std::vector<std::shared_ptr<const std::string>> Versions;
@@ -56,9 +60,13 @@ private:
     void ReadDeletions();
     void CheckFolder(std::vector<std::string> *violations);
     // The downloads (by index) that a record in the settings file keeps.
-    // temps holds the temporary files as they were just before the settings
-    // file was read: a record claims bytes only once they are there.
-    std::vector<bool> CheckRecords(const std::map<size_t, std::string> &temps, std::vector<std::string> *violations);
+    // temps holds the temporary files as read between the two reads of the
+    // settings file, before and after: the host's workers go on meanwhile,
+    // so only a record equal in both reads is held to what temps shows (it
+    // claims bytes that were on the disk before they were read).
+    std::vector<bool> CheckRecords(const std::map<size_t, std::string> &temps,
+                                   const std::map<std::string, std::map<std::string, std::string>> &before,
+                                   std::vector<std::string> *violations);
     std::map<size_t, std::string> ReadTemporaryFiles() const;
     unsigned long long HashOf(const std::shared_ptr<const std::string> &version);
     std::string Describe(const Download &download) const;

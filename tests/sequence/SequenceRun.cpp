@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -30,6 +31,10 @@ const size_t kScriptedSize = 3000000;
 const char kProfileUpdateLock[] = "Local\\Ravlix.ProfileUpdate";
 // How long a live task may go without a byte while the servers behave.
 const DWORD kNoProgressMs = 12000;
+// How long a started task may take to move again by itself once the
+// servers behave: a connection the server left silent ends after the
+// component's idle limit (30 s), and the window's timer starts it again.
+const DWORD kSelfRecoveryMs = 45000;
 
 
 
@@ -104,6 +109,9 @@ private:
     // blanks the record, by holding the settings file's update lock.
     void KillAfterRename();
     void Drain();
+    // Reports every task live now that moves neither by itself nor to its
+    // end within kSelfRecoveryMs.
+    void CheckSelfRecovery();
     // Reports live tasks whose records have not moved for kNoProgressMs;
     // lastMove keeps, by section, the progress and when it last changed.
     void CheckProgress(std::map<int, std::pair<unsigned long long, DWORD>> *lastMove);
@@ -387,6 +395,12 @@ void SequenceRun::Drain()
 {
     server_.SetMood(ServerMood::Normal);
     Call("callback 0");
+    // A host killed and never initialised has no window: a Quit would reach
+    // nothing, and no timer would recover a stalled task. With the window,
+    // the product gets every started task moving by itself.
+    Call("init");
+    Call("command " + std::to_string(IDM_START_ALL));
+    CheckSelfRecovery();
     DWORD deadline = GetTickCount() + options_.drainMs;
     while (checks_.Count(DownloadState::Live) > 0 && static_cast<LONG>(GetTickCount() - deadline) < 0) {
         bool quit = Call("command " + std::to_string(IDM_QUIT)) == 0;
@@ -408,6 +422,31 @@ void SequenceRun::Drain()
                 break;
         }
     }
+}
+
+void SequenceRun::CheckSelfRecovery()
+{
+    std::map<int, unsigned long long> start = checks_.RecordedProgress();
+    std::vector<int> waiting = checks_.LiveSections();
+    DWORD begin = GetTickCount();
+    while (!waiting.empty() && GetTickCount() - begin < kSelfRecoveryMs) {
+        Sleep(1000);
+        Check(false);
+        std::map<int, unsigned long long> progress = checks_.RecordedProgress();
+        std::vector<int> live = checks_.LiveSections();
+        waiting.erase(std::remove_if(waiting.begin(), waiting.end(),
+                                     [&](int section) {
+                                         return std::find(live.begin(), live.end(), section) == live.end() ||
+                                                progress[section] != start[section];
+                                     }),
+                      waiting.end());
+    }
+    for (int section : waiting)
+        Violation("the started task of record FILE" + std::to_string(section) + " (" +
+                  testing_support::ProfileValue(testing_support::SettingsFilePath(), "FILE" + std::to_string(section),
+                                                "DESTNAME") +
+                  ", " + std::to_string(start[section]) + " bytes recorded) did not move by itself within " +
+                  std::to_string(kSelfRecoveryMs / 1000) + " s of the servers behaving");
 }
 
 // With the servers behaving, a live task either moves or stall recovery
