@@ -13,6 +13,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/arch.sh"
 . "$root/scripts/suites.sh"
+. "$root/scripts/step.sh"
 which=all
 if [ "${1:-}" = --arch ]; then which=$2; shift 2; fi
 arches=$(ravlix_arches "$which")
