@@ -39,11 +39,25 @@ start_display() {
   return 1
 }
 
+# wineserver -p gives 2, saying nothing, while a wineserver of the prefix
+# still runs: one that a run just ended keeps for a few seconds, or one a
+# killed run left. It is ended, and the session's own started.
+start_persistent_wineserver() {
+  local status=0
+  wineserver -p >/dev/null 2>&1 || status=$?
+  [ "$status" -ne 0 ] || return 0
+  if [ "$status" -eq 2 ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  ravlix_step "starting the wineserver of $WINEPREFIX" wineserver -p
+}
+
 start_session() {
   trap stop_session EXIT
   start_display
   ensure_wine_prefix
-  ravlix_step "starting the wineserver of $WINEPREFIX" wineserver -p
+  start_persistent_wineserver
   # The first Windows process starts Wine's background services, which keep
   # the standard handles they inherit: let them inherit nothing a test reads.
   ravlix_step "starting Wine's services in $WINEPREFIX" wineboot

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/HistoryStore.h"
+#include "store/ProxyPassword.h"
 #include "store/RecordClaims.h"
 #include "store/SettingsFile.h"
 #include "util/FileSize.h"
@@ -15,6 +16,7 @@
 #include "util/PathText.h"
 #include "util/ProfileUpdate.h"
 #include "util/TimeStamp.h"
+#include "util/UserProtection.h"
 
 namespace {
 
@@ -58,6 +60,35 @@ ULONGLONG ReadOffset(const char *section, const char *key)
     while (*p == ' ' || *p == '\t')
         ++p;
     return p != digits && *p == '\0' ? value : 0;
+}
+
+// The proxy as the record keeps it: PROXY without its password, and the
+// password in PROXYPASSWORD, protected for the user (other users of the
+// machine can read the settings file). A password the system would not
+// protect is not kept: a restore then asks the proxy without it.
+void WriteProxy(ProfileUpdate &update, const char *section, const char *proxy)
+{
+    char clear[kTextSize], password[kTextSize];
+    std::string kept;
+    if (SplitProxyPassword(proxy, clear, password))
+        ProtectForUser(password, &kept);
+    SecureZeroMemory(password, sizeof(password));
+    WriteText(update, section, "PROXY", clear);
+    update.Write(section, "PROXYPASSWORD", kept.empty() ? nullptr : kept.c_str());
+}
+
+// A record of an older version keeps the password in PROXY, and is read as
+// it is; one whose PROXYPASSWORD this user cannot read back restores
+// without it.
+void ReadProxy(const char *section, char *proxy)
+{
+    ReadText(section, "PROXY", proxy);
+    char hex[4096], password[kTextSize], joined[kTextSize];
+    GetPrivateProfileStringA(section, "PROXYPASSWORD", "", hex, sizeof(hex), kSettingsFile);
+    if (hex[0] && UnprotectForUser(hex, password, sizeof(password)) && JoinProxyPassword(proxy, password, joined))
+        memcpy(proxy, joined, kTextSize);
+    SecureZeroMemory(password, sizeof(password));
+    SecureZeroMemory(joined, sizeof(joined));
 }
 
 bool HoldsRecord(int section)
@@ -129,7 +160,7 @@ bool LoadSection(int section, LoadedRecord &loaded)
     if (!ReadText(name, "URLNAME", record.url) || !ReadText(name, "DESTNAME", record.tempPath) ||
         !IsSafeTemporaryPath(record.tempPath))
         return false;
-    ReadText(name, "PROXY", record.proxy);
+    ReadProxy(name, record.proxy);
     ReadText(name, "VALIDATOR", record.validator);
 
     // Another live task, here or in another host process, owns this record
@@ -205,7 +236,7 @@ void WriteResumeRecord(const StoredRecord &record, Durability durability)
     update.Write(name, "MULTHREAD", count);
     WriteText(update, name, "URLNAME", record.url);
     WriteText(update, name, "DESTNAME", record.tempPath);
-    WriteText(update, name, "PROXY", record.proxy);
+    WriteProxy(update, name, record.proxy);
     WriteText(update, name, "VALIDATOR", record.validator);
 }
 
@@ -229,6 +260,7 @@ void ClearResumeRecord(int section)
     update.Write(name, "URLNAME", "");
     update.Write(name, "DESTNAME", "");
     update.Write(name, "PROXY", "");
+    update.Write(name, "PROXYPASSWORD", nullptr);
     update.Write(name, "VALIDATOR", "");
 }
 
