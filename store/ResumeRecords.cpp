@@ -12,6 +12,7 @@
 #include "store/RecordClaims.h"
 #include "store/SettingsFile.h"
 #include "util/FileSize.h"
+#include "util/HttpDate.h"
 #include "util/NameRules.h"
 #include "util/PathText.h"
 #include "util/ProfileUpdate.h"
@@ -111,10 +112,33 @@ bool OffsetsCoverFile(const StoredRecord &record, ULONGLONG size)
     return segmented || single;
 }
 
+// How far the server's clock and ours may disagree.
+const ULONGLONG kClockSlack = 5ull * 60 * 10000000;  // five minutes, in FILETIME units
+
+// Whether the file at path can be the download the record describes as far
+// as time tells: where the validator is the server's Last-Modified, the
+// file was last written after it (give or take kClockSlack). An older file
+// of the same name and length, left where the download was to go, is not
+// the download. Any other validator tells nothing.
+bool WrittenAfterVersion(const StoredRecord &record, const char *path)
+{
+    const char kKey[] = "Last-Modified:";
+    ULONGLONG modified;
+    if (_strnicmp(record.validator, kKey, sizeof(kKey) - 1) != 0 ||
+        !ParseHttpDate(record.validator + sizeof(kKey) - 1, &modified))
+        return true;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    ULONGLONG written = (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                        data.ftLastWriteTime.dwLowDateTime;
+    return written + kClockSlack >= modified;
+}
+
 // Whether a record describes a download that was put in place by a host
 // that ended before it blanked the record: its temporary file is gone, its
-// final file is there, and the offsets cover exactly the final file's
-// length.
+// final file is there, written after the version's time where the record
+// knows it, and the offsets cover exactly the final file's length.
 bool PlacedBeforeRecordCleared(const StoredRecord &record, ULONGLONG *size)
 {
     char finalPath[kTextSize];
@@ -122,7 +146,8 @@ bool PlacedBeforeRecordCleared(const StoredRecord &record, ULONGLONG *size)
         return false;
     if (GetFileAttributesA(record.tempPath) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
         return false;
-    return PlainFileSize(finalPath, size) && *size != 0 && OffsetsCoverFile(record, *size);
+    return PlainFileSize(finalPath, size) && *size != 0 && OffsetsCoverFile(record, *size) &&
+           WrittenAfterVersion(record, finalPath);
 }
 
 // Blanks the record of a download found in place, and lists it as finished

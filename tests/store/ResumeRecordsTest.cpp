@@ -391,6 +391,57 @@ TEST_F(ResumeRecordsTest, ARecordOfAPlacedDownloadIsBlankedAndListedAsFinished)
     DeleteFileA(history);
 }
 
+// An older file of the same name and length where the download goes is not
+// the download: where the record's validator is the server's Last-Modified,
+// the file in place must have been written after it (five minutes of the
+// two clocks' disagreement allowed); any other validator tells nothing.
+TEST_F(ResumeRecordsTest, AnOlderFileOfTheSameLengthIsNotThePlacedDownload)
+{
+    struct Case {
+        const char *validator;
+        bool placed;
+    } cases[] = {
+        {"Last-Modified: Wed, 01 Jan 2020 00:10:00 GMT", false},  // the file is ten minutes older
+        {"Last-Modified: Wed, 01 Jan 2020 00:03:00 GMT", true},   // within the clocks' slack
+        {"Last-Modified: Tue, 31 Dec 2019 00:00:00 GMT", true},
+        {"ETag: \"x\"", true},
+        {"Last-Modified: not a date", true},
+        {"", true},
+    };
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    int section = 1;
+    for (const Case &c : cases) {
+        std::string finalPath = std::string(folder) + "older" + std::to_string(section) + ".bin";
+        HANDLE file = CreateFileA(finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        std::string bytes(1000, 'x');
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), 1000, &written, nullptr);
+        SYSTEMTIME newYear = {2020, 1, 3, 1, 0, 0, 0, 0};
+        FILETIME time;
+        SystemTimeToFileTime(&newYear, &time);
+        SetFileTime(file, nullptr, nullptr, &time);
+        CloseHandle(file);
+        std::string tempPath = finalPath + ".hhh";
+        DeleteFileA(tempPath.c_str());
+        StoredRecord record = Record(section, 2, "http://host/older.bin", tempPath.c_str());
+        record.offsets[0] = record.offsets[1] = 500;
+        strcpy(record.validator, c.validator);
+        WriteResumeRecord(record);
+
+        EXPECT_EQ(c.placed ? 0 : 1, Load()) << c.validator;
+        EXPECT_EQ(c.placed ? "0" : "2", RecordValue(section, "MULTHREAD")) << c.validator;
+        ReleaseLoaded();
+        ClearResumeRecord(section);
+        DeleteFileA(finalPath.c_str());
+        ++section;
+    }
+    char history[MAX_PATH];
+    HistoryFilePath(history, sizeof(history));
+    DeleteFileA(history);
+}
+
 TEST_F(ResumeRecordsTest, NewTasksTakeASectionNoRecordOrLiveTaskUses)
 {
     WriteRecord(1, "1", "http://host/one", "one.hhh");
