@@ -108,6 +108,8 @@ void ChangingServer::Serve(ScriptedConnection &connection)
     const std::string &request = connection.Request();
     bool head = request.compare(0, 5, "HEAD ") == 0;
     bool http10 = request.find(" /s/") != std::string::npos;
+    if (mood == ServerMood::Away)
+        return;
     if (mood == ServerMood::RefusingRanges) {
         if (request.find("\r\nRange: ") != std::string::npos) {
             connection.Send("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");

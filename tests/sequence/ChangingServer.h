@@ -14,7 +14,7 @@
 
 #include "netquill/ScriptedServer.h"
 
-enum class ServerMood { Normal, Dropping, Stalling, RefusingRanges, Bursting };
+enum class ServerMood { Normal, Dropping, Stalling, RefusingRanges, Bursting, Away };
 
 class ChangingServer {
 public:
@@ -32,6 +32,8 @@ public:
     // without one is dropped before its answer (a probe, then a second).
     // Bursting: each answer's first 512 KiB go at once, as nginx's
     // limit_rate lets a new request's first second through.
+    // Away: every connection is closed before an answer, as a server
+    // that is down (or a network that is gone) leaves every request.
     void SetMood(ServerMood mood);
     // Every version served so far, the first one first.
     std::vector<std::shared_ptr<const std::string>> Versions() const;

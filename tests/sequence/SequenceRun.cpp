@@ -29,6 +29,8 @@ const DWORD kSlowHoldMs = 3000;
 const size_t kScriptedSize = 3000000;
 // The lock every update of the settings file takes, in every host process.
 const char kProfileUpdateLock[] = "Local\\Ravlix.ProfileUpdate";
+static_assert(static_cast<int>(ServerMood::Away) == ServerMoodAway, "the steps draw the moods by number");
+
 // How long a live task may go without a byte while the servers behave.
 const DWORD kNoProgressMs = 12000;
 // How long a started task may take to move again by itself once the
@@ -108,6 +110,10 @@ private:
     // Kills the host once it has put a completed file in place and before it
     // blanks the record, by holding the settings file's update lock.
     void KillAfterRename();
+    // Folders at the final names of the unfinished downloads, so that their
+    // renames are refused, and their removal.
+    void BlockNames();
+    void UnblockNames();
     void Drain();
     // Reports every task live now that moves neither by itself nor to its
     // end within kSelfRecoveryMs.
@@ -123,6 +129,7 @@ private:
     HostPipe host_;
     RunReport report_;
     int stepIndex_ = 0;
+    std::vector<std::string> blockedNames_;  // folders BlockNames made
     bool uiMayBlock_ = false;  // the test itself holds the lock the host's UI thread may wait for
 };
 
@@ -384,8 +391,27 @@ void SequenceRun::Execute(const Step &step)
     case StepKind::Wait: Sleep(static_cast<DWORD>(step.a)); break;
     case StepKind::AtCompletion: noLiveTask = AtCompletion(step); break;
     case StepKind::QuitThenStart: noLiveTask = QuitThenStart(step); break;
+    case StepKind::BlockNames: BlockNames(); break;
+    case StepKind::UnblockNames: UnblockNames(); break;
     }
     Check(noLiveTask);
+}
+
+void SequenceRun::BlockNames()
+{
+    std::string folder = DownloadFolder();
+    for (const Download &download : checks_.downloads()) {
+        std::string path = folder + "\\" + download.name;
+        if (download.state == DownloadState::Live && CreateDirectoryA(path.c_str(), nullptr))
+            blockedNames_.push_back(path);
+    }
+}
+
+void SequenceRun::UnblockNames()
+{
+    for (const std::string &path : blockedNames_)
+        RemoveDirectoryA(path.c_str());
+    blockedNames_.clear();
 }
 
 // The servers behave and the host is fast: every download the steps left
@@ -394,6 +420,7 @@ void SequenceRun::Execute(const Step &step)
 void SequenceRun::Drain()
 {
     server_.SetMood(ServerMood::Normal);
+    UnblockNames();
     Call("callback 0");
     // A host killed and never initialised has no window: a Quit would reach
     // nothing, and no timer would recover a stalled task. With the window,
@@ -477,6 +504,16 @@ RunReport SequenceRun::Run()
     std::string folder = DownloadFolder();
     CreateDirectoryA(folder.c_str(), nullptr);
     EmptyFolder(folder);
+    // Folders an earlier run's BlockNames left, had it ended early.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\s*.bin").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryA((folder + "\\" + found.cFileName).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
     DeleteFileA(testing_support::SettingsFilePath().c_str());
     DeleteFileA((ProgramFolder() + "Vorazuvud.ini").c_str());
     WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", (folder + "\\").c_str(), "KELMORA.ini");

@@ -57,13 +57,17 @@ std::vector<Step> DrawSteps(unsigned seed, int count)
 {
     // Kinds and their first draws come from random, as they always did, so
     // that a seed names the interleaving it named before; the faults added
-    // since (moods, tampering, the kill after a rename) come from variation.
-    std::mt19937 random(seed), variation(seed ^ 0x9E3779B9u);
+    // since (moods, tampering, the kill after a rename) come from variation,
+    // and the later ones (a server that is away, refused renames) from one
+    // draw of extra a step.
+    std::mt19937 random(seed), variation(seed ^ 0x9E3779B9u), extra(seed ^ 0x5851F42Du);
     HostShape host;
+    bool blocked = false;
     std::vector<Step> steps;
     for (int i = 0; i < count; ++i) {
         Step step;
         step.kind = DrawKind(random, host);
+        unsigned roll = static_cast<unsigned>(extra());
         switch (step.kind) {
         case StepKind::Start:
             step.a = static_cast<int>(random() % kSourceCount);
@@ -91,13 +95,25 @@ std::vector<Step> DrawSteps(unsigned seed, int count)
             step.a = static_cast<int>(random() % 3);
             if (variation() % 2 == 0)
                 step.a = 3 + static_cast<int>(variation() % 2);
+            if (roll % 4 == 0)
+                step.a = static_cast<int>(ServerMoodAway);
             break;
         case StepKind::CallbackDelay: {
             const int delays[] = {0, 300, 1500};
             step.a = delays[random() % 3];
             break;
         }
-        case StepKind::Wait: step.a = 100 + static_cast<int>(random() % 1900); break;
+        case StepKind::Wait:
+            step.a = 100 + static_cast<int>(random() % 1900);
+            // Some waits become the making or the removal of folders that
+            // hold the unfinished downloads' names.
+            if (!blocked && roll % 6 == 0)
+                step.kind = StepKind::BlockNames;
+            else if (blocked && roll % 3 == 0)
+                step.kind = StepKind::UnblockNames;
+            if (step.kind != StepKind::Wait)
+                blocked = step.kind == StepKind::BlockNames;
+            break;
         case StepKind::AtCompletion:
             step.a = static_cast<int>(random() % kCompletionActionCount);
             step.b = static_cast<int>(random() % 3);
@@ -148,9 +164,12 @@ std::string StepText(const Step &step)
     case StepKind::ChangeFile: return step.a ? "server file changes, 1000 bytes longer" : "server file changes, same length";
     case StepKind::ServerMood: {
         const char *moods[] = {"normal", "dropping connections", "stalling connections",
-                               "refusing ranges and every other probe", "sending each answer a burst"};
-        return std::string("server ") + moods[step.a % 5];
+                               "refusing ranges and every other probe", "sending each answer a burst",
+                               "away (closing every connection unanswered)"};
+        return std::string("server ") + moods[step.a % 6];
     }
+    case StepKind::BlockNames: return "a folder takes the final name of every unfinished download";
+    case StepKind::UnblockNames: return "the folders that took the final names go";
     case StepKind::CallbackDelay: return "host callback takes " + std::to_string(step.a) + " ms";
     case StepKind::Wait: return "wait " + std::to_string(step.a) + " ms";
     case StepKind::AtCompletion: {

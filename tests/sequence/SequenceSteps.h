@@ -22,7 +22,10 @@ enum class StepKind {
     CallbackDelay,  // the completion callback takes `a` ms from now on
     Wait,           // `a` ms of nothing
     AtCompletion,   // waits for the next completion callback, then does CompletionAction(`a`) (to task `b`)
-    QuitThenStart   // Quit and StartDownload of source `a` with `b` connections in one turn of the UI thread
+    QuitThenStart,  // Quit and StartDownload of source `a` with `b` connections in one turn of the UI thread
+    BlockNames,     // a folder is made at the final name of every unfinished download: each
+                    // rename is refused until UnblockNames
+    UnblockNames    // those folders go
 };
 
 // What the user does the moment a download completes. KillAfterRename kills
@@ -49,6 +52,9 @@ struct Step {
     int a = 0;
     int b = 0;
 };
+
+// ServerMood's Away (ChangingServer.h), which the steps draw by number.
+const int ServerMoodAway = 5;
 
 std::vector<Step> DrawSteps(unsigned seed, int count);
 std::string StepText(const Step &step);
