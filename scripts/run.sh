@@ -21,8 +21,10 @@ asked=x86
 if [ "${1:-}" = --x64 ]; then asked=x64; shift; fi
 dpi=""
 if [ "${1:-}" = --dpi ]; then dpi=${2:?--dpi needs a number of dots per inch}; shift 2; fi
-ravlix_say_32bit
+# One line on 32-bit programs: why the 64-bit host runs instead, or the check's finding.
+ravlix_find_32bit
 arch=$(ravlix_main_job_arch "$asked")
+[ "$arch" != "$asked" ] || ravlix_say_32bit
 "$root/scripts/build.sh" --product "$arch"
 build=$(ravlix_build_dir "$arch")
 demo=$build/demo
