@@ -30,24 +30,26 @@ start_display() {
     xdpyinfo >/dev/null 2>&1 && return
     sleep 0.1
   done
-  {
-    echo "FAILED: starting a virtual display"
-    echo "  command: Xvfb :$n -screen 0 1024x768x24 -nolisten tcp"
-    echo "  it did not answer on $DISPLAY within 5 s; its last lines:"
-    tail -n 25 "$log" | sed 's/^/    /'
-  } >&2
+  ravlix_step_failed "starting a virtual display" "no answer on $DISPLAY within 5 s" "$log" \
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp
   return 1
 }
 
 # wineserver -p gives 2, saying nothing, while a wineserver of the prefix
 # still runs: one that a run just ended keeps for a few seconds, or one a
-# killed run left. It is ended, and the session's own started.
+# killed run left. That one is ended and the session's own started; -k
+# gives 1 when the other ended by itself meanwhile, which is no failure.
+# Any other failure is reported by the last start.
 start_persistent_wineserver() {
-  local status=0
-  wineserver -p >/dev/null 2>&1 || status=$?
+  local status=0 ended=0
+  wineserver -p || status=$?
   [ "$status" -ne 0 ] || return 0
   if [ "$status" -eq 2 ]; then
-    wineserver -k >/dev/null 2>&1 || true
+    wineserver -k || ended=$?
+    if [ "$ended" -gt 1 ]; then
+      echo "FAILED: ending the wineserver that still runs in $WINEPREFIX (wineserver -k, status $ended)" >&2
+      return 1
+    fi
     wineserver -w
   fi
   ravlix_step "starting the wineserver of $WINEPREFIX" wineserver -p

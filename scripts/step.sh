@@ -9,23 +9,20 @@
 # command's status; the caller exits with it.
 ravlix_step_lines=${RAVLIX_STEP_LINES:-25}
 
-ravlix_step() {
-  local what=$1 log status=0
-  shift
-  log=$(mktemp)
-  "$@" >"$log" 2>&1 </dev/null || status=$?
-  [ "$status" -eq 0 ] || ravlix_step_failed "$what" "$status" "$log" "$@"
-  rm -f "$log"
-  return "$status"
-}
+ravlix_step() { ravlix_run_step "" "$@"; }
+ravlix_step_shown() { ravlix_run_step shown "$@"; }
 
-ravlix_step_shown() {
-  local what=$1 log status=0
-  shift
+ravlix_run_step() {
+  local shown=$1 what=$2 log status=0
+  shift 2
   log=$(mktemp)
-  { "$@" </dev/null 2>&1 || status=$?; echo "$status" >"$log.status"; } | tee "$log"
-  status=$(cat "$log.status")
-  rm -f "$log.status"
+  if [ -n "$shown" ]; then
+    { "$@" </dev/null 2>&1 || status=$?; echo "$status" >"$log.status"; } | tee "$log"
+    status=$(cat "$log.status")
+    rm -f "$log.status"
+  else
+    "$@" >"$log" 2>&1 </dev/null || status=$?
+  fi
   [ "$status" -eq 0 ] || ravlix_step_failed "$what" "$status" "$log" "$@"
   rm -f "$log"
   return "$status"

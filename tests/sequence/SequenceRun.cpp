@@ -505,15 +505,7 @@ RunReport SequenceRun::Run()
     CreateDirectoryA(folder.c_str(), nullptr);
     EmptyFolder(folder);
     // Folders an earlier run's BlockNames left, had it ended early.
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\s*.bin").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryA((folder + "\\" + found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
+    testing_support::RemoveEmptySubfolders(folder);
     DeleteFileA(testing_support::SettingsFilePath().c_str());
     DeleteFileA((ProgramFolder() + "Vorazuvud.ini").c_str());
     WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", (folder + "\\").c_str(), "KELMORA.ini");

@@ -57,6 +57,15 @@ protected:
         EXPECT_EQ("", Difference(host.PathOf(name), resource.Body()));
     }
 
+    // The window's stall recovery, ticks times, 100 ms apart.
+    static void TickRecovery(int ticks)
+    {
+        for (int tick = 0; tick < ticks; ++tick) {
+            RecoverStalledTasks();
+            TaskHost::PumpUntil([] { return false; }, 100);
+        }
+    }
+
     Resource resource;
     ScriptedServer server;
 };
@@ -145,10 +154,7 @@ TEST_F(FaultDownloadTest, ATaskThatStaysStalledIsLeftStoppedAfterAFewRecoveries)
     }, 60000));
     // Stopped for good: more ticks of the timer ask the server nothing more.
     int connections = server.Connections();
-    for (int tick = 0; tick < 5; ++tick) {
-        RecoverStalledTasks();
-        TaskHost::PumpUntil([] { return false; }, 100);
-    }
+    TickRecovery(5);
     EXPECT_EQ(connections, server.Connections());
     EXPECT_NE(TaskDownloading, task->state);
     EXPECT_TRUE(FileExists(host.PathOf("refused.bin.hhh")));
@@ -178,16 +184,10 @@ TEST_F(FaultDownloadTest, ASingleStreamThatEndedShortIsStartedAgainByTheTimer)
         RecoverStalledTasks();
         return endedShort() && server.Connections() > first + 4;
     }, 60000)) << "not started again";
-    for (int tick = 0; tick < 10; ++tick) {
-        RecoverStalledTasks();
-        TaskHost::PumpUntil([] { return false; }, 100);
-    }
+    TickRecovery(10);
     int given = server.Connections();
     EXPECT_LE(given, first + 6) << "started again and again without a byte more";
-    for (int tick = 0; tick < 5; ++tick) {
-        RecoverStalledTasks();
-        TaskHost::PumpUntil([] { return false; }, 100);
-    }
+    TickRecovery(5);
     EXPECT_EQ(given, server.Connections());
     EXPECT_EQ(0, TaskHost::completions);
 
