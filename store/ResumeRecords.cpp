@@ -65,8 +65,9 @@ ULONGLONG ReadOffset(const char *section, const char *key)
 
 // The proxy as the record keeps it: PROXY without its password, and the
 // password in PROXYPASSWORD, protected for the user (other users of the
-// machine can read the settings file). A password the system would not
-// protect is not kept: a restore then asks the proxy without it.
+// machine can read the settings file); empty without one. A password the
+// system would not protect is not kept: a restore then asks the proxy
+// without it.
 void WriteProxy(ProfileUpdate &update, const char *section, const char *proxy)
 {
     char clear[kTextSize], password[kTextSize];
@@ -75,7 +76,7 @@ void WriteProxy(ProfileUpdate &update, const char *section, const char *proxy)
         ProtectForUser(password, &kept);
     SecureZeroMemory(password, sizeof(password));
     WriteText(update, section, "PROXY", clear);
-    update.Write(section, "PROXYPASSWORD", kept.empty() ? nullptr : kept.c_str());
+    update.Write(section, "PROXYPASSWORD", kept.c_str());
 }
 
 // A record of an older version keeps the password in PROXY, and is read as
@@ -285,7 +286,7 @@ void ClearResumeRecord(int section)
     update.Write(name, "URLNAME", "");
     update.Write(name, "DESTNAME", "");
     update.Write(name, "PROXY", "");
-    update.Write(name, "PROXYPASSWORD", nullptr);
+    update.Write(name, "PROXYPASSWORD", "");
     update.Write(name, "VALIDATOR", "");
 }
 

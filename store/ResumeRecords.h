@@ -16,9 +16,10 @@
 const int kResumeSectionLimit = 999;
 
 // Writes the record into FILE<record.section>: OFFSET0.., MULTHREAD,
-// URLNAME, DESTNAME, PROXY, VALIDATOR, and for a proxy with a password
-// PROXYPASSWORD, the password protected for the user (PROXY then holds the
-// proxy text without it). A section below 1 has no record. A
+// URLNAME, DESTNAME, PROXY, PROXYPASSWORD, VALIDATOR: a proxy's password is
+// kept only in PROXYPASSWORD, protected for the user (PROXY holds the proxy
+// text without it), and the key is empty without one. A section below 1 has
+// no record. A
 // caller that copied the record out of something other threads change holds
 // ProfileUpdateLock from before the copy, so that of two writers the one
 // that copied last also writes last. A record that a later change of the

@@ -41,7 +41,7 @@ TEST_F(TaskRecordsTest, SaveCopiesTheTasksKeysOneOffsetPerUsedSegment)
         task.segments[i].received = task.flushed[i] = 100 * (i + 1);
     SaveResumeRecord(task, 3);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "OFFSET1", "OFFSET2", "OFFSET3", "OFFSET4", "MULTHREAD", "URLNAME",
-                                        "DESTNAME", "PROXY", "VALIDATOR"}),
+                                        "DESTNAME", "PROXY", "PROXYPASSWORD", "VALIDATOR"}),
               RecordKeys(3));
     EXPECT_EQ("500", RecordValue(3, "OFFSET4"));
     EXPECT_EQ("5", RecordValue(3, "MULTHREAD"));
@@ -53,7 +53,8 @@ TEST_F(TaskRecordsTest, SaveCopiesTheTasksKeysOneOffsetPerUsedSegment)
     // is no record.
     task.connectionCount = 1;
     SaveResumeRecord(task, 4);
-    EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "VALIDATOR"}),
+    EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "PROXYPASSWORD",
+                                        "VALIDATOR"}),
               RecordKeys(4));
     std::string before = ReadWholeFile(SettingsFilePath());
     SaveResumeRecord(task, 0);
