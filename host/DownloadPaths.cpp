@@ -4,12 +4,18 @@
 #include <windows.h>
 
 #include "RavlixLibrary.h"
+#include "util/ProfilePlace.h"
 
 namespace {
 
 // A relative name makes the profile functions use the Windows directory,
-// which is where the plug-in keeps its settings.
-const char kSettingsFile[] = "KELMORA.ini";
+// which is where the plug-in keeps its settings; where that cannot be
+// written, the plug-in keeps them in the user's folder, and so does the host.
+ProfilePlace &SettingsPlace()
+{
+    static ProfilePlace place("KELMORA.ini");
+    return place;
+}
 
 int HexValue(char c)
 {
@@ -55,7 +61,8 @@ std::string NameFromUrl(const std::string &url)
 std::string DownloadFolder()
 {
     char folder[MAX_PATH];
-    GetPrivateProfileStringA("DOWNLOAD", "DESTNPATH", "", folder, sizeof(folder), kSettingsFile);
+    GetPrivateProfileStringA("DOWNLOAD", "DESTNPATH", "", folder, sizeof(folder),
+                             SettingsPlace().FileWith("DOWNLOAD", "DESTNPATH").c_str());
     std::string result = folder[0] ? folder : ProgramFolder();
     if (result.back() != '\\' && result.back() != '/')
         result += '\\';
@@ -75,7 +82,8 @@ bool SetDownloadFolder(const std::string &folder)
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    return WritePrivateProfileStringA("DOWNLOAD", "DESTNPATH", path.c_str(), kSettingsFile) != FALSE;
+    return SettingsPlace().Update(
+        [&](ProfileUpdate &update, const std::string &) { update.Write("DOWNLOAD", "DESTNPATH", path.c_str()); });
 }
 
 std::string DestinationPath(const std::string &url, const std::string &name)

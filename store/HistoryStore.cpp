@@ -9,7 +9,7 @@
 
 #include "store/HistoryShift.h"
 #include "util/PathText.h"
-#include "util/ProfileUpdate.h"
+#include "util/ProfilePlace.h"
 #include "util/SizeText.h"
 
 namespace {
@@ -26,18 +26,28 @@ bool ReadKey(const char *section, const char *key, char *buffer, int bufferSize,
     return buffer[0] != '\0';
 }
 
-}  // namespace
-
-void HistoryFilePath(char *buffer, int bufferSize)
-{
-    HostFolder(buffer, bufferSize);
-    strncat(buffer, "Vorazuvud.ini", bufferSize - strlen(buffer) - 1);
-}
-
-bool FindHistoryRecord(const char *name, int *index)
+// "Vorazuvud.ini" in the host's folder.
+std::string DocumentedHistoryFile()
 {
     char file[MAX_PATH];
-    HistoryFilePath(file, sizeof(file));
+    HostFolder(file, sizeof(file));
+    strncat(file, "Vorazuvud.ini", sizeof(file) - strlen(file) - 1);
+    return file;
+}
+
+ProfilePlace &HistoryPlace()
+{
+    static ProfilePlace place(DocumentedHistoryFile());
+    return place;
+}
+
+void CopyPath(const std::string &path, char *buffer, int bufferSize)
+{
+    lstrcpynA(buffer, path.c_str(), bufferSize);
+}
+
+bool FindRecordIn(const char *file, const char *name, int *index)
+{
     for (int i = 0; i < kHistoryCapacity; ++i) {
         char section[16], stored[260];
         SectionName(i, section);
@@ -54,48 +64,67 @@ bool FindHistoryRecord(const char *name, int *index)
     return false;
 }
 
+}  // namespace
+
+void HistoryFilePath(char *buffer, int bufferSize)
+{
+    CopyPath(HistoryPlace().Path(), buffer, bufferSize);
+}
+
+void OtherHistoryFilePath(char *buffer, int bufferSize)
+{
+    CopyPath(HistoryPlace().OtherPath(), buffer, bufferSize);
+}
+
+bool FindHistoryRecord(const char *name, int *index)
+{
+    return FindRecordIn(HistoryPlace().Path().c_str(), name, index);
+}
+
 int WriteHistoryRecord(const char *name, const char *time, unsigned long long size, int status,
                        const char *reason)
 {
-    char file[MAX_PATH];
-    HistoryFilePath(file, sizeof(file));
     // Another host finishing a download at the same moment would otherwise
     // find the same free section, and one record would overwrite the other.
     ProfileUpdateLock lock;
     if (!lock.held())
         return 1;
-    int index;
-    bool found = FindHistoryRecord(name, &index);
-    ProfileUpdate update(file);
-    if (index >= kHistoryCapacity) {
-        // Full: the oldest record makes room, in the same step as the new one.
-        std::string text;
-        if (!HistoryTextWithoutOldest(file, kHistoryCapacity, &text))
-            return 1;
-        update.StartFrom(text);
-        index = kHistoryCapacity - 1;
-    }
-    char section[16];
-    SectionName(index, section);
-    if (!found) {
-        char sizeText[16];
-        SizeText(size, sizeText);
-        update.Write(section, "NAME", name);
-        update.Write(section, "TIME", time);
-        update.Write(section, "SIZE", sizeText);
-    }
-    char statusText[16];
-    snprintf(statusText, sizeof(statusText), "%d", status);
-    update.Write(section, "STATUS", statusText);
-    // Removed when there is none, so that a later record of the name drops an earlier reason.
-    update.Write(section, "REASON", reason);
+    HistoryPlace().Update([&](ProfileUpdate &update, const std::string &file) {
+        int index;
+        bool found = FindRecordIn(file.c_str(), name, &index);
+        if (index >= kHistoryCapacity) {
+            // Full: the oldest record makes room, in the same step as the new one.
+            std::string text;
+            if (!HistoryTextWithoutOldest(file.c_str(), kHistoryCapacity, &text))
+                return;
+            update.StartFrom(text);
+            index = kHistoryCapacity - 1;
+        }
+        char section[16];
+        SectionName(index, section);
+        if (!found) {
+            char sizeText[16];
+            SizeText(size, sizeText);
+            update.Write(section, "NAME", name);
+            update.Write(section, "TIME", time);
+            update.Write(section, "SIZE", sizeText);
+        }
+        char statusText[16];
+        snprintf(statusText, sizeof(statusText), "%d", status);
+        update.Write(section, "STATUS", statusText);
+        // Removed when there is none, so that a later record of the name drops an earlier reason.
+        update.Write(section, "REASON", reason);
+    });
     return 1;
 }
 
 bool ReadHistoryRecord(HistoryRecord *record, int index)
 {
-    char file[MAX_PATH];
-    HistoryFilePath(file, sizeof(file));
+    return ReadHistoryRecordIn(HistoryPlace().Path().c_str(), record, index);
+}
+
+bool ReadHistoryRecordIn(const char *file, HistoryRecord *record, int index)
+{
     char section[16];
     SectionName(index, section);
     if (!ReadKey(section, "NAME", record->name, sizeof(record->name), file))

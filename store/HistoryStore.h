@@ -1,5 +1,7 @@
 // The download history: one record per file name in "Vorazuvud.ini" beside
-// the host executable, sections FILE0, FILE1, ... without gaps.
+// the host executable, sections FILE0, FILE1, ... without gaps. Where the
+// host's folder cannot be written, the file is kept in the user's own folder
+// instead (util/ProfilePlace.h), and the one beside the host is only read.
 #pragma once
 
 enum HistoryStatus {
@@ -18,8 +20,10 @@ struct HistoryRecord {
     char reason[260];  // why a deleted download had stopped; "" when it had not on an error
 };
 
-// The history file's full path.
+// The history file's full path: the one records are written to.
 void HistoryFilePath(char *buffer, int bufferSize);
+// The other place's file, read after the first; "" without one.
+void OtherHistoryFilePath(char *buffer, int bufferSize);
 
 // True with the index of the record named name (case-insensitive); false with
 // the index where a new record goes (the first empty NAME).
@@ -38,3 +42,5 @@ int WriteHistoryRecord(const char *name, const char *time, unsigned long long si
 // or deleted without a reason: a deleted download is listed only when it
 // had stopped on an error, with that reason).
 bool ReadHistoryRecord(HistoryRecord *record, int index);
+// The same, of the history file at file.
+bool ReadHistoryRecordIn(const char *file, HistoryRecord *record, int index);

@@ -33,20 +33,20 @@ void WriteText(ProfileUpdate &update, const char *section, const char *key, cons
     update.Write(section, key, buffer);
 }
 
-bool ReadText(const char *section, const char *key, char *buffer)
+bool ReadText(const char *file, const char *section, const char *key, char *buffer)
 {
     memset(buffer, 0, kTextSize);
-    GetPrivateProfileStringA(section, key, "", buffer, kTextSize, kSettingsFile);
+    GetPrivateProfileStringA(section, key, "", buffer, kTextSize, file);
     return buffer[0] != '\0';
 }
 
 // An OFFSET value: unsigned decimal digits, blanks around them allowed.
 // Anything else, or a number past 64 bits, reads as 0 and so restarts its
 // segment, as a count beyond the segment's length does.
-ULONGLONG ReadOffset(const char *section, const char *key)
+ULONGLONG ReadOffset(const char *file, const char *section, const char *key)
 {
     char text[kTextSize];
-    ReadText(section, key, text);
+    ReadText(file, section, key, text);
     const char *p = text;
     while (*p == ' ' || *p == '\t')
         ++p;
@@ -82,22 +82,22 @@ void WriteProxy(ProfileUpdate &update, const char *section, const char *proxy)
 // A record of an older version keeps the password in PROXY, and is read as
 // it is; one whose PROXYPASSWORD this user cannot read back restores
 // without it.
-void ReadProxy(const char *section, char *proxy)
+void ReadProxy(const char *file, const char *section, char *proxy)
 {
-    ReadText(section, "PROXY", proxy);
+    ReadText(file, section, "PROXY", proxy);
     char hex[4096], password[kTextSize], joined[kTextSize];
-    GetPrivateProfileStringA(section, "PROXYPASSWORD", "", hex, sizeof(hex), kSettingsFile);
+    GetPrivateProfileStringA(section, "PROXYPASSWORD", "", hex, sizeof(hex), file);
     if (hex[0] && UnprotectForUser(hex, password, sizeof(password)) && JoinProxyPassword(proxy, password, joined))
         memcpy(proxy, joined, kTextSize);
     SecureZeroMemory(password, sizeof(password));
     SecureZeroMemory(joined, sizeof(joined));
 }
 
-bool HoldsRecord(int section)
+bool HoldsRecord(const char *file, int section)
 {
     char name[16], url[kTextSize];
     SectionName(section, name);
-    return GetPrivateProfileIntA(name, "MULTHREAD", 0, kSettingsFile) != 0 && ReadText(name, "URLNAME", url);
+    return GetPrivateProfileIntA(name, "MULTHREAD", 0, file) != 0 && ReadText(file, name, "URLNAME", url);
 }
 
 // Whether the offsets say "all bytes in" for a file of size: each segment
@@ -165,15 +165,14 @@ void EndPlacedRecord(int section, const char *tempPath, ULONGLONG size)
     WriteHistoryRecord(name, now, size, HistoryFinished);
 }
 
-// Reads FILE<section> and takes its claims; false when it holds no record
-// this process may restore.
-bool LoadSection(int section, LoadedRecord &loaded)
+// Reads FILE<section> of file; false when it holds no record that may be
+// restored. A record whose DESTNAME is not a safe temporary path is none.
+bool ReadRecord(const char *file, int section, StoredRecord &record)
 {
     char name[16];
     SectionName(section, name);
-    memset(&loaded, 0, sizeof(loaded));
-    StoredRecord &record = loaded.record;
-    int connections = GetPrivateProfileIntA(name, "MULTHREAD", 0, kSettingsFile);
+    memset(&record, 0, sizeof(record));
+    int connections = GetPrivateProfileIntA(name, "MULTHREAD", 0, file);
     if (connections < 1 || connections > kMaxSegments)
         return false;
     record.section = section;
@@ -181,13 +180,24 @@ bool LoadSection(int section, LoadedRecord &loaded)
     for (int i = 0; i < connections; ++i) {
         char key[16];
         snprintf(key, sizeof(key), "OFFSET%i", i);
-        record.offsets[i] = ReadOffset(name, key);
+        record.offsets[i] = ReadOffset(file, name, key);
     }
-    if (!ReadText(name, "URLNAME", record.url) || !ReadText(name, "DESTNAME", record.tempPath) ||
+    if (!ReadText(file, name, "URLNAME", record.url) || !ReadText(file, name, "DESTNAME", record.tempPath) ||
         !IsSafeTemporaryPath(record.tempPath))
         return false;
-    ReadProxy(name, record.proxy);
-    ReadText(name, "VALIDATOR", record.validator);
+    ReadProxy(file, name, record.proxy);
+    ReadText(file, name, "VALIDATOR", record.validator);
+    return true;
+}
+
+// Reads FILE<section> of the file updates go to and takes its claims;
+// false when it holds no record this process may restore.
+bool LoadSection(const char *file, int section, LoadedRecord &loaded)
+{
+    memset(&loaded, 0, sizeof(loaded));
+    StoredRecord &record = loaded.record;
+    if (!ReadRecord(file, section, record))
+        return false;
 
     // Another live task, here or in another host process, owns this record
     // or writes this temporary file: leave the record for a later restore.
@@ -212,12 +222,12 @@ bool LoadSection(int section, LoadedRecord &loaded)
     return true;
 }
 
-// The numbers n of the FILE<n> sections in the settings file, ascending.
-std::vector<int> RecordSections()
+// The numbers n of the FILE<n> sections in file, ascending.
+std::vector<int> RecordSections(const char *file)
 {
     std::vector<char> names(4096);
     for (;;) {
-        DWORD length = GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), kSettingsFile);
+        DWORD length = GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), file);
         if (length < names.size() - 2 || names.size() >= (1u << 24))
             break;
         names.assign(names.size() * 4, '\0');
@@ -239,40 +249,11 @@ std::vector<int> RecordSections()
     return sections;
 }
 
-}  // namespace
-
-void WriteResumeRecord(const StoredRecord &record, Durability durability)
+// Writes every key of FILE<section> blank: "0" or an empty value.
+void WriteBlankRecord(ProfileUpdate &update, int section)
 {
-    if (record.section < 1)
-        return;
-    char name[16];
-    SectionName(record.section, name);
-    ProfileUpdate update(kSettingsFile, LockWait::UntilFree, durability);
-    int connections = record.connectionCount < 0              ? 0
-                      : record.connectionCount > kMaxSegments ? kMaxSegments
-                                                              : record.connectionCount;
-    for (int i = 0; i < connections; ++i) {
-        char key[16], value[24];
-        snprintf(key, sizeof(key), "OFFSET%i", i);
-        snprintf(value, sizeof(value), "%llu", record.offsets[i]);
-        update.Write(name, key, value);
-    }
-    char count[16];
-    snprintf(count, sizeof(count), "%ld", static_cast<long>(record.connectionCount));
-    update.Write(name, "MULTHREAD", count);
-    WriteText(update, name, "URLNAME", record.url);
-    WriteText(update, name, "DESTNAME", record.tempPath);
-    WriteProxy(update, name, record.proxy);
-    WriteText(update, name, "VALIDATOR", record.validator);
-}
-
-void ClearResumeRecord(int section)
-{
-    if (section < 1 || section > kResumeSectionLimit)
-        return;
     char name[16];
     SectionName(section, name);
-    ProfileUpdate update(kSettingsFile);
     // Never written by this plug-in, yet one of the record's keys as the
     // settings file has always had them: blanked with the others, so that
     // no reader of the section finds an offset left in it.
@@ -290,13 +271,154 @@ void ClearResumeRecord(int section)
     update.Write(name, "VALIDATOR", "");
 }
 
+// Records the other file keeps (written there while updates went there)
+// and that cannot be blanked in it, because its place takes no update, are
+// listed in section MOVED of the file updates go to: key FILE<n> of the
+// other file, value its DESTNAME. Such a record has been taken over (or its
+// download has ended) and is never read again.
+const char kMovedSection[] = "MOVED";
+
+bool ListedAsMoved(const std::string &file, int otherSection, const char *tempPath)
+{
+    char name[16], moved[kTextSize];
+    SectionName(otherSection, name);
+    ReadText(file.c_str(), kMovedSection, name, moved);
+    return moved[0] && lstrcmpiA(moved, tempPath) == 0;
+}
+
+// The record of tempPath in the other file is done with: blanked there, or,
+// where that place takes no update, listed as moved. Called with the
+// update lock held.
+void RetireOtherRecord(int otherSection, const char *tempPath)
+{
+    std::string other = SettingsPlace().OtherPath();
+    if (ProfileTakesUpdates(other.c_str())) {
+        ProfileUpdate blank(other.c_str());
+        WriteBlankRecord(blank, otherSection);
+        if (blank.Commit())
+            return;
+    }
+    char name[16];
+    SectionName(otherSection, name);
+    SettingsPlace().Update([&](ProfileUpdate &update, const std::string &) {
+        update.Write(kMovedSection, name, tempPath);
+    });
+}
+
+// The sections of the other file whose record is of tempPath.
+std::vector<int> OtherSectionsOf(const char *tempPath)
+{
+    std::vector<int> sections;
+    std::string other = SettingsPlace().OtherPath(), file = SettingsPlace().Path();
+    if (other.empty() || !tempPath[0])
+        return sections;
+    for (int section : RecordSections(other.c_str())) {
+        StoredRecord record;
+        if (ReadRecord(other.c_str(), section, record) && lstrcmpiA(record.tempPath, tempPath) == 0 &&
+            !ListedAsMoved(file, section, record.tempPath))
+            sections.push_back(section);
+    }
+    return sections;
+}
+
+// Whether a section of file holds a record of tempPath.
+bool FileHoldsRecordOf(const char *file, const char *tempPath)
+{
+    for (int section : RecordSections(file)) {
+        StoredRecord record;
+        if (ReadRecord(file, section, record) && lstrcmpiA(record.tempPath, tempPath) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Moves the records of the other file into free sections of the file
+// updates go to, so that a download saved while updates went elsewhere
+// (the documented place refused them, or took them again) resumes and
+// every later save and blank of it meets one record. A record a live task
+// writes is left to that task; one that the file already holds (a newer
+// save of the same download) only retires the other's copy.
+void TakeOverOtherRecords()
+{
+    std::string other = SettingsPlace().OtherPath(), file = SettingsPlace().Path();
+    if (other.empty())
+        return;
+    ProfileUpdateLock lock;
+    if (!lock.held())
+        return;
+    for (int section : RecordSections(other.c_str())) {
+        StoredRecord record;
+        if (!ReadRecord(other.c_str(), section, record) || ListedAsMoved(file, section, record.tempPath))
+            continue;
+        HANDLE pathClaim = ClaimTempPath(record.tempPath);
+        if (!pathClaim)
+            continue;
+        bool taken = FileHoldsRecordOf(file.c_str(), record.tempPath);
+        if (!taken) {
+            HANDLE sectionClaim = ClaimFreeResumeSection(&record.section);
+            taken = sectionClaim && WriteResumeRecord(record, Durability::OnDisk);
+            ReleaseClaim(sectionClaim);
+        }
+        if (taken)
+            RetireOtherRecord(section, record.tempPath);
+        ReleaseClaim(pathClaim);
+    }
+}
+
+}  // namespace
+
+bool WriteResumeRecord(const StoredRecord &record, Durability durability)
+{
+    if (record.section < 1)
+        return true;
+    char name[16];
+    SectionName(record.section, name);
+    int connections = record.connectionCount < 0              ? 0
+                      : record.connectionCount > kMaxSegments ? kMaxSegments
+                                                              : record.connectionCount;
+    return SettingsPlace().Update(
+        [&](ProfileUpdate &update, const std::string &) {
+            for (int i = 0; i < connections; ++i) {
+                char key[16], value[24];
+                snprintf(key, sizeof(key), "OFFSET%i", i);
+                snprintf(value, sizeof(value), "%llu", record.offsets[i]);
+                update.Write(name, key, value);
+            }
+            char count[16];
+            snprintf(count, sizeof(count), "%ld", static_cast<long>(record.connectionCount));
+            update.Write(name, "MULTHREAD", count);
+            WriteText(update, name, "URLNAME", record.url);
+            WriteText(update, name, "DESTNAME", record.tempPath);
+            WriteProxy(update, name, record.proxy);
+            WriteText(update, name, "VALIDATOR", record.validator);
+        },
+        LockWait::UntilFree, durability);
+}
+
+void ClearResumeRecord(int section)
+{
+    if (section < 1 || section > kResumeSectionLimit)
+        return;
+    ProfileUpdateLock lock;
+    char name[16], tempPath[kTextSize];
+    SectionName(section, name);
+    ReadText(SettingsPlace().Path().c_str(), name, "DESTNAME", tempPath);
+    SettingsPlace().Update([&](ProfileUpdate &update, const std::string &) { WriteBlankRecord(update, section); });
+    // A copy left in the other file, where updates went before, must not
+    // bring the download back.
+    for (int other : OtherSectionsOf(tempPath))
+        RetireOtherRecord(other, tempPath);
+}
+
 int LoadResumeRecords(LoadedRecord *loaded, int capacity)
 {
+    TakeOverOtherRecords();
+    std::string file = SettingsPlace().Path();
     int count = 0;
-    for (int section : RecordSections()) {
+    for (int section : RecordSections(file.c_str())) {
         if (count >= capacity)
             break;
-        if (LoadSection(section, loaded[count]))
+        if (LoadSection(file.c_str(), section, loaded[count]))
             ++count;
     }
     return count;
@@ -304,8 +426,9 @@ int LoadResumeRecords(LoadedRecord *loaded, int capacity)
 
 HANDLE ClaimFreeResumeSection(int *section)
 {
+    std::string file = SettingsPlace().Path();
     for (int n = 1; n <= kResumeSectionLimit; ++n) {
-        if (HoldsRecord(n))
+        if (HoldsRecord(file.c_str(), n))
             continue;  // a saved download waits there
         if (HANDLE claim = ClaimResumeSection(n)) {
             *section = n;

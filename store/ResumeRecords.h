@@ -23,10 +23,12 @@ const int kResumeSectionLimit = 999;
 // caller that copied the record out of something other threads change holds
 // ProfileUpdateLock from before the copy, so that of two writers the one
 // that copied last also writes last. A record that a later change of the
-// file relies on is written OnDisk.
-void WriteResumeRecord(const StoredRecord &record, Durability durability = Durability::Cached);
+// file relies on is written OnDisk. False when no place took the record.
+bool WriteResumeRecord(const StoredRecord &record, Durability durability = Durability::Cached);
 
-// Blanks FILE<section>: every key stays, with "0" or an empty value.
+// Blanks FILE<section>: every key stays, with "0" or an empty value. A copy
+// of the same download left in the settings file's other place (see
+// SettingsPlace) is retired with it.
 void ClearResumeRecord(int section);
 
 // A record read back for a restore, with the claims the load took on its
@@ -38,7 +40,8 @@ struct LoadedRecord {
 };
 
 // Reads up to capacity records that no live task (in any process) uses, in
-// section order; returns how many it read. Records beyond capacity stay
+// section order; returns how many it read. Records in the settings file's
+// other place are first moved into the file updates go to. Records beyond capacity stay
 // where they are, for a later load. A record whose DESTNAME is not a safe
 // temporary path (NameRules) is never loaded: a damaged or hand-made record
 // must not put a file anywhere. A record of a download that a host put in

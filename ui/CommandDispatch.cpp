@@ -72,12 +72,13 @@ void SaveWindowPosition(HWND window)
 {
     RECT rect;
     GetWindowRect(window, &rect);
-    ProfileUpdate update(kSettingsFile);
-    char number[16];
-    snprintf(number, sizeof(number), "%d", static_cast<int>(rect.left));
-    update.Write(kDownloadSection, "DOCKLEFT", number);
-    snprintf(number, sizeof(number), "%d", static_cast<int>(rect.top));
-    update.Write(kDownloadSection, "DOCKTOP", number);
+    char left[16], top[16];
+    snprintf(left, sizeof(left), "%d", static_cast<int>(rect.left));
+    snprintf(top, sizeof(top), "%d", static_cast<int>(rect.top));
+    SettingsPlace().Update([&](ProfileUpdate &update, const std::string &) {
+        update.Write(kDownloadSection, "DOCKLEFT", left);
+        update.Write(kDownloadSection, "DOCKTOP", top);
+    });
 }
 
 }  // namespace

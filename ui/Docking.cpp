@@ -127,9 +127,9 @@ void PlaceByDockStyle(HWND window)
     FloatingWindowState *state = WindowStateOf(window);
     RECT rect;
     GetWindowRect(window, &rect);
-    int style = GetPrivateProfileIntA(kDownloadSection, "DOCKSTYLE", 0, kSettingsFile);
-    POINT saved = {static_cast<LONG>(GetPrivateProfileIntA(kDownloadSection, "DOCKLEFT", 0, kSettingsFile)),
-                   static_cast<LONG>(GetPrivateProfileIntA(kDownloadSection, "DOCKTOP", 0, kSettingsFile))};
+    int style = ReadSettingNumber("DOCKSTYLE", 0);
+    POINT saved = {static_cast<LONG>(ReadSettingNumber("DOCKLEFT", 0)),
+                   static_cast<LONG>(ReadSettingNumber("DOCKTOP", 0))};
     if (state)
         state->dockStyle = style;
     // A position saved on a monitor that is gone comes back onto the nearest.

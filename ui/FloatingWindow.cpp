@@ -106,6 +106,7 @@ LRESULT CALLBACK FloatingWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_MOUSEMOVE: OnMouseMove(window); break;
     case WM_LBUTTONUP: OnLeftButtonUp(window); break;
     case WM_RBUTTONDOWN: ShowContextMenu(window, lParam); break;
+    case WM_NOTIFY: TaskTooltipNotified(reinterpret_cast<const NMHDR *>(lParam)); break;
     }
     SkinEngine *engine = gProcess.skinEngine;
     if (!engine)

@@ -102,24 +102,28 @@ int CompareTimes(const char *a, const char *b)
 }
 
 // The store keeps its sections without gaps: the first missing one ends it.
-bool HistorySectionExists(int index)
+bool HistorySectionExists(const char *path, int index)
 {
-    char path[MAX_PATH], section[16], probe[8];
-    HistoryFilePath(path, sizeof(path));
+    char section[16], probe[8];
     wsprintfA(section, "FILE%d", index);
     return GetPrivateProfileSectionA(section, probe, sizeof(probe), path) != 0;
 }
 
 void OnClearAll(HWND dialog)
 {
-    char path[MAX_PATH];
+    char path[MAX_PATH], other[MAX_PATH];
     HistoryFilePath(path, sizeof(path));
+    OtherHistoryFilePath(other, sizeof(other));
     {
         // Another host's update in flight would otherwise put its copy of
-        // every cleared record back with its rename.
+        // every cleared record back with its rename. The file of a place
+        // that takes no update stays, as any failed delete.
         ProfileUpdateLock lock;
-        if (lock.held())
+        if (lock.held()) {
             DeleteFileA(path);
+            if (other[0])
+                DeleteFileA(other);
+        }
     }
     SendDlgItemMessageA(dialog, IDC_HISTORY_LIST, LVM_DELETEALLITEMS, 0, 0);
 }
@@ -162,26 +166,39 @@ int FillHistoryList(HMODULE instance, HWND list)
     char paused[kCellSize], finished[kCellSize];
     LoadResourceText(StringPaused, paused, sizeof(paused));
     LoadResourceText(StringFinished, finished, sizeof(finished));
-    // Deleted and incomplete records are skipped, not the end of the list:
-    // a record deleted in the middle must not hide the ones after it.
+    // The file records are written to, then the other place's records of
+    // names it does not have (written there while records went there).
+    char path[MAX_PATH], other[MAX_PATH];
+    HistoryFilePath(path, sizeof(path));
+    OtherHistoryFilePath(other, sizeof(other));
+    const char *files[] = {path, other};
     int row = 0;
-    for (int index = 0; index < kHistoryCapacity; ++index) {
-        HistoryRecord record = {};
-        if (!ReadHistoryRecord(&record, index)) {
-            if (!HistorySectionExists(index))
-                break;
+    for (const char *file : files) {
+        if (!file[0])
             continue;
+        // Deleted and incomplete records are skipped, not the end of the list:
+        // a record deleted in the middle must not hide the ones after it.
+        for (int index = 0; index < kHistoryCapacity; ++index) {
+            HistoryRecord record = {};
+            if (!ReadHistoryRecordIn(file, &record, index)) {
+                if (!HistorySectionExists(file, index))
+                    break;
+                continue;
+            }
+            int ignored;
+            if (file == other && FindHistoryRecord(record.name, &ignored))
+                continue;
+            if (InsertRow(list, row, record.name) < 0)
+                return 0;
+            int status = atoi(record.status);
+            SetCell(list, row, ColumnSize, record.size);
+            if (status == HistoryDeleted)
+                SetCell(list, row, ColumnStatus, record.reason);
+            else
+                SetCell(list, row, ColumnStatus, status == 1 || status == 2 ? paused : finished);
+            SetCell(list, row, ColumnTime, record.time);
+            ++row;
         }
-        if (InsertRow(list, row, record.name) < 0)
-            return 0;
-        int status = atoi(record.status);
-        SetCell(list, row, ColumnSize, record.size);
-        if (status == HistoryDeleted)
-            SetCell(list, row, ColumnStatus, record.reason);
-        else
-            SetCell(list, row, ColumnStatus, status == 1 || status == 2 ? paused : finished);
-        SetCell(list, row, ColumnTime, record.time);
-        ++row;
     }
     return 1;
 }

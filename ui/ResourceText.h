@@ -22,6 +22,7 @@ enum ResourceStringId {
     StringPerSecond = 31,
     StringTimeLeft = 32,
     StringStoppedBecause = 33,
+    StringRecordsKeptIn = 34,
     // Why a task stopped (FailureText.h), from 40 on.
     StringServerAnswered = 40,
     StringHostNotFound = 41,

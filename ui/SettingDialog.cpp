@@ -45,7 +45,7 @@ void OnInitDialog(HWND dialog)
     if (!path[0])
         HostFolder(path, sizeof(path));
     SetDlgItemTextA(dialog, IDC_PATH_EDIT, path);
-    int style = GetPrivateProfileIntA(kDownloadSection, "DOCKSTYLE", 0, kSettingsFile);
+    int style = ReadSettingNumber("DOCKSTYLE", 0);
     HWND combo = GetDlgItem(dialog, IDC_DOCK_COMBO);
     for (int i = 0; i < kDockStyleCount; ++i) {
         char text[kPathSize];
@@ -79,14 +79,15 @@ void OnOk(HWND dialog)
         return;
     }
     GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathSize);
-    ProfileUpdate update(kSettingsFile);
-    update.Write(kDownloadSection, "DESTNPATH", path);
-    WriteNumber(update, "DOCKSTYLE", static_cast<int>(SendDlgItemMessageA(dialog, IDC_DOCK_COMBO, CB_GETCURSEL, 0, 0)));
+    int style = static_cast<int>(SendDlgItemMessageA(dialog, IDC_DOCK_COMBO, CB_GETCURSEL, 0, 0));
     RECT rect = {0, 0, 0, 0};
     GetWindowRect(GetParent(dialog), &rect);
-    WriteNumber(update, "DOCKLEFT", rect.left);
-    WriteNumber(update, "DOCKTOP", rect.top);
-    update.Commit();
+    SettingsPlace().Update([&](ProfileUpdate &update, const std::string &) {
+        update.Write(kDownloadSection, "DESTNPATH", path);
+        WriteNumber(update, "DOCKSTYLE", style);
+        WriteNumber(update, "DOCKLEFT", rect.left);
+        WriteNumber(update, "DOCKTOP", rect.top);
+    });
     EndDialog(dialog, 1);
 }
 

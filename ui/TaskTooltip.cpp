@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "store/SettingsFile.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFailure.h"
 #include "transfer/TaskFinish.h"
@@ -25,6 +26,10 @@ const int kTipTextSize = 4 * kTextSize;
 
 TransferRate gRates[kSlotCount];
 char gShown[kTipTextSize];
+// Where the records are kept, when not where the documentation says, is
+// said in the tooltip until the tooltip has been shown with it once.
+bool gRecordsPlaceSaid = false;
+char gRecordsPlaceLine[kTextSize * 2];
 
 // "1.5 MB", "820 KB", "97 B": the binary units a user reads in a speed.
 void ByteText(ULONGLONG bytes, char *out, int outSize)
@@ -70,34 +75,10 @@ void SampleRunningTasks()
     }
 }
 
-}  // namespace
-
-HWND CreateTaskTooltip(HWND window)
+// The displayed task's lines: its name, how much is in, and its speed and
+// time left, or why it stopped.
+void DescribeTask(int slot, char *out, int outSize)
 {
-    auto init = SystemFunction<decltype(&InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
-    if (!init || !init(&controls))
-        return nullptr;
-    HWND tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
-                                   GetModuleHandleA(nullptr), nullptr);
-    if (!tooltip)
-        return nullptr;
-    TOOLINFOA tool = {};
-    tool.cbSize = TTTOOLINFOA_V1_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = window;
-    tool.uId = reinterpret_cast<UINT_PTR>(window);
-    tool.lpszText = const_cast<char *>("");
-    SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleToDpi(kTipWidth, WindowDpi(window)));
-    gShown[0] = '\0';
-    return tooltip;
-}
-
-void TaskTooltipText(int slot, char *out, int outSize)
-{
-    out[0] = '\0';
     DownloadTask *task = slot >= 0 && slot < kSlotCount ? gSlotTable.slots[slot].task : nullptr;
     if (!task)
         return;
@@ -134,6 +115,50 @@ void TaskTooltipText(int slot, char *out, int outSize)
         if (reason[0])
             AppendLine(out, outSize, StringStoppedBecause, reason);
     }
+}
+
+}  // namespace
+
+HWND CreateTaskTooltip(HWND window)
+{
+    auto init = SystemFunction<decltype(&InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+    if (!init || !init(&controls))
+        return nullptr;
+    HWND tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
+    if (!tooltip)
+        return nullptr;
+    TOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(window);
+    tool.lpszText = const_cast<char *>("");
+    SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleToDpi(kTipWidth, WindowDpi(window)));
+    gShown[0] = '\0';
+    return tooltip;
+}
+
+void TaskTooltipText(int slot, char *out, int outSize)
+{
+    out[0] = '\0';
+    DescribeTask(slot, out, outSize);
+    gRecordsPlaceLine[0] = '\0';
+    if (gRecordsPlaceSaid || !SettingsPlace().InUserFolder())
+        return;
+    std::string path = SettingsPlace().Path();
+    AppendLine(out, outSize, StringRecordsKeptIn, path.substr(0, path.find_last_of('\\') + 1).c_str());
+    const char *line = strrchr(out, '\n');
+    lstrcpynA(gRecordsPlaceLine, line ? line + 1 : out, sizeof(gRecordsPlaceLine));
+}
+
+void TaskTooltipNotified(const NMHDR *header)
+{
+    if (header->code == TTN_SHOW && gRecordsPlaceLine[0] && strstr(gShown, gRecordsPlaceLine))
+        gRecordsPlaceSaid = true;
 }
 
 void UpdateTaskTooltip(HWND tooltip, HWND window)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 // Makes the tooltip for the window (owned by it, so it goes with it); null
 // when the common controls cannot be had, and the window simply has none.
@@ -14,5 +15,10 @@ HWND CreateTaskTooltip(HWND window);
 // tooltip's text for the displayed task when it changed.
 void UpdateTaskTooltip(HWND tooltip, HWND window);
 
-// The text for the slot's task ("" for none), as the tooltip shows it.
+// The text for the slot's task ("" for none), as the tooltip shows it; and,
+// where the settings file is kept in the user's own folder, a line that
+// says where, until the tooltip has been shown with it.
 void TaskTooltipText(int slot, char *out, int outSize);
+
+// A notification the tooltip sent the window.
+void TaskTooltipNotified(const NMHDR *header);

@@ -24,9 +24,9 @@ size_t FolderLength(const char *path)
     return length;
 }
 
-// The file the private-profile functions use: a bare name lives in the
-// Windows directory.
-std::string ProfilePath(const char *file)
+}  // namespace
+
+std::string ProfileFilePath(const char *file)
 {
     std::string name = file;
     if (FolderLength(file) > 0 || FindLastAnsiCharacter(file, ':'))
@@ -40,6 +40,8 @@ std::string ProfilePath(const char *file)
         path += '\\';
     return path + name;
 }
+
+namespace {
 
 // Waits for the mutex, painting this thread's windows meanwhile. Only
 // WM_PAINT is taken from the queue, so no command, timer or input runs in
@@ -129,7 +131,7 @@ ProfileUpdateLock::~ProfileUpdateLock()
 }
 
 ProfileUpdate::ProfileUpdate(const char *file, LockWait wait, Durability durability)
-    : file_(ProfilePath(file)), wait_(wait), durability_(durability)
+    : file_(ProfileFilePath(file)), wait_(wait), durability_(durability)
 {
 }
 
@@ -197,6 +199,7 @@ bool ProfileUpdate::CommitThroughScratch() const
 
 bool ProfileUpdate::Commit()
 {
+    refused_ = false;
     if (entries_.empty() && !fromText_)
         return true;
     bool written = false;
@@ -205,11 +208,31 @@ bool ProfileUpdate::Commit()
         // Where no scratch copy can be made or put in place, the keys still
         // go into the file the plain way rather than being lost; a new text
         // has no plain way.
-        if (lock.held())
+        if (lock.held()) {
             written = CommitThroughScratch() || (!fromText_ && WriteAll(file_.c_str()));
+            refused_ = !written;
+        }
     }
     entries_.clear();
     text_.clear();
     fromText_ = false;
     return written;
+}
+
+bool ProfileTakesUpdates(const char *file)
+{
+    std::string path = ProfileFilePath(file);
+    // This thread's own scratch name, gone again when the handle closes.
+    std::string scratch = ScratchName(path, GetCurrentProcessId(), GetCurrentThreadId());
+    HANDLE probe = CreateFileA(scratch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (probe == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(probe);
+    HANDLE existing = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (existing == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    CloseHandle(existing);
+    return true;
 }

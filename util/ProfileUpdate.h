@@ -27,6 +27,14 @@ enum class LockWait { UntilFree, SkipIfBusy };
 // asks for it.
 enum class Durability { Cached, OnDisk };
 
+// The full path of the file the private-profile functions use for file: a
+// bare name lives in the Windows directory.
+std::string ProfileFilePath(const char *file);
+
+// Whether an update of file can be put in place: a scratch copy can be made
+// beside it, and the file, where it exists, opened for writing.
+bool ProfileTakesUpdates(const char *file);
+
 // Holds the lock that every update takes, across a read of the file and the
 // update that depends on it, so that no other process updates in between.
 // An update made while it is held takes it again (it nests within a thread).
@@ -68,6 +76,9 @@ public:
     // file. Without the lock nothing is written: the keys are dropped and the
     // result is false. Later writes start a new update.
     bool Commit();
+    // Whether the last Commit held the lock and still could not write the
+    // file: the file's place refuses updates.
+    bool Refused() const { return refused_; }
 
 private:
     struct Entry {
@@ -84,4 +95,5 @@ private:
     std::vector<Entry> entries_;
     std::string text_;
     bool fromText_ = false;
+    bool refused_ = false;
 };

@@ -455,4 +455,58 @@ TEST_F(ResumeRecordsTest, NewTasksTakeASectionNoRecordOrLiveTaskUses)
     ReleaseClaim(heldElsewhere);
 }
 
+// Records written to the user's folder while the Windows directory refused
+// writes (util/ProfilePlace.h) move into the settings file at the next load,
+// each into a section no record uses, and leave no copy behind that could
+// bring the download back: an older copy of a download the file holds is
+// only retired, and one a live task writes is left to it. Clearing a record
+// retires a copy of it in the other place too.
+TEST_F(ResumeRecordsTest, RecordsKeptInTheUserFolderMoveIntoTheSettingsFile)
+{
+    char local[MAX_PATH];
+    ASSERT_NE(0u, GetEnvironmentVariableA("LOCALAPPDATA", local, sizeof(local)));
+    std::string folder = std::string(local) + "\\Ravlix", user = folder + "\\KELMORA.ini";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    auto writeUser = [&](int section, const char *key, const char *value) {
+        WritePrivateProfileStringA(RecordSection(section).c_str(), key, value, user.c_str());
+    };
+    auto userRecord = [&](int section, const char *url, const char *tempPath) {
+        writeUser(section, "MULTHREAD", "1");
+        writeUser(section, "URLNAME", url);
+        writeUser(section, "DESTNAME", tempPath);
+    };
+    WriteRecord(1, "1", "http://host/one", "one.hhh");
+    WriteRecordKey(1, "OFFSET0", "500");
+    userRecord(1, "http://host/moved", "moved.hhh");
+    writeUser(1, "OFFSET0", "77");
+    writeUser(1, "VALIDATOR", "ETag: \"m\"");
+    userRecord(2, "http://host/one", "one.hhh");
+    writeUser(2, "OFFSET0", "100");
+    userRecord(3, "http://host/busy", "busy.hhh");
+    HANDLE busy = ClaimTempPath("busy.hhh");
+
+    ASSERT_EQ(2, Load());
+    EXPECT_STREQ("one.hhh", loaded[0].record.tempPath);
+    EXPECT_EQ(500u, loaded[0].record.offsets[0]) << "the newer record of a download was replaced by an older copy";
+    EXPECT_STREQ("moved.hhh", loaded[1].record.tempPath);
+    EXPECT_EQ(2, loaded[1].record.section);
+    EXPECT_EQ(77u, loaded[1].record.offsets[0]);
+    EXPECT_STREQ("ETag: \"m\"", loaded[1].record.validator);
+    EXPECT_EQ("0", ProfileValue(user, "FILE1", "MULTHREAD"));
+    EXPECT_EQ("0", ProfileValue(user, "FILE2", "MULTHREAD"));
+    EXPECT_EQ("1", ProfileValue(user, "FILE3", "MULTHREAD")) << "a live task's record was taken";
+    ReleaseClaim(busy);
+
+    // A copy left in the other place goes with the record it copies.
+    ReleaseLoaded();
+    userRecord(4, "http://host/moved", "moved.hhh");
+    ClearResumeRecord(2);
+    EXPECT_EQ("0", RecordValue(2, "MULTHREAD"));
+    EXPECT_EQ("0", ProfileValue(user, "FILE4", "MULTHREAD"));
+    EXPECT_EQ("1", ProfileValue(user, "FILE3", "MULTHREAD"));
+
+    DeleteFileA(user.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 }  // namespace
