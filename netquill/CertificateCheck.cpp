@@ -6,6 +6,7 @@
 #include <schannel.h>
 #include <string.h>
 
+#include "netquill/CertificateRevocation.h"
 #include "netquill/SecurityHandles.h"
 
 namespace {
@@ -91,7 +92,7 @@ bool IsServerTrusted(CtxtHandle *context, const char *host)
         !certificate.Get())
         return false;
     ScopedCertificateChain chain;
-    if (!BuildChain(certificate.Get(), &chain))
+    if (!BuildChain(certificate.Get(), &chain) || HoldsRevokedCertificate(chain.Get()))
         return false;
 
     HTTPSPolicyCallbackData ssl = {};

@@ -9,7 +9,9 @@
 # DIR/tls (tls-certs.sh): P a valid one, P+1 a self-signed one, P+2 an
 # expired one, P+3 one for another host name; P+4 is a CONNECT proxy; P+5
 # (cutting-tls-server.py, the valid certificate) ends answers without close notify;
-# P+6 is tinyproxy, which asks for the user "ravlix" with the password "s3cr-t_pw".
+# P+6 is tinyproxy, which asks for the user "ravlix" with the password "s3cr-t_pw";
+# P+7 and P+8 serve certificates that the authority revoked in DIR/tls/ca.crl
+# (served as /ca.crl), P+8 one that names that URL as its list's place.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 command=$1
@@ -86,6 +88,19 @@ tls_servers() {
 CONF
     offset=$((offset + 1))
   done
+  # After the proxies and the cutting server: the two revoked certificates.
+  offset=7
+  for name in revoked revoked-listed; do
+    cat <<CONF
+  server {
+    listen 127.0.0.1:$((base + offset)) ssl;
+    ssl_certificate $dir/tls/$name.crt;
+    ssl_certificate_key $dir/tls/$name.key;
+    root $dir/docroot;
+  }
+CONF
+    offset=$((offset + 1))
+  done
 }
 
 write_nginx_config() {
@@ -139,7 +154,8 @@ start() {
   # shellcheck disable=SC2086
   python3 "$here/make-files.py" "$dir/docroot" $sizes
   if [ -n "${RAVLIX_TLS_PORT:-}" ]; then
-    bash "$here/tls-certs.sh" servers "$dir/tls"
+    bash "$here/tls-certs.sh" servers "$dir/tls" "http://127.0.0.1:$nginx_port/ca.crl"
+    cp "$dir/tls/ca.crl" "$dir/docroot/ca.crl"
     setsid python3 "$here/connect-proxy.py" "$((RAVLIX_TLS_PORT + 4))" </dev/null >"$dir/proxy.log" 2>&1 &
     echo $! >"$dir/proxy.pid"
     setsid python3 "$here/cutting-tls-server.py" "$((RAVLIX_TLS_PORT + 5))" "$dir/tls/valid.crt" \

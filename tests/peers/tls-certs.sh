@@ -2,7 +2,11 @@
 # Test certificates for the https peers, made with openssl inside the build tree.
 #   tls-certs.sh authority DIR   the test authority, made once and installed
 #                                into the machine's trust store
-#   tls-certs.sh servers DIR     the servers' certificates, signed by it
+#   tls-certs.sh servers DIR CRL_URL
+#                                the servers' certificates, signed by it; two
+#                                of them revoked in the authority's list
+#                                DIR/ca.crl (DER), one of which names CRL_URL
+#                                as where the list is
 # Wine reads the trust store when its wineserver starts, so "authority" runs
 # before a test run starts its wineserver (scripts/test.sh does). Both steps
 # do nothing when their files are already there.
@@ -35,6 +39,7 @@ write_ca_config() {
   mkdir -p ca-db
   : >ca-db/index.txt
   [ -f ca-db/serial ] || echo 1000 >ca-db/serial
+  [ -f ca-db/crlnumber ] || echo 1000 >ca-db/crlnumber
   cat >ca.cnf <<CNF
 [ ca ]
 default_ca = test_ca
@@ -46,6 +51,8 @@ new_certs_dir = \$dir
 certificate = $dir/ca.crt
 private_key = $dir/ca.key
 default_md = sha256
+crlnumber = \$dir/crlnumber
+default_crl_days = 3650
 policy = any
 unique_subject = no
 copy_extensions = copy
@@ -64,20 +71,31 @@ server() {
 }
 
 servers() {
+  local crl_url=$1
   [ -f ca.crt ] || authority
-  # Certificates of an older run that lack the IPv6 address are made again.
-  [ -f valid.crt ] && [ -f self-signed.crt ] && [ -f expired.crt ] && [ -f wrong-host.crt ] &&
+  # Certificates of an older run that lack the IPv6 address, or the revoked
+  # ones, are made again.
+  [ -f valid.crt ] && [ -f self-signed.crt ] && [ -f expired.crt ] && [ -f wrong-host.crt ] && [ -f ca.crl ] &&
+    openssl x509 -in revoked-listed.crt -noout -text 2>/dev/null | grep -qF "URI:$crl_url" &&
     openssl x509 -in valid.crt -noout -text | grep -q "IP Address:0:0:0:0:0:0:0:1" && return 0
   write_ca_config
   server valid "DNS:localhost,IP:127.0.0.1,IP:::1" -days 30
   server wrong-host "DNS:wrong.example" -days 30
   server expired "DNS:localhost,IP:127.0.0.1" -startdate 20200101000000Z -enddate 20200201000000Z
+  server revoked "DNS:localhost,IP:127.0.0.1,IP:::1" -days 30
+  openssl req -newkey rsa:2048 -nodes -keyout revoked-listed.key -out revoked-listed.csr -subj "/CN=localhost" \
+    -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1" -addext "extendedKeyUsage=serverAuth" \
+    -addext "crlDistributionPoints=URI:$crl_url" 2>/dev/null
+  openssl ca -batch -config ca.cnf -in revoked-listed.csr -out revoked-listed.crt -notext -days 30 2>/dev/null
+  openssl ca -config ca.cnf -revoke revoked.crt 2>/dev/null
+  openssl ca -config ca.cnf -revoke revoked-listed.crt 2>/dev/null
+  openssl ca -config ca.cnf -gencrl 2>/dev/null | openssl crl -outform DER -out ca.crl
   openssl req -x509 -newkey rsa:2048 -nodes -keyout self-signed.key -out self-signed.crt -days 30 \
     -subj "/CN=localhost" -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" 2>/dev/null
 }
 
 case "$command" in
   authority) authority ;;
-  servers) servers ;;
-  *) echo "usage: tls-certs.sh authority|servers DIR" >&2; exit 2 ;;
+  servers) servers "${3:?the URL of the revocation list}" ;;
+  *) echo "usage: tls-certs.sh authority DIR | servers DIR CRL_URL" >&2; exit 2 ;;
 esac
