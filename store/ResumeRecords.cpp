@@ -395,6 +395,18 @@ bool WriteResumeRecord(const StoredRecord &record, Durability durability)
         LockWait::UntilFree, durability);
 }
 
+bool RecordClaimsBytes(int section, const char *tempPath)
+{
+    StoredRecord record;
+    if (!ReadRecord(SettingsPlace().Path().c_str(), section, record) || lstrcmpiA(record.tempPath, tempPath) != 0)
+        return false;
+    for (int i = 0; i < record.connectionCount; ++i) {
+        if (record.offsets[i] != 0)
+            return true;
+    }
+    return false;
+}
+
 void ClearResumeRecord(int section)
 {
     if (section < 1 || section > kResumeSectionLimit)

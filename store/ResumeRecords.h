@@ -26,6 +26,11 @@ const int kResumeSectionLimit = 999;
 // file relies on is written OnDisk. False when no place took the record.
 bool WriteResumeRecord(const StoredRecord &record, Durability durability = Durability::Cached);
 
+// Whether FILE<section> of the settings file holds a record of tempPath that
+// claims bytes: one that a failed write left in place would describe the
+// bytes of another version.
+bool RecordClaimsBytes(int section, const char *tempPath);
+
 // Blanks FILE<section>: every key stays, with "0" or an empty value. A copy
 // of the same download left in the settings file's other place (see
 // SettingsPlace) is retired with it.

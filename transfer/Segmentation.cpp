@@ -3,12 +3,14 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "store/ResumeRecords.h"
 #include "transfer/Completion.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
 #include "transfer/Probe.h"
 #include "transfer/SegmentReceiver.h"
 #include "transfer/SingleStream.h"
+#include "transfer/TaskFailure.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskRecords.h"
@@ -53,7 +55,8 @@ void ResetOffsets(DownloadTask *task)
 // another version, nor of a file made after it was written, whenever the
 // host ends. False when a stop came first: then nothing touches the file,
 // and the stopping side, which saves the record once the worker is gone,
-// saves the reset one.
+// saves the reset one. False too, the task's failure noted, when no place
+// takes the reset record and the file's record claims bytes.
 bool AdoptVersion(DownloadTask *task, const char *validator)
 {
     {
@@ -64,7 +67,14 @@ bool AdoptVersion(DownloadTask *task, const char *validator)
     }
     if (StopRequested(*task))
         return false;
-    SaveResumeRecord(*task, TaskSection(*task), LockWait::UntilFree, Durability::OnDisk);
+    int section = TaskSection(*task);
+    if (!SaveResumeRecord(*task, section, LockWait::UntilFree, Durability::OnDisk) &&
+        RecordClaimsBytes(section, task->tempPath)) {
+        // No place took the reset record, and the one in the file claims
+        // bytes of the old version: nothing may be written under it.
+        NoteFileFailure(task, ERROR_WRITE_FAULT);
+        return false;
+    }
     return true;
 }
 
@@ -140,7 +150,7 @@ TransferOutcome StreamFromStart(DownloadTask *task, WebRequest *request, const c
     // The stream writes from byte 0 whatever the file held.
     if (sameVersion && !AdoptVersion(task, validator)) {
         CloseAndGiveBack(request);
-        return TransferStopped;
+        return StopRequested(*task) ? TransferStopped : TransferFailed;
     }
     task->segments[0].length = task->totalSize;
     StoreWord(task->state, TaskDownloading);
@@ -238,7 +248,7 @@ TransferOutcome FreshStart(DownloadTask *task)
         if (SingleStreamMode(*task)) {
             if (sameVersion && !AdoptVersion(task, validator)) {
                 CloseAndGiveBack(request);
-                return TransferStopped;
+                return StopRequested(*task) ? TransferStopped : TransferFailed;
             }
             task->segments[0].length = task->totalSize;
             if (task->totalSize <= kSegmentedMinimum)

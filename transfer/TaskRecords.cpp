@@ -36,16 +36,16 @@ void TakeRecord(DownloadTask *task, const LoadedRecord &loaded)
 
 }  // namespace
 
-void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Durability durability)
+bool SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Durability durability)
 {
     if (section < 1)
-        return;
+        return true;
     // Copied with the update's lock held, so that of two savers of one task
     // (the worker resetting the record, a refresh on the window's timer) the
     // one that copied last also writes last.
     ProfileUpdateLock held(wait);
     if (!held.held())
-        return;
+        return false;
     StoredRecord record = {};
     record.section = section;
     record.connectionCount = task.connectionCount;
@@ -63,7 +63,7 @@ void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Dura
         }
         memcpy(record.validator, task.validator, sizeof(record.validator));
     }
-    WriteResumeRecord(record, durability);
+    return WriteResumeRecord(record, durability);
 }
 
 int RestoreTasks(ProgressCallback progressCallback)

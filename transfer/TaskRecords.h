@@ -10,7 +10,8 @@
 // periodic save passes LockWait::SkipIfBusy. A segment's offset is its count
 // as of the task's last flush of its file (flushed), never more than it
 // holds. A record that a later change of the file relies on is saved OnDisk.
-void SaveResumeRecord(const DownloadTask &task, int section, LockWait wait = LockWait::UntilFree,
+// False when the record was due and no place took it.
+bool SaveResumeRecord(const DownloadTask &task, int section, LockWait wait = LockWait::UntilFree,
                       Durability durability = Durability::Cached);
 
 // Makes a running task of each record no live task uses, one per free slot

@@ -93,7 +93,7 @@ protected:
         GetTempPathA(sizeof(temp), temp);
         folder = std::string(temp) + "ravlix-record-place";
         CreateDirectoryA(folder.c_str(), nullptr);
-        for (const char *name : {"earlier.bin", "killed.bin"}) {
+        for (const char *name : {"earlier.bin", "killed.bin", "changed.bin"}) {
             DeleteFileA(PathOf(name).c_str());
             DeleteFileA((PathOf(name) + ".hhh").c_str());
         }
@@ -156,6 +156,35 @@ TEST_F(RecordPlaceTest, AKilledHostResumesFromTheUserFolderWhereTheWindowsDirect
     std::string history = ReadWholeFile(Environment("LOCALAPPDATA") + "\\Ravlix\\Vorazuvud.ini");
     EXPECT_NE(std::string::npos, history.find("NAME=earlier.bin")) << history;
     EXPECT_NE(std::string::npos, history.find("NAME=killed.bin")) << history;
+}
+
+// Where no place takes records at all (the Windows directory's file refuses
+// writes and the user has no folder of their own), a download restored from a
+// record of another version must not write the new version's bytes under
+// that record, which still claims its offsets: the task stops, and the
+// temporary file keeps what the record describes.
+TEST_F(RecordPlaceTest, WhereNoPlaceTakesTheResetRecordNothingIsWrittenUnderTheOldOne)
+{
+    const unsigned long long size = 4u << 20;
+    std::string url = PacedUrl(size), temp = PathOf("changed.bin.hhh");
+    std::string kept(size, 'x');
+    ASSERT_TRUE(WriteWholeFile(temp, kept));
+    std::string settings = "[FILE1]\r\nOFFSET0=1048576\r\nMULTHREAD=1\r\nURLNAME=" + url + "\r\nDESTNAME=" + temp +
+                           "\r\nVALIDATOR=ETag: \"an older version\"\r\n";
+    ASSERT_TRUE(WriteWholeFile(settingsSource, settings));
+    std::string local = Environment("LOCALAPPDATA");
+    SetEnvironmentVariableA("LOCALAPPDATA", (SettingsFilePath() + "\\not-a-folder").c_str());
+    {
+        HostRun host("--connections 1 --name changed.bin " + url);
+        SetEnvironmentVariableA("LOCALAPPDATA", local.c_str());
+        ASSERT_TRUE(host.started());
+        // The server sends 2 MB/s: in 6 s a download would have rewritten the file.
+        Sleep(6000);
+        EXPECT_EQ(kept, ReadWholeFile(temp)) << host.Output();
+        EXPECT_FALSE(FileExists(PathOf("changed.bin")));
+        host.Kill();
+    }
+    EXPECT_EQ(settings, ReadWholeFile(settingsSource));
 }
 
 // The window's tooltip says where the records are, until it has been shown once.
