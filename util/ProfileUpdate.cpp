@@ -231,8 +231,10 @@ bool ProfileTakesUpdates(const char *file)
     CloseHandle(probe);
     HANDLE existing = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Another process copying the file for its update holds it for a moment
+    // without letting writers in: busy, not refused.
     if (existing == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
+        return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_SHARING_VIOLATION;
     CloseHandle(existing);
     return true;
 }
