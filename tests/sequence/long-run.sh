@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The long run of the sequence test: SEEDS seeds from FIRST, STEPS steps each,
 # one CTest run per seed (with the peers as fixture), on the build that
-# RAVLIX_ARCH names (x86 unless set). A failing seed's output stays in
+# RAVLIX_ARCH names (unless set: x86, or x64 on a machine that runs no 32-bit
+# programs, said in one line). A failing seed's output stays in
 # build/sequence-runs/seed-N.log; the last line sums up.
 #   bash tests/sequence/long-run.sh [FIRST=1] [SEEDS=20] [STEPS=300]
 set -uo pipefail
@@ -9,13 +10,15 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 first=${1:-1}
 seeds=${2:-20}
 steps=${3:-300}
+. "$root/scripts/arch.sh"
+arch=${RAVLIX_ARCH:-$(ravlix_main_job_arch x86)}
 logs=$root/build/sequence-runs
 mkdir -p "$logs"
 failed=()
 for ((seed = first; seed < first + seeds; seed++)); do
   log=$logs/seed-$seed.log
   if RAVLIX_SEQUENCE_SEED=$seed RAVLIX_SEQUENCE_STEPS=$steps RAVLIX_SEQUENCE_RUNS=1 \
-    bash "$root/scripts/test.sh" --arch "${RAVLIX_ARCH:-x86}" -R '^Sequence\.' >"$log" 2>&1; then
+    bash "$root/scripts/test.sh" --arch "$arch" -R '^Sequence\.' >"$log" 2>&1; then
     echo "seed $seed: passed"
     rm -f "$log"
   else
