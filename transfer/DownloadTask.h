@@ -136,6 +136,7 @@ public:
     ULONGLONG flushed[kMaxSegments];
     DWORD flushTick;            // when the worker last flushed the file
     ULONGLONG flushBytes;       // the ranges' bytes as of that flush
+    DWORD recordTick;           // when the worker last saved the record, for want of a window
     TaskFailure failure;        // why the last start failed; under lock (TaskFailure.h)
 };
 

@@ -6,6 +6,7 @@
 #include "transfer/Segmentation.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskStop.h"
 
 namespace {
@@ -367,6 +368,7 @@ void HelpRanges(DownloadTask *task)
         if (!task->wakeWorker || WaitForSingleObject(task->wakeWorker, wait) == WAIT_FAILED)
             Sleep(wait);
         FlushTaskFileWhenDue(task);
+        RefreshRecordWithoutWindow(task);
         NoteRates(task, GetTickCount());
         ReleaseFinishedPieces(task);
         // Once help is barred no queued piece opens any more: nothing is queued.

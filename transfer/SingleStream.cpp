@@ -9,6 +9,7 @@
 #include "transfer/HttpRequests.h"
 #include "transfer/Segmentation.h"
 #include "transfer/TaskFile.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskStop.h"
 
 TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request)
@@ -85,6 +86,7 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
         total += written;
         StoreWord(stream.received, total);
         FlushTaskFileWhenDue(task);
+        RefreshRecordWithoutWindow(task);
         // A full disk, say: the stream ends at the last byte the file took,
         // short of the whole, and a later start fetches the file again.
         if (written < count || total >= totalSize)

@@ -6,6 +6,8 @@
 #include "store/RecordClaims.h"
 #include "store/ResumeRecords.h"
 #include "transfer/TaskLock.h"
+#include "transfer/TaskStop.h"
+#include "transfer/TaskWindow.h"
 #include "transfer/TaskSlotTable.h"
 #include "util/TimeStamp.h"
 
@@ -64,6 +66,16 @@ bool SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Dura
         memcpy(record.validator, task.validator, sizeof(record.validator));
     }
     return WriteResumeRecord(record, durability);
+}
+
+void RefreshRecordWithoutWindow(DownloadTask *task)
+{
+    DWORD now = GetTickCount();
+    if (now - task->recordTick < kRecordRefreshPeriodMs)
+        return;
+    task->recordTick = now;
+    if (!FindTaskWindow() && !StopRequested(*task))
+        SaveResumeRecord(*task, TaskSection(*task), LockWait::SkipIfBusy);
 }
 
 int RestoreTasks(ProgressCallback progressCallback)

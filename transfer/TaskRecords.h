@@ -14,6 +14,15 @@
 bool SaveResumeRecord(const DownloadTask &task, int section, LockWait wait = LockWait::UntilFree,
                       Durability durability = Durability::Cached);
 
+// How often a running download's record is saved again, by the window's
+// timer or, while there is no window, by the task's worker.
+const DWORD kRecordRefreshPeriodMs = 2500;
+
+// On the task's worker, as it flushes the file: saves the record when it is
+// due and no window exists to do so, as for a download a host starts before
+// its InitDownload. A record whose file another update holds waits a period.
+void RefreshRecordWithoutWindow(DownloadTask *task);
+
 // Makes a running task of each record no live task uses, one per free slot
 // in slot order, each continuing its segments from its stored offsets;
 // returns how many records were loaded. Records beyond the free slots wait

@@ -7,6 +7,7 @@
 #include "transfer/StallRecovery.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFinish.h"
+#include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ProcessState.h"
 #include "util/DisplayScale.h"
@@ -19,7 +20,6 @@ namespace {
 const UINT_PTR kUnusedTimer = 21828;
 const UINT kRepaintPeriodMs = 100;
 const UINT kRotationPeriodMs = 3000;
-const UINT kResumeRefreshPeriodMs = 2500;
 
 // Keeps the records of running tasks fresh for a host that is killed, gets
 // downloads that stalled moving again, and puts in place those whose
@@ -82,7 +82,7 @@ void StartDisplay(HWND window)
 {
     SetTimer(window, kRepaintTimer, kRepaintPeriodMs, nullptr);
     SetTimer(window, kRotationTimer, kRotationPeriodMs, RotateDisplayedTask);
-    SetTimer(window, kResumeRefreshTimer, kResumeRefreshPeriodMs, TaskUpkeepTick);
+    SetTimer(window, kResumeRefreshTimer, kRecordRefreshPeriodMs, TaskUpkeepTick);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
 }

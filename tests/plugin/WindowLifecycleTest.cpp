@@ -176,6 +176,25 @@ TEST_F(WindowLifecycleTest, QuitThenInitRestoresAndResumesTheTask)
     api.release(controller);
 }
 
+// A host may start a download before its InitDownload, or never show the
+// window: the download's record is still kept fresh (by its worker, while no
+// window's timer does), and ReleaseDownload puts the finished file in place.
+TEST_F(WindowLifecycleTest, ADownloadStartedWithoutAWindowKeepsItsRecordFreshAndIsPutInPlace)
+{
+    DownloadController *controller = api.create();
+    // One connection at 256 KB/s: about four seconds.
+    ASSERT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/trickle/f1048576.bin"), "early.bin", 1));
+    EXPECT_EQ(nullptr, PluginWindow());
+    EXPECT_TRUE(TaskHost::PumpUntil([] { return atoll(RecordValue(1, "OFFSET0").c_str()) > 300000; }, 6000))
+        << "the record still says " << RecordValue(1, "OFFSET0");
+    // No InitDownload gave a callback to tell the end: the rest takes 3 s at most.
+    TaskHost::PumpUntil([] { return false; }, 9000);
+    api.release(controller);
+    ExpectSameBytes("f1048576.bin", "early.bin");
+    EXPECT_FALSE(FileExists(PathOf("early.bin.hhh")));
+    EXPECT_EQ("0", RecordValue(1, "MULTHREAD"));
+}
+
 // ReleaseDownload during a download asks; either answer leaves the task
 // saved and gone (its temporary file no longer open).
 TEST_F(WindowLifecycleTest, ReleaseWhileDownloadingAsksAndSavesAfterOkAndAfterCancel)
