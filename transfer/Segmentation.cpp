@@ -218,8 +218,9 @@ TransferOutcome StreamOverNewProbe(DownloadTask *task)
 
 TransferOutcome FreshStart(DownloadTask *task)
 {
-    // Every byte is on disk already, as the record says: the file goes into
-    // place without asking the server, which may hold another version by now.
+    // Every byte of the length this run's probe found is on disk already: the
+    // file goes into place without asking the server, which may hold another
+    // version by now.
     if (task->resumeFlag && OpenCompleteFile(task)) {
         AnnounceCompletion(task);
         return TransferCompleted;

@@ -58,14 +58,13 @@ bool OpenCompleteFile(DownloadTask *task)
         return false;
     if (task->fileHandle)
         return task->preparedSize == task->totalSize && AllBytesIn(*task);
+    // The length must be known, from this run's probe: a record does not
+    // keep it, and a temporary file cut short to exactly the bytes its
+    // record claims would otherwise pass for a whole one.
     ULONGLONG size;
-    if (!PlainFileSize(task->tempPath, &size) || size == 0 || (task->totalSize != 0 && task->totalSize != size))
+    if (task->totalSize == 0 || !PlainFileSize(task->tempPath, &size) || task->totalSize != size ||
+        !AllBytesIn(*task))
         return false;
-    ResumeRecord sized = *task;
-    sized.totalSize = size;
-    if (!AllBytesIn(sized))
-        return false;
-    StoreWord(task->totalSize, size);
     task->segmentSize = size / count;
     return OpenKeptFile(task);
 }

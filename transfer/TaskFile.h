@@ -23,8 +23,9 @@ const ULONGLONG kFlushBytes = 32ull << 20;
 bool OpenKeptFile(DownloadTask *task);
 
 // Opens the temporary file when the task's counts say that every byte of it
-// is in (for a restored task, of the length the file has): a host ended, or
-// a rename failed, after the record said so. totalSize is set from the file.
+// is in, of the length this run's probe found: a rename failed, or a pause
+// came, after the last byte. A restored task, whose length no record keeps,
+// is probed first.
 bool OpenCompleteFile(DownloadTask *task);
 
 // Creates the temporary file, or sets the one that is there to exactly

@@ -213,6 +213,32 @@ void __cdecl CheckWholeAtCallback(int, int, int)
     InterlockedExchange(&gWholeAtCallback, FileContents(gTempAtCallback) == gBody ? 1 : 0);
 }
 
+// A record claims the first 256 KiB, and its temporary file was cut short to
+// exactly that (a disk tool, a damaged disk): the record keeps no length, so
+// the restore must ask the server, not take the file's length for the
+// download's and put a quarter of it in place as finished.
+TEST_F(IntegrityTest, ATemporaryFileCutShortToItsClaimIsFetchedNotPlaced)
+{
+    resource.body = Pattern(1048576);
+    resource.etag = "v1";
+    TaskHost host;
+    std::string finalPath = host.PathOf("cut.bin"), temp = finalPath + ".hhh";
+    std::string body = resource.Body();
+    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, body.data(), 262144, &written, nullptr);
+    CloseHandle(file);
+    WriteRecord(1, "1", Url().c_str(), temp.c_str());
+    WriteRecordKey(1, "OFFSET0", "262144");
+    WriteRecordKey(1, "VALIDATOR", "ETag: \"v1\"");
+
+    RestoreTasks(host.controller.progressCallback);
+    ASSERT_TRUE(TaskHost::PumpUntil([&] { return FileExists(finalPath); }, 30000));
+    EXPECT_EQ("", Difference(finalPath, body));
+    DeleteFileA(finalPath.c_str());
+}
+
 TEST_F(IntegrityTest, APieceHandedBackAfterAStopCountsNothing)
 {
     resource.body = Pattern(5000000);
