@@ -684,7 +684,9 @@ TEST_F(FaultDownloadTest, AFailedRenameKeepsTheTaskAndIsTriedAgainWithoutFetchin
             }
             EXPECT_EQ("", Difference(finalPath, resource.Body()));
             EXPECT_FALSE(FileExists(temp));
-            EXPECT_EQ(connections, server.Connections()) << "fetched again";
+            // A restore asks the server once which version it has (a record
+            // keeps no length), then puts the file in place unfetched.
+            EXPECT_EQ(connections + (quitBetween ? 1 : 0), server.Connections()) << "fetched again";
             EXPECT_EQ("0", ProfileValue(SettingsFilePath(), name, "MULTHREAD"));
             EXPECT_TRUE(FindHistoryRecord("kept.bin", &index));
             DeleteFileA(finalPath.c_str());
