@@ -51,27 +51,13 @@ long UserRecordedBytes(const std::string &tempPath)
     return -1;
 }
 
-bool WriteWholeFile(const std::string &path, const std::string &text)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool whole = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
-    return CloseHandle(file) && whole;
-}
-
 // A temporary file as the plug-in leaves it: made at the file's whole
 // length, its first count bytes in.
 void WriteGeneratedPrefix(const std::string &path, unsigned long long count, unsigned long long size)
 {
-    std::vector<BYTE> bytes(size);
-    GeneratedBytes().Fill(0, bytes.data(), count);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    CloseHandle(file);
+    std::string bytes(size, '\0');
+    GeneratedBytes().Fill(0, reinterpret_cast<BYTE *>(&bytes[0]), count);
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
 }
 
 FILETIME LastWrite(const std::string &path)

@@ -33,4 +33,16 @@ inline std::string ReadWholeFile(const std::string &path, const char *missing = 
     return ReadWholeFile(path, &contents) ? contents : missing;
 }
 
+// Writes contents as the whole file at path, made anew.
+inline bool WriteWholeFile(const std::string &path, const std::string &contents)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool whole = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) &&
+                 written == contents.size();
+    return CloseHandle(file) && whole;
+}
+
 }  // namespace testing_support

@@ -224,11 +224,7 @@ TEST_F(IntegrityTest, ATemporaryFileCutShortToItsClaimIsFetchedNotPlaced)
     TaskHost host;
     std::string finalPath = host.PathOf("cut.bin"), temp = finalPath + ".hhh";
     std::string body = resource.Body();
-    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written = 0;
-    WriteFile(file, body.data(), 262144, &written, nullptr);
-    CloseHandle(file);
+    ASSERT_TRUE(WriteWholeFile(temp, body.substr(0, 262144)));
     WriteRecord(1, "1", Url().c_str(), temp.c_str());
     WriteRecordKey(1, "OFFSET0", "262144");
     WriteRecordKey(1, "VALIDATOR", "ETag: \"v1\"");
