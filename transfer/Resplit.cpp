@@ -4,7 +4,6 @@
 #include "transfer/Pieces.h"
 #include "transfer/ResplitPolicy.h"
 #include "transfer/Segmentation.h"
-#include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskRecords.h"
 #include "transfer/TaskStop.h"
@@ -346,6 +345,10 @@ void HandOutToFreeConnections(DownloadTask *task)
 {
     while (!StopRequested(*task) && FetchingCount(task) < UsedSegmentCount(*task) &&
            !HelpHeldOff(task, GetTickCount())) {
+        // On a server that holds each request to a burst, every connection
+        // wants a new piece about as fast as they open: this loop may run
+        // for the whole download.
+        KeepRecordCurrent(task);
         if (OpenQueuedPiece(task))
             continue;
         if (!HandOutRange(task, GetTickCount()))
@@ -367,8 +370,7 @@ void HelpRanges(DownloadTask *task)
         DWORD wait = WaitBeforeNextLook(task, GetTickCount());
         if (!task->wakeWorker || WaitForSingleObject(task->wakeWorker, wait) == WAIT_FAILED)
             Sleep(wait);
-        FlushTaskFileWhenDue(task);
-        RefreshRecordWithoutWindow(task);
+        KeepRecordCurrent(task);
         NoteRates(task, GetTickCount());
         ReleaseFinishedPieces(task);
         // Once help is barred no queued piece opens any more: nothing is queued.

@@ -8,6 +8,7 @@
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
 #include "transfer/Probe.h"
+#include "transfer/RangeOpening.h"
 #include "transfer/SegmentReceiver.h"
 #include "transfer/SingleStream.h"
 #include "transfer/TaskFailure.h"
@@ -391,7 +392,7 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
     }
     StoreWord(ExtentOf(*task, range).runsPast, 0);
     DWORD began = GetTickCount();
-    int opened = request->operations->Open(request, task->url, task->proxy, header, 0, transfer::ReceiveCallback, &range);
+    int opened = OpenKeepingRecord(task, request, header, range);
     EndOpening(task);
     // Only the worker opens ranges, so the slowest open of the run needs no lock.
     DWORD took = GetTickCount() - began;

@@ -85,8 +85,7 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
         DWORD written = WriteAt(task, total, chunk.get(), count);
         total += written;
         StoreWord(stream.received, total);
-        FlushTaskFileWhenDue(task);
-        RefreshRecordWithoutWindow(task);
+        KeepRecordCurrent(task);
         // A full disk, say: the stream ends at the last byte the file took,
         // short of the whole, and a later start fetches the file again.
         if (written < count || total >= totalSize)

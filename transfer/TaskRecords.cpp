@@ -5,6 +5,7 @@
 
 #include "store/RecordClaims.h"
 #include "store/ResumeRecords.h"
+#include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskStop.h"
 #include "transfer/TaskWindow.h"
@@ -76,6 +77,12 @@ void RefreshRecordWithoutWindow(DownloadTask *task)
     task->recordTick = now;
     if (!FindTaskWindow() && !StopRequested(*task))
         SaveResumeRecord(*task, TaskSection(*task), LockWait::SkipIfBusy);
+}
+
+void KeepRecordCurrent(DownloadTask *task)
+{
+    FlushTaskFileWhenDue(task);
+    RefreshRecordWithoutWindow(task);
 }
 
 int RestoreTasks(ProgressCallback progressCallback)

@@ -23,6 +23,12 @@ const DWORD kRecordRefreshPeriodMs = 2500;
 // its InitDownload. A record whose file another update holds waits a period.
 void RefreshRecordWithoutWindow(DownloadTask *task);
 
+// On the task's worker, between any two of its steps that may take a while
+// (a read, an open, a look at the ranges): flushes the file when due
+// (FlushTaskFileWhenDue), so that what a record may claim keeps up with what
+// came in, and refreshes the record when no window does.
+void KeepRecordCurrent(DownloadTask *task);
+
 // Makes a running task of each record no live task uses, one per free slot
 // in slot order, each continuing its segments from its stored offsets;
 // returns how many records were loaded. Records beyond the free slots wait

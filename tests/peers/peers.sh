@@ -120,6 +120,8 @@ error_log $dir/error.log warn;
 events { worker_connections 256; }
 http {
   access_log off;
+  log_format sent '\$body_bytes_sent';
+  limit_req_zone \$binary_remote_addr zone=fivepersecond:1m rate=5r/s;
   client_body_temp_path $dir/tmp/body;
   proxy_temp_path $dir/tmp/proxy;
   fastcgi_temp_path $dir/tmp/fastcgi;
@@ -135,6 +137,14 @@ http {
     location /slow/ { alias $dir/docroot/; limit_rate 2m; }
     location /slow-1m/ { alias $dir/docroot/; limit_rate 1m; }
     location /trickle/ { alias $dir/docroot/; limit_rate 256k; }
+    # Also five requests a second, the rest waiting their turn; what each
+    # answer sent is logged, for the kill benchmark's count of bytes fetched.
+    location /limited/ {
+      alias $dir/docroot/;
+      limit_rate 1m;
+      limit_req zone=fivepersecond burst=20;
+      access_log $dir/limited.log sent;
+    }
     location ~ ^/moved/(.*)\$ { return 301 /\$1; }
     location ~ ^/twice/(.*)\$ { return 302 /moved/\$1; }
     location = /loop { return 302 /loop; }
