@@ -39,6 +39,8 @@ public:
     SequenceChecks(std::string folder, std::string historyPath, std::function<Versions(Source)> versionsOf);
 
     void Admitted(const Download &download) { downloads_.push_back(download); }
+    // The test gave the temporary file at path another length, size.
+    void Resized(const std::string &path, long long size) { resized_[path] = size; }
     // Appends what breaks an invariant to violations. noLiveTask: no task
     // can be live (no host runs, or it has just quit or released), so every
     // unfinished download must have its record now.
@@ -78,6 +80,7 @@ private:
     std::vector<std::string> strangers_;  // files already reported as no download's
     int recordCount_ = 0;                  // sections holding a record at the last check
     std::map<const std::string *, unsigned long long> hashes_;
+    std::map<std::string, long long> resized_;  // by temporary file: the length the test gave it
 };
 
 // Empty when contents equals one of versions; else how it differs from each.

@@ -304,6 +304,7 @@ void SequenceRun::TamperWithTemporaryFile(Tamper tamper, int which)
     SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
     SetEndOfFile(file);
     CloseHandle(file);
+    checks_.Resized(path, size.QuadPart);
 }
 
 void SequenceRun::KillAfterRename()
