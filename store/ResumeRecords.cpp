@@ -93,6 +93,68 @@ void ReadProxy(const char *file, const char *section, char *proxy)
     SecureZeroMemory(joined, sizeof(joined));
 }
 
+// The pieces' keys name the record they were written with by a hash of its
+// other keys as written (MULTHREAD, the offsets, URLNAME, DESTNAME,
+// VALIDATOR: what says which bytes of which file the pieces add to). A
+// version of the plug-in that knows no pieces leaves PIECES<n> as they were
+// when it saves or blanks the record, and changes at least one of those
+// keys when its offsets, its version or its download change: the pieces
+// then no longer match and are not read.
+std::string PiecesOwner(const StoredRecord &record)
+{
+    std::string keys = std::to_string(record.connectionCount);
+    for (int i = 0; i < record.connectionCount && i < kMaxSegments; ++i)
+        keys += "\n" + std::to_string(record.offsets[i]);
+    for (const char *text : {record.url, record.tempPath, record.validator})
+        keys += "\n" + std::string(text, strnlen(text, kTextSize - 1));
+    unsigned long long hash = 1469598103934665603ull;
+    for (unsigned char c : keys)
+        hash = (hash ^ c) * 1099511628211ull;
+    char owner[24];
+    snprintf(owner, sizeof(owner), "%016llx", hash);
+    return owner;
+}
+
+// PIECES<n> of each of the first `segments` segments (those the record has
+// offsets of), then PIECESOF.
+void WritePieces(ProfileUpdate &update, const char *section, const StoredRecord &record, int segments)
+{
+    int at = 0;
+    for (int i = 0; i < segments; ++i) {
+        int first = at;
+        while (at < record.pieceCount && record.pieces[at].segment == i)
+            ++at;
+        char key[16];
+        snprintf(key, sizeof(key), "PIECES%d", i);
+        update.Write(section, key, PieceRangesText(record.pieces + first, at - first).c_str());
+    }
+    update.Write(section, "PIECESOF", record.pieceCount > 0 ? PiecesOwner(record).c_str() : "");
+}
+
+// Reads the pieces of a record whose other keys are read; a key refused as a
+// whole (store/PieceRanges.h) adds none, and neither do keys written with
+// another record.
+void ReadPieces(const char *file, const char *section, StoredRecord &record)
+{
+    record.pieceCount = 0;
+    char owner[32];
+    GetPrivateProfileStringA(section, "PIECESOF", "", owner, sizeof(owner), file);
+    if (!owner[0] || PiecesOwner(record) != owner)
+        return;
+    std::vector<char> text(kMaxStoredPieces * 48);
+    for (int i = 0; i < record.connectionCount; ++i) {
+        char key[16];
+        snprintf(key, sizeof(key), "PIECES%d", i);
+        DWORD length = GetPrivateProfileStringA(section, key, "", text.data(), static_cast<DWORD>(text.size()), file);
+        if (length + 1 >= text.size())
+            continue;  // cut short: more ranges than a record holds
+        int read = ReadPieceRanges(text.data(), i, record.pieces + record.pieceCount,
+                                   kMaxStoredPieces - record.pieceCount);
+        if (read > 0)
+            record.pieceCount += read;
+    }
+}
+
 bool HoldsRecord(const char *file, int section)
 {
     char name[16], url[kTextSize];
@@ -187,6 +249,7 @@ bool ReadRecord(const char *file, int section, StoredRecord &record)
         return false;
     ReadProxy(file, name, record.proxy);
     ReadText(file, name, "VALIDATOR", record.validator);
+    ReadPieces(file, name, record);
     return true;
 }
 
@@ -269,6 +332,12 @@ void WriteBlankRecord(ProfileUpdate &update, int section)
     update.Write(name, "PROXY", "");
     update.Write(name, "PROXYPASSWORD", "");
     update.Write(name, "VALIDATOR", "");
+    for (int i = 0; i < kMaxSegments; ++i) {
+        char key[16];
+        snprintf(key, sizeof(key), "PIECES%d", i);
+        update.Write(name, key, "");
+    }
+    update.Write(name, "PIECESOF", "");
 }
 
 // Records the other file keeps (written there while updates went there)
@@ -391,6 +460,7 @@ bool WriteResumeRecord(const StoredRecord &record, Durability durability)
             WriteText(update, name, "DESTNAME", record.tempPath);
             WriteProxy(update, name, record.proxy);
             WriteText(update, name, "VALIDATOR", record.validator);
+            WritePieces(update, name, record, connections);
         },
         LockWait::UntilFree, durability);
 }
@@ -404,7 +474,7 @@ bool RecordClaimsBytes(int section, const char *tempPath)
         if (record.offsets[i] != 0)
             return true;
     }
-    return false;
+    return record.pieceCount > 0;
 }
 
 void ClearResumeRecord(int section)

@@ -6,10 +6,14 @@
 
 #include <windows.h>
 
+#include "store/PieceRanges.h"
 #include "util/TextSize.h"
 
 // A download runs over at most this many byte ranges, each with an offset key.
 const int kMaxSegments = 5;
+// A record keeps at most this many pieces beyond the offsets, all segments
+// together: as many as a run of a task takes over.
+const int kMaxStoredPieces = 256;
 
 struct StoredRecord {
     int section;                      // n of FILE<n>; below 1 the task has no record
@@ -19,6 +23,12 @@ struct StoredRecord {
     char tempPath[kTextSize];         // DESTNAME: the temporary file, destination + ".hhh"
     char proxy[kTextSize];            // PROXY
     char validator[kTextSize];        // VALIDATOR: ETag or Last-Modified the offsets belong to
+    // PIECES0..: the bytes on the disk beyond each segment's offset, by
+    // segment and ascending; PIECESOF names the rest of the record they
+    // belong to (see ResumeRecords.cpp), so that a record rewritten by a
+    // version that knows no pieces drops them.
+    int pieceCount;
+    StoredPiece pieces[kMaxStoredPieces];
 };
 
 // The length of segment index of a file of totalSize bytes cut into count

@@ -12,8 +12,9 @@
 struct WebRequest;
 class DownloadTask;
 
-// Ranges taken over by connections that finished their own, per run of a task.
-const int kMaxPieces = 256;
+// Ranges taken over by connections that finished their own, per run of a
+// task; a record keeps as many.
+const int kMaxPieces = kMaxStoredPieces;
 
 enum TaskState : LONG {
     TaskIdle = 0,         // not transferring: no segment request could be opened
@@ -73,6 +74,9 @@ struct RangeExtent {
                              // answer carries segment 0) and stops at length as a cut one does
     LONG stopSignalled;      // 1 once the range's stop event is set (SignalRangeStop); cleared
                              // with the range's new events
+    ULONGLONG flushed;       // received as of the last flush of the file: what a saved record may
+                             // claim, since those bytes are on the disk, not only in the system's
+                             // cache. Changed under the task's lock, never above received
 };
 
 // The task's data part, exactly what a slot keeps as its resume image.
@@ -130,19 +134,31 @@ public:
     LONG helping;               // 1 while the worker hands out ranges: it opens no segment any more
     RunFigures run;             // what this run learnt of the server; reset by ResetRunFigures
     HANDLE wakeWorker;          // auto-reset: set when a stop is asked, so the helping worker ends at once
-    // Each segment's count as of the last flush of the file: what a saved
-    // record may claim, since those bytes are on the disk, not only in the
-    // system's cache. Changed under the lock, never above received.
-    ULONGLONG flushed[kMaxSegments];
     DWORD flushTick;            // when the worker last flushed the file
     ULONGLONG flushBytes;       // the ranges' bytes as of that flush
     DWORD recordTick;           // when the worker last saved the record, for want of a window
     TaskFailure failure;        // why the last start failed; under lock (TaskFailure.h)
+    // The pieces a restored record kept beyond its offsets, until the first
+    // run that knows the file's length takes them (TakeRecordPieces); a new
+    // version empties them with the piece table.
+    StoredPiece recordPieces[kMaxStoredPieces];
+    LONG recordPieceCount;
 };
 
 inline RangeExtent &ExtentOf(DownloadTask &task, const TaskSegment &range)
 {
     return task.extents[range.index];
+}
+
+// The range whose extent is extents[index]: segment index, or piece index - kMaxSegments.
+inline TaskSegment &RangeAt(DownloadTask &task, int index)
+{
+    return index < kMaxSegments ? task.segments[index] : task.pieces[index - kMaxSegments];
+}
+
+inline const TaskSegment &RangeAt(const DownloadTask &task, int index)
+{
+    return index < kMaxSegments ? task.segments[index] : task.pieces[index - kMaxSegments];
 }
 
 // The settings section that holds the task's resume record.

@@ -1,8 +1,7 @@
 // The pieces of a task: ranges cut off the end of a segment (or of another
-// piece) and fetched by a connection that finished its own range. The stored
-// record knows segments only, each by the bytes contiguous from its fixed
-// start; a piece's bytes join its segment's count once everything between
-// them is in.
+// piece) and fetched by a connection that finished its own range. A piece's
+// bytes join its segment's count once everything between them is in; until
+// then the stored record keeps them as pieces of the segment (PIECES<n>).
 #pragma once
 
 #include "transfer/DownloadTask.h"
@@ -37,6 +36,29 @@ void FoldPieces(DownloadTask *task);
 // segment holds its whole fixed range, the pieces taken off it joined, which
 // counts each byte once, whatever pieces were handed back or fetched again.
 bool FinishRange(DownloadTask *task, TaskSegment &range);
+
+// Under the task's lock: the bytes of range index (a segment's i, a piece's
+// kMaxSegments + p; a restored segment has no index yet) that a saved record
+// may claim, those from its first byte that a flush took to the disk.
+ULONGLONG FlushedBytes(const DownloadTask &task, int index);
+
+// Under the task's lock: what a saved record keeps beyond the segments'
+// offsets, the flushed bytes of every piece, by segment and ascending, pieces
+// that touch joined. Returns how many ranges it wrote into out (room for
+// kMaxStoredPieces).
+int FlushedPieces(const DownloadTask &task, StoredPiece *out);
+
+// At the first run of a restored task that knows the file's length and
+// still has the version its record is of, before its segments are issued:
+// the record's pieces become the piece table, as a stop in this process
+// would have left it. A segment ends where its first piece begins; a
+// complete piece waits to join it, and the bytes after each piece, up to
+// the next or the end of the segment's fixed range, are that piece's to
+// fetch, queued. The pieces of a segment that do not lie beyond its offset
+// within its fixed range are not taken: the record is wrong there. Pieces
+// that continue a segment join it at once. Either way the record's pieces
+// are used up.
+void TakeRecordPieces(DownloadTask *task);
 
 // Bytes of the segments and pieces, under the task's lock so that no fold is
 // seen half done.

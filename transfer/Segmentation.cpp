@@ -42,7 +42,7 @@ void ResetOffsets(DownloadTask *task)
 {
     for (int i = 0; i < kMaxSegments; ++i) {
         StoreWord(task->segments[i].received, 0);
-        task->flushed[i] = 0;
+        task->extents[i].flushed = 0;
     }
     task->flushBytes = 0;
 }
@@ -294,10 +294,13 @@ SegmentIssue IssueSegments(DownloadTask *task, WebRequest *probe)
     ULONGLONG totalSize = task->totalSize;
     task->segmentSize = totalSize / count;
     StoreWord(task->helping, 0);
-    // The pieces of a run that a stop ended in this process are of the same
-    // version (a new one empties the table): they go on where they were, and
-    // a segment cut for them ends at its cut. Otherwise every segment runs
-    // to the end of its fixed range.
+    // The pieces of a run that a stop ended in this process, or that the
+    // record of a restored task kept, are of the same version (a new one
+    // empties the table): they go on where they were, and a segment cut for
+    // them ends at its cut. Otherwise every segment runs to the end of its
+    // fixed range.
+    if (task->resumeFlag)
+        TakeRecordPieces(task);
     bool carried = task->resumeFlag && LoadWord(task->pieceCount) > 0;
     if (carried)
         QueuePieces(task);

@@ -127,21 +127,26 @@ void FlushTaskFile(DownloadTask *task)
 {
     if (!task->fileHandle)
         return;
-    ULONGLONG counts[kMaxSegments];
+    // By the range's place: segments first, then this run's pieces.
+    ULONGLONG counts[kMaxSegments + kMaxPieces];
+    int ranges;
     {
         TaskLock lock(task);
-        for (int i = 0; i < kMaxSegments; ++i)
-            counts[i] = task->segments[i].received;
+        ranges = kMaxSegments + LoadWord(task->pieceCount);
+        for (int i = 0; i < ranges; ++i)
+            counts[i] = RangeAt(*task, i).received;
     }
     task->flushTick = GetTickCount();
     task->flushBytes = ReceivedRangeBytes(*task);
     if (!FlushFileBuffers(task->fileHandle))
         return;
-    // Only this thread lowers a count, but a count is never claimed above
-    // what it is now.
+    // Only this thread lowers a count (a new version, a piece given back),
+    // but a count is never claimed above what it is now.
     TaskLock lock(task);
-    for (int i = 0; i < kMaxSegments; ++i)
-        task->flushed[i] = counts[i] < task->segments[i].received ? counts[i] : task->segments[i].received;
+    for (int i = 0; i < ranges; ++i) {
+        ULONGLONG received = RangeAt(*task, i).received;
+        task->extents[i].flushed = counts[i] < received ? counts[i] : received;
+    }
 }
 
 void FlushTaskFileWhenDue(DownloadTask *task)

@@ -5,6 +5,7 @@
 
 #include "store/RecordClaims.h"
 #include "store/ResumeRecords.h"
+#include "transfer/Pieces.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskStop.h"
@@ -28,9 +29,12 @@ void TakeRecord(DownloadTask *task, const LoadedRecord &loaded)
     // What the record claims was on the disk when it was written: counted
     // as flushed, so that a save before this host's first flush (the
     // timer's refresh, a Pause or a Quit while the server is away) claims
-    // it still.
+    // it still. Its pieces wait for the probe, which tells the segments'
+    // ranges.
     for (int i = 0; i < record.connectionCount; ++i)
-        task->segments[i].received = task->flushed[i] = record.offsets[i];
+        task->segments[i].received = task->extents[i].flushed = record.offsets[i];
+    memcpy(task->recordPieces, record.pieces, sizeof(StoredPiece) * record.pieceCount);
+    task->recordPieceCount = record.pieceCount;
     task->resumeFlag = 1;
     task->resumeSection = record.section;
     task->sectionClaim = loaded.sectionClaim;
@@ -60,10 +64,9 @@ bool SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Dura
         // resets them together when the server's file changed. A count is
         // claimed only as far as a flush took its bytes to the disk.
         TaskLock lock(&task);
-        for (int i = 0; i < UsedSegmentCount(task); ++i) {
-            ULONGLONG received = LoadWord(task.segments[i].received);
-            record.offsets[i] = task.flushed[i] < received ? task.flushed[i] : received;
-        }
+        for (int i = 0; i < UsedSegmentCount(task); ++i)
+            record.offsets[i] = FlushedBytes(task, i);
+        record.pieceCount = FlushedPieces(task, record.pieces);
         memcpy(record.validator, task.validator, sizeof(record.validator));
     }
     return WriteResumeRecord(record, durability);

@@ -16,7 +16,7 @@ first of them over the probe's answer) after DROP_AFTER bytes.
 request a second's worth at once and then holds it to 2 MB/s, as nginx's
 limit_rate does; /paced/<key>/gen/<size>.bin holds each request to 2 MB/s
 from its first byte. /count/<key> answers how many requests were made under
-<key>.
+<key>, /sent/<key> how many body bytes their answers sent.
 
 Shapes the re-splitting policy was not tuned on: /far/<key>/gen/<size>.bin
 waits FAR_DELAY before every answer's header, as a distant server does, and
@@ -77,6 +77,7 @@ UNEVEN_RATES = [6e6, 6e6, 6e6, 6e5, 6e6]
 DROPPED_REQUEST = 5
 DROP_AFTER = 256 * 1024
 COUNTS = {}
+SENT = {}
 COUNTS_LOCK = threading.Lock()
 
 
@@ -198,10 +199,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.answer(send_body=True)
 
     def answer(self, send_body):
-        counted = re.fullmatch(r"/count/(\w+)", self.path)
+        counted = re.fullmatch(r"/(count|sent)/(\w+)", self.path)
         if counted:
             with COUNTS_LOCK:
-                body = str(COUNTS.get(counted.group(1), 0)).encode()
+                body = str((COUNTS if counted.group(1) == "count" else SENT).get(counted.group(2), 0)).encode()
             self.send_response(200)
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
@@ -239,10 +240,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if not send_body:
             return
+        key = match.group(1).split("/")[2] if match.group(1) and match.group(1) != "/slow" else None
         try:
             pieces = generated_bytes(first, end)
             for piece in paced(pieces, due, limit, line) if due or limit or line else pieces:
                 self.wfile.write(piece)
+                if key:
+                    with COUNTS_LOCK:
+                        SENT[key] = SENT.get(key, 0) + len(piece)
             if limit is not None:
                 self.close_connection = True
         except (BrokenPipeError, ConnectionResetError):

@@ -38,10 +38,11 @@ TEST_F(TaskRecordsTest, SaveCopiesTheTasksKeysOneOffsetPerUsedSegment)
     strcpy(task.proxy, "127.0.0.1:3128");
     strcpy(task.validator, "ETag: \"x\"");
     for (int i = 0; i < 5; ++i)
-        task.segments[i].received = task.flushed[i] = 100 * (i + 1);
+        task.segments[i].received = task.extents[i].flushed = 100 * (i + 1);
     SaveResumeRecord(task, 3);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "OFFSET1", "OFFSET2", "OFFSET3", "OFFSET4", "MULTHREAD", "URLNAME",
-                                        "DESTNAME", "PROXY", "PROXYPASSWORD", "VALIDATOR"}),
+                                        "DESTNAME", "PROXY", "PROXYPASSWORD", "VALIDATOR", "PIECES0", "PIECES1", "PIECES2",
+                                        "PIECES3", "PIECES4", "PIECESOF"}),
               RecordKeys(3));
     EXPECT_EQ("500", RecordValue(3, "OFFSET4"));
     EXPECT_EQ("5", RecordValue(3, "MULTHREAD"));
@@ -54,7 +55,7 @@ TEST_F(TaskRecordsTest, SaveCopiesTheTasksKeysOneOffsetPerUsedSegment)
     task.connectionCount = 1;
     SaveResumeRecord(task, 4);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "PROXYPASSWORD",
-                                        "VALIDATOR"}),
+                                        "VALIDATOR", "PIECES0", "PIECESOF"}),
               RecordKeys(4));
     std::string before = ReadWholeFile(SettingsFilePath());
     SaveResumeRecord(task, 0);
@@ -70,7 +71,7 @@ TEST_F(TaskRecordsTest, ARecordClaimsOnlyFlushedBytes)
     const ULONGLONG received[3] = {1000, 500, 70}, flushed[3] = {600, 1200, 70};
     for (int i = 0; i < 3; ++i) {
         task.segments[i].received = received[i];
-        task.flushed[i] = flushed[i];
+        task.extents[i].flushed = flushed[i];
     }
     SaveResumeRecord(task, 4);
     EXPECT_EQ("600", RecordValue(4, "OFFSET0"));
@@ -139,7 +140,7 @@ TEST_F(TaskRecordsTest, ARefreshSkipsARecordWhileAnotherUpdateHoldsTheLock)
     task.totalSize = 1000;
     task.state = TaskDownloading;
     task.resumeSection = 4;
-    task.segments[0].received = task.flushed[0] = 300;
+    task.segments[0].received = task.extents[0].flushed = 300;
     gSlotTable.slots[0].task = &task;
 
     HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
