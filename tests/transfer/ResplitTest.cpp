@@ -9,7 +9,9 @@
 #include <windows.h>
 
 #include <stdlib.h>
+#include <string.h>
 
+#include <functional>
 #include <string>
 
 #include "peers/PeerFiles.h"
@@ -92,18 +94,21 @@ std::string RecordedPieces(int section, int segment)
 }
 
 // Every segment's recorded count lies within its fixed range, so do the
-// pieces recorded beyond it, and the bytes they claim are the generator's.
-// Returns how many bytes the record claims.
-ULONGLONG ExpectRecordedClaimsRight(const std::string &temp, int section, ULONGLONG size, int connections)
+// pieces recorded beyond it, and the bytes they claim are the source's
+// (by default the generator's): difference(first, end) tells where the
+// temporary file differs from it. Returns how many bytes the record claims.
+ULONGLONG ExpectRecordedClaimsRight(const std::string &temp, int section, ULONGLONG size, int connections,
+                                    std::function<std::string(ULONGLONG, ULONGLONG)> difference = nullptr)
 {
+    if (!difference)
+        difference = [&temp](ULONGLONG first, ULONGLONG end) { return DifferenceFromGenerated(temp, first, end); };
     ULONGLONG segmentSize = size / connections, claimed = 0;
     for (int i = 0; i < connections; ++i) {
         ULONGLONG start = i * segmentSize;
         ULONGLONG length = i == connections - 1 ? size - start : segmentSize;
         ULONGLONG count = RecordedOffset(section, i);
         EXPECT_LE(count, length) << "segment " << i;
-        EXPECT_EQ("", DifferenceFromGenerated(temp, start, start + (count < length ? count : length)))
-            << "segment " << i;
+        EXPECT_EQ("", difference(start, start + (count < length ? count : length))) << "segment " << i;
         claimed += count;
         StoredPiece pieces[kMaxStoredPieces];
         int read = ReadPieceRanges(RecordedPieces(section, i).c_str(), i, pieces, kMaxStoredPieces);
@@ -111,7 +116,7 @@ ULONGLONG ExpectRecordedClaimsRight(const std::string &temp, int section, ULONGL
         for (int k = 0; k < read; ++k) {
             EXPECT_GE(pieces[k].first, start + count) << "segment " << i;
             EXPECT_LE(pieces[k].end, start + length) << "segment " << i;
-            EXPECT_EQ("", DifferenceFromGenerated(temp, pieces[k].first, pieces[k].end)) << "segment " << i;
+            EXPECT_EQ("", difference(pieces[k].first, pieces[k].end)) << "segment " << i;
             claimed += pieces[k].end - pieces[k].first;
         }
     }
@@ -341,6 +346,57 @@ TEST_F(ResplitTest, AHostKilledDuringResplittingIsResumedFromItsRecord)
 TEST_F(ResplitTest, AHostKilledWithPiecesBeyondASegmentsOffsetFetchesOnlyWhatItsRecordLacks)
 {
     KillAndResume("uneven", 128u << 20, [] { return !RecordedPieces(1, 3).empty(); });
+}
+
+// The body bytes nginx has sent from its location /limited/, as its log says
+// once each answer is done.
+ULONGLONG SentFromLimited()
+{
+    const char *root = getenv("RAVLIX_PEER_ROOT");
+    std::string log = root ? ReadWholeFile(std::string("Z:") + root + "/../limited.log") : std::string();
+    ULONGLONG sum = 0;
+    for (const char *line = log.c_str(); *line;) {
+        sum += strtoull(line, nullptr, 10);
+        const char *next = strchr(line, '\n');
+        line = next ? next + 1 : line + strlen(line);
+    }
+    return sum;
+}
+
+// nginx grants each request its first second at once and five requests a
+// second, queueing the rest: the worker opens one short request after
+// another for the whole download, and the file's flush and the record keep
+// up all the same. A kill once 40 MB were sent finds the record claiming all
+// but the last save period and the requests in flight (at 5 MB/s, 12.5 MB
+// and five bursts; 20 MB allowed), and the next host fetches only the rest.
+TEST_F(ResplitTest, TheRecordKeepsUpWithAServerThatQueuesRequests)
+{
+    const ULONGLONG size = 64u << 20, killAt = 40u << 20, allowed = 20u << 20;
+    std::string source;
+    ASSERT_TRUE(ReadPeerFile("f67108864.bin", &source));
+    TaskHost host;
+    ULONGLONG before = SentFromLimited();
+    ChildProcess other("KillableHost.exe " + PeerUrl("RAVLIX_NGINX_PORT", "/limited/f67108864.bin") +
+                       " queued.bin 5");
+    ASSERT_TRUE(other.started);
+    ULONGLONG sent = 0;
+    bool reached = TaskHost::PumpUntil([&] { return (sent = SentFromLimited() - before) >= killAt; }, kWaitMs);
+    other.Kill();
+    ASSERT_TRUE(reached);
+    std::string temp = host.PathOf("queued.bin.hhh");
+    std::string partial = ReadWholeFile(temp);
+    ASSERT_EQ(size, partial.size()) << "the download ended before the kill";
+    ULONGLONG claimed = ExpectRecordedClaimsRight(temp, 1, size, 5, [&](ULONGLONG first, ULONGLONG end) {
+        return partial.compare(first, end - first, source, first, end - first) == 0 ? "" : "differs";
+    });
+    EXPECT_GE(claimed + allowed, sent) << "the record lags behind what was written";
+
+    before = SentFromLimited();
+    ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
+    ASSERT_TRUE(TaskHost::WaitFinalized(0, kWaitMs));
+    EXPECT_EQ("", Difference(host.PathOf("queued.bin"), source));
+    EXPECT_LE(SentFromLimited() - before, size - claimed + kProbeSlack) << "bytes the record claimed were fetched again";
+    DeleteFileA(host.PathOf("queued.bin").c_str());
 }
 
 // On the burst server, once short requests have joined segment 0 past its
