@@ -7,7 +7,7 @@ DownloadTask::DownloadTask()
       stopRequested(0), announced(0), pendingRequest(nullptr), sectionClaim(nullptr), pathClaim(nullptr),
       validator{}, bytesAtRecovery(0), fruitlessRecoveries(0), endedShort(0), pieces{}, extents{}, pieceCount(0), helping(0),
       run(),
-      wakeWorker(CreateEventA(nullptr, FALSE, FALSE, nullptr)), flushTick(0), flushBytes(0), recordTick(0),
+      wakeWorker(CreateEventA(nullptr, FALSE, FALSE, nullptr)), flushTick(0), flushBytes(0), recordTick(0), recordBytes(0),
       failure(), recordPieces{}, recordPieceCount(0)
 {
     for (TaskSegment &segment : segments)

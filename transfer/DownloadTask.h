@@ -136,7 +136,8 @@ public:
     HANDLE wakeWorker;          // auto-reset: set when a stop is asked, so the helping worker ends at once
     DWORD flushTick;            // when the worker last flushed the file
     ULONGLONG flushBytes;       // the ranges' bytes as of that flush
-    DWORD recordTick;           // when the worker last saved the record, for want of a window
+    DWORD recordTick;           // when the worker last saved the record (KeepRecordCurrent)
+    ULONGLONG recordBytes;      // flushBytes as of that save
     TaskFailure failure;        // why the last start failed; under lock (TaskFailure.h)
     // The pieces a restored record kept beyond its offsets, until the first
     // run that knows the file's length takes them (TakeRecordPieces); a new

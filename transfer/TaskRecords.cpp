@@ -72,20 +72,18 @@ bool SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Dura
     return WriteResumeRecord(record, durability);
 }
 
-void RefreshRecordWithoutWindow(DownloadTask *task)
-{
-    DWORD now = GetTickCount();
-    if (now - task->recordTick < kRecordRefreshPeriodMs)
-        return;
-    task->recordTick = now;
-    if (!FindTaskWindow() && !StopRequested(*task))
-        SaveResumeRecord(*task, TaskSection(*task), LockWait::SkipIfBusy);
-}
-
 void KeepRecordCurrent(DownloadTask *task)
 {
     FlushTaskFileWhenDue(task);
-    RefreshRecordWithoutWindow(task);
+    DWORD now = GetTickCount(), since = now - task->recordTick;
+    // A new version starts the flushed bytes over.
+    bool byBytes = task->flushBytes >= task->recordBytes + kRecordRefreshBytes || task->flushBytes < task->recordBytes;
+    bool due = since >= kRecordRefreshPeriodMs ? byBytes || !FindTaskWindow() : byBytes && since >= kRecordRefreshGapMs;
+    if (!due || StopRequested(*task))
+        return;
+    task->recordTick = now;
+    task->recordBytes = task->flushBytes;
+    SaveResumeRecord(*task, TaskSection(*task), LockWait::SkipIfBusy);
 }
 
 int RestoreTasks(ProgressCallback progressCallback)

@@ -17,16 +17,21 @@ bool SaveResumeRecord(const DownloadTask &task, int section, LockWait wait = Loc
 // How often a running download's record is saved again, by the window's
 // timer or, while there is no window, by the task's worker.
 const DWORD kRecordRefreshPeriodMs = 2500;
-
-// On the task's worker, as it flushes the file: saves the record when it is
-// due and no window exists to do so, as for a download a host starts before
-// its InitDownload. A record whose file another update holds waits a period.
-void RefreshRecordWithoutWindow(DownloadTask *task);
+// The worker saves the record itself once this much more is flushed, so that
+// a kill on a fast line costs no more than this (or the gap below) however
+// the window's period falls...
+const ULONGLONG kRecordRefreshBytes = 16ull << 20;
+// ...but not more often than this: at local disk speeds the settings file
+// would otherwise be rewritten dozens of times a second.
+const DWORD kRecordRefreshGapMs = 500;
 
 // On the task's worker, between any two of its steps that may take a while
 // (a read, an open, a look at the ranges): flushes the file when due
 // (FlushTaskFileWhenDue), so that what a record may claim keeps up with what
-// came in, and refreshes the record when no window does.
+// came in, and saves the record when kRecordRefreshBytes more were flushed
+// since the worker last saved it, or when a period passed and no window
+// does it (a download a host starts before its InitDownload). A record whose
+// file another update holds waits for the next turn.
 void KeepRecordCurrent(DownloadTask *task);
 
 // Makes a running task of each record no live task uses, one per free slot

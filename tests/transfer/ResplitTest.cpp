@@ -496,10 +496,11 @@ TEST_F(ResplitTest, ARecordsPiecesAreFetchedAroundAndWrongOnesAreNotTrusted)
         EXPECT_EQ("", DifferenceFromGenerated(path, 0, size, size));
         ULONGLONG sent = static_cast<ULONGLONG>(CountedUnder("sent", key));
         EXPECT_GE(sent, missing);
-        if (c.dropKeys)
+        if (c.dropKeys) {
             EXPECT_GE(sent, missing + goodBytes) << "the pieces were fetched again";
-        else if (c.segment < 0)
+        } else if (c.segment < 0) {
             EXPECT_LE(sent, missing + kPacedProbeSlack) << "bytes the record claimed were fetched again";
+        }
         DeleteFileA(path.c_str());
     }
 }
