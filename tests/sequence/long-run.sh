@@ -17,7 +17,10 @@ mkdir -p "$logs"
 failed=()
 for ((seed = first; seed < first + seeds; seed++)); do
   log=$logs/seed-$seed.log
+  # About a second a step when the machine is idle; the drain after them up
+  # to a minute. The suite's 300 s would end a busy machine's run in its drain.
   if RAVLIX_SEQUENCE_SEED=$seed RAVLIX_SEQUENCE_STEPS=$steps RAVLIX_SEQUENCE_RUNS=1 \
+    RAVLIX_TEST_TIMEOUT=$((steps * 3 + 300)) \
     bash "$root/scripts/test.sh" --arch "$arch" -R '^Sequence\.' >"$log" 2>&1; then
     echo "seed $seed: passed"
     rm -f "$log"
