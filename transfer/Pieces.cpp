@@ -31,9 +31,7 @@ void TakeSegmentPieces(DownloadTask *task, int i, const StoredPiece *stored, int
     if (stored[0].first < start + segment.received || stored[count - 1].end > end ||
         task->pieceCount + count > kMaxPieces)
         return;
-    // Its index is set when it is issued, just after this.
-    RangeExtent &extent = task->extents[i];
-    extent.first = start;
+    RangeExtent &extent = ExtentOf(*task, segment);
     StoreWord(extent.cut, 1);
     StoreWord(segment.length, stored[0].first - start);
     for (int k = 0; k < count; ++k) {
@@ -84,9 +82,15 @@ void TakeRecordPieces(DownloadTask *task)
     int stored = task->recordPieceCount;
     task->recordPieceCount = 0;
     // A run without a validator hands out no pieces, so opens none either.
-    if (!task->validator[0])
+    if (stored == 0 || !task->validator[0])
         return;
     int count = UsedSegmentCount(*task);
+    // A restored task's segments are placed when they are issued, just after
+    // this: the fold below needs them placed now.
+    for (int i = 0; i < count; ++i) {
+        task->segments[i].index = i;
+        task->extents[i].first = i * task->segmentSize;
+    }
     for (int at = 0; at < stored;) {
         int first = at;
         LONG i = task->recordPieces[at].segment;

@@ -422,8 +422,10 @@ TEST_F(ResplitTest, ARecordsPiecesAreFetchedAroundAndWrongOnesAreNotTrusted)
 {
     const ULONGLONG size = 10u << 20, segment = size / 5, kib = 1024, offset = 512 * kib;
     const ULONGLONG s3 = 3 * segment, s4 = 4 * segment;
-    // The pieces the record rightly claims: one in segment 1, two in segment 3.
+    // The pieces the record rightly claims: one in segment 1, one that
+    // continues segment 2's offset, two in segment 3.
     const StoredPiece good[] = {{1, segment + 1024 * kib, segment + 1536 * kib},
+                                {2, 2 * segment + offset, 2 * segment + offset + 256 * kib},
                                 {3, s3 + 768 * kib, s3 + 1024 * kib},
                                 {3, s3 + 1536 * kib, s4}};
     ULONGLONG goodBytes = 0;
@@ -466,7 +468,7 @@ TEST_F(ResplitTest, ARecordsPiecesAreFetchedAroundAndWrongOnesAreNotTrusted)
         strcpy(record.validator, ("ETag: \"gen-" + std::to_string(size) + "\"").c_str());
         for (int i = 0; i < 5; ++i)
             record.offsets[i] = offset;
-        record.pieceCount = 3;
+        record.pieceCount = 4;
         memcpy(record.pieces, good, sizeof(good));
         ASSERT_TRUE(WriteResumeRecord(record));
         if (c.segment >= 0)
