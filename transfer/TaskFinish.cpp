@@ -57,13 +57,17 @@ bool PutIntoPlace(int slot)
     bool placed = named && MoveFileExA(task->tempPath, finalPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (named && !placed)
         return false;
-    ClearResumeRecord(section);
+    // The history first: a host killed between the two leaves the record,
+    // and the next host, finding the file in place, blanks it and updates
+    // the history's entry of that name. The other way round a kill lost the
+    // finished download from the history.
     if (placed) {
         char name[kTextSize], now[32];
         FileNameOf(finalPath, name);
         LocalTimeStamp(now);
         WriteHistoryRecord(name, now, task->totalSize, HistoryFinished);
     }
+    ClearResumeRecord(section);
     DestroyTask(slot);
     return true;
 }
