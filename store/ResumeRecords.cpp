@@ -214,9 +214,9 @@ bool PlacedBeforeRecordCleared(const StoredRecord &record, ULONGLONG *size)
 }
 
 // Blanks the record of a download found in place, and lists it as finished
-// in the history, where the host that placed it ended before doing so (the
-// history is written after the blanking). A record of that name is updated,
-// not written twice.
+// in the history: the host that placed it may have ended before it wrote the
+// history, or after, before it blanked the record. A record of that name is
+// updated, not written twice.
 void EndPlacedRecord(int section, const char *tempPath, ULONGLONG size)
 {
     char name[kTextSize], now[32];
