@@ -17,6 +17,12 @@ const char *HostUsage()
            "  --folder DIR      make DIR the download folder: it is stored as DESTNPATH in\n"
            "                    KELMORA.ini and stays the setting for later runs (default:\n"
            "                    the folder already set there, else this program's folder)\n"
+           "  --limit RATE      cap the speed of all downloads together at RATE bytes per\n"
+           "                    second (k and M after the number: KiB and MiB; 0: no cap);\n"
+           "                    kept in KELMORA.ini for later runs (default: the setting)\n"
+           "  --background      the downloads yield to other traffic on the line, taking\n"
+           "                    only what it leaves; kept for later runs\n"
+           "  --foreground      the downloads go at full speed (or the cap); kept\n"
            "  --exit-when-done  exit once every download is in its final file (for scripts);\n"
            "                    without it the host stays open like a player until Ctrl+C\n"
            "  --help            this text\n"
@@ -49,6 +55,25 @@ bool ParseConnections(const std::string &text, int *connections)
 
 }  // namespace
 
+long long ParseRate(const char *text)
+{
+    char *end = nullptr;
+    if (*text < '0' || *text > '9')
+        return -1;
+    unsigned long long value = strtoull(text, &end, 10);
+    unsigned long long unit = 1;
+    if (*end == 'k' || *end == 'K')
+        unit = 1024;
+    else if (*end == 'm' || *end == 'M')
+        unit = 1024 * 1024;
+    if (unit != 1)
+        ++end;
+    // The plug-in takes up to 2 GiB/s less a byte.
+    if (*end != '\0' || value > 0x7FFFFFFFull / unit)
+        return -1;
+    return static_cast<long long>(value * unit);
+}
+
 bool ParseHostOptions(int argc, char **argv, HostOptions *options, std::string *error)
 {
     for (int i = 1; i < argc; ++i) {
@@ -58,6 +83,16 @@ bool ParseHostOptions(int argc, char **argv, HostOptions *options, std::string *
             options->help = true;
         } else if (strcmp(argument, "--exit-when-done") == 0) {
             options->exitWhenDone = true;
+        } else if (strcmp(argument, "--background") == 0 || strcmp(argument, "--foreground") == 0) {
+            options->background = strcmp(argument, "--background") == 0 ? 1 : 0;
+        } else if (strcmp(argument, "--limit") == 0) {
+            if (!TakeValue(argc, argv, &i, &value, error))
+                return false;
+            options->limit = ParseRate(value.c_str());
+            if (options->limit < 0) {
+                *error = "--limit takes bytes per second up to 2047M, such as 4M or 512k, not \"" + value + "\"";
+                return false;
+            }
         } else if (strcmp(argument, "--connections") == 0) {
             if (!TakeValue(argc, argv, &i, &value, error))
                 return false;

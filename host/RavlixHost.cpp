@@ -188,6 +188,10 @@ int main(int argc, char **argv)
         fprintf(stderr, "CreateDownload returned no controller\n");
         return 2;
     }
+    if (gHost.options.limit >= 0)
+        ravlix.setSpeedCap(controller, static_cast<int>(gHost.options.limit));
+    if (gHost.options.background >= 0)
+        ravlix.setBackgroundMode(controller, gHost.options.background);
     ravlix.init(controller, OnDownloadComplete, 0);
     Say("window shown; downloads go to %s", DownloadFolder().c_str());
     HandOver(ravlix, controller);

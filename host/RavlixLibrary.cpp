@@ -33,5 +33,7 @@ bool RavlixLibrary::Load(std::string *error)
     }
     return Resolve(module, "CreateDownload", &create, error) && Resolve(module, "ReleaseDownload", &release, error) &&
            Resolve(module, "InitDownload", &init, error) && Resolve(module, "StartDownload", &start, error) &&
-           Resolve(module, "ToNextFace", &nextFace, error) && Resolve(module, "ChangeSkin", &changeSkin, error);
+           Resolve(module, "ToNextFace", &nextFace, error) && Resolve(module, "ChangeSkin", &changeSkin, error) &&
+           Resolve(module, "SetSpeedCap", &setSpeedCap, error) &&
+           Resolve(module, "SetBackgroundMode", &setBackgroundMode, error);
 }

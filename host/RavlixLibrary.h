@@ -1,4 +1,4 @@
-// Ravlix.dll loaded from the host's own folder, with its six exports.
+// Ravlix.dll loaded from the host's own folder, with its exports.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,8 @@ struct RavlixLibrary {
     decltype(&StartDownload) start = nullptr;
     decltype(&ToNextFace) nextFace = nullptr;
     decltype(&ChangeSkin) changeSkin = nullptr;
+    decltype(&SetSpeedCap) setSpeedCap = nullptr;
+    decltype(&SetBackgroundMode) setBackgroundMode = nullptr;
 
     // False (with the reason in error) when the DLL or an export is missing.
     bool Load(std::string *error);

@@ -72,6 +72,21 @@ int __cdecl ToNextFace(DownloadController *controller);
  * controller. */
 int __cdecl ChangeSkin(DownloadController *controller, int selector);
 
+/* Added after the six above (ordinals 7 and 8; theirs are unchanged). A host
+ * that never calls them gets the user's settings from the Setting dialog.
+ * Each takes effect at once, for running downloads too, and is kept in the
+ * settings file for every later start of any host. */
+
+/* Caps the speed of all downloads together at bytesPerSecond; 0 lifts the
+ * cap. Returns 1, or 0 for a null controller or a negative value (nothing
+ * changes then). */
+int __cdecl SetSpeedCap(DownloadController *controller, int bytesPerSecond);
+
+/* on = 1: the downloads yield to other traffic on the line (the host's own
+ * stream above all), taking only what it leaves; 0: they go at full speed
+ * (or the cap). Returns 1, or 0 for a null controller or another value. */
+int __cdecl SetBackgroundMode(DownloadController *controller, int on);
+
 #ifdef __cplusplus
 }
 #endif

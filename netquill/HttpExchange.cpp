@@ -7,6 +7,7 @@
 #include "netquill/ReadGathering.h"
 #include "netquill/Timing.h"
 #include "netquill/Url.h"
+#include "util/MicroClock.h"
 
 namespace {
 
@@ -24,21 +25,6 @@ int ErrorOf(IoStatus status)
         break;
     }
     return WebRequestConnectionLost;
-}
-
-// A clock for the arrival of a read's bytes: the tick count is too coarse
-// (about 16 ms on Windows) for pieces that come every few milliseconds.
-unsigned long long MicrosecondsNow()
-{
-    static const unsigned long long frequency = [] {
-        LARGE_INTEGER value;
-        QueryPerformanceFrequency(&value);
-        return static_cast<unsigned long long>(value.QuadPart);
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    unsigned long long ticks = static_cast<unsigned long long>(now.QuadPart);
-    return ticks / frequency * 1000000 + ticks % frequency * 1000000 / frequency;
 }
 
 }  // namespace
@@ -124,8 +110,8 @@ int HttpExchange::ReadHeader(HANDLE cancel, DWORD timeoutMs)
     }
 }
 
-PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **data, size_t *size, int *errorOut,
-                                    char *target, size_t targetCapacity)
+PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, size_t readLimit, const char **data, size_t *size,
+                                    int *errorOut, char *target, size_t targetCapacity)
 {
     for (;;) {
         const char *cursor = buffer_ + begin_;
@@ -144,7 +130,8 @@ PieceResult HttpExchange::NextPiece(HANDLE cancel, DWORD idleMs, const char **da
         size_t received;
         size_t direct = target ? framing_.PlainRun(targetCapacity) : 0;
         IoStatus status = direct ? ReceiveBody(target, direct, cancel, idleMs, &received)
-                                 : ReceiveBody(buffer_, capacity_, cancel, idleMs, &received);
+                                 : ReceiveBody(buffer_, readLimit < capacity_ ? readLimit : capacity_, cancel,
+                                               idleMs, &received);
         if (status == IoOk && direct) {
             // All of it is body: the framing hands it out where it lies.
             const char *at = target;

@@ -44,12 +44,13 @@ public:
     size_t HeaderLength() const { return headerLength_; }
 
     // The next piece of the body, reading the connection when the buffer
-    // holds nothing more; waits at most idleMs for a byte. On PieceFailed,
+    // holds nothing more, at most readLimit bytes at a time into the
+    // component's buffer; waits at most idleMs for a byte. On PieceFailed,
     // *errorOut is the WebRequestError. Given a target, a body whose bytes
     // come without framing between them is read straight into it, at most
     // targetCapacity bytes and never past the body's end, and the piece is
     // then at target: a reader saves copying each byte once more.
-    PieceResult NextPiece(HANDLE cancel, DWORD idleMs, const char **data, size_t *size, int *errorOut,
+    PieceResult NextPiece(HANDLE cancel, DWORD idleMs, size_t readLimit, const char **data, size_t *size, int *errorOut,
                           char *target = nullptr, size_t targetCapacity = 0);
 
     void Close();

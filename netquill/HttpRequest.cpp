@@ -3,6 +3,7 @@
 #include <new>
 #include <string.h>
 
+#include "netquill/ReadGathering.h"
 #include "netquill/Timing.h"
 #include "util/ThreadStack.h"
 
@@ -67,7 +68,7 @@ const WebRequestTable kHttpRequestTable = {OpenOperation,  CancelOperation, Last
 HttpRequest::HttpRequest()
     : winsockStarted_(false), cancelled_(0), lastError_(WebRequestOk), useProxy_(false), emptyRange_(false),
       buffer_(nullptr), headerText_(nullptr), firstEtag_(), firstLastModified_(), open_(false), bodyDone_(false),
-      resumable_(false), position_(0), attemptsWithoutProgress_(0), tooSlow_(false), slowBefore_(false), pending_(nullptr), pendingSize_(0),
+      resumable_(false), position_(0), attemptsWithoutProgress_(0), tooSlow_(false), slowBefore_(false), handedTick_(0), handedSize_(0), pending_(nullptr), pendingSize_(0),
       callback_(nullptr), context_(nullptr), threadId_(0)
 {
     operations = &kHttpRequestTable;
@@ -192,6 +193,7 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
             url_ = current;
             position_ = window_.first;
             speed_.Restart(GetTickCount());
+            handedSize_ = 0;
             return WebRequestOk;
         }
         if (verdict == AnswerRefused)
@@ -267,6 +269,13 @@ bool HttpRequest::Reconnect(int *errorOut)
 PieceResult HttpRequest::Pull(const char **data, size_t *size, char *target, size_t targetCapacity)
 {
     const Timing &timing = RequestTiming();
+    size_t readLimit = kReceiveBufferSize;
+    if (handedSize_) {
+        DWORD held = GetTickCount() - handedTick_;
+        speed_.Exclude(held);
+        readLimit = ReadLimitAtReaderPace(handedSize_, held, kReceiveBufferSize);
+        handedSize_ = 0;
+    }
     while (!bodyDone_) {
         if ((window_.endKnown && position_ >= window_.end) || emptyRange_)
             break;
@@ -277,7 +286,8 @@ PieceResult HttpRequest::Pull(const char **data, size_t *size, char *target, siz
             error = WebRequestTimedOut;
         } else if (!cancelled_) {
             PieceResult result =
-                exchange_.NextPiece(cancelEvent_.Get(), timing.idleMs, data, size, &error, target, targetCapacity);
+                exchange_.NextPiece(cancelEvent_.Get(), timing.idleMs, readLimit, data, size, &error, target,
+                                    targetCapacity);
             if (result == PieceData) {
                 // Whatever a server sends past the range asked for is not the caller's.
                 if (window_.endKnown && *size > window_.end - position_)
@@ -289,6 +299,8 @@ PieceResult HttpRequest::Pull(const char **data, size_t *size, char *target, siz
                     slowBefore_ = false;
                 if (!slowBefore_)
                     attemptsWithoutProgress_ = 0;
+                handedTick_ = GetTickCount();
+                handedSize_ = *size;
                 return PieceData;
             }
             if (result == PieceEnd) {

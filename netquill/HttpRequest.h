@@ -90,6 +90,11 @@ private:
     // The last reconnect was for slowness: bytes count as progress only once
     // a window has met the floor again, or a trickle would be asked again for ever.
     bool slowBefore_;
+    // When the reader was handed its last piece and how large it was: the
+    // time until it asks for the next is its own (SpeedWindow::Exclude,
+    // ReadLimitAtReaderPace).
+    DWORD handedTick_;
+    size_t handedSize_;
     const char *pending_;  // what Read has not copied out yet of the last piece
     size_t pendingSize_;
 

@@ -15,3 +15,13 @@ unsigned GatherPauseMs(size_t lastRead, unsigned long long arrivalMicros, size_t
         return 0;
     return pauseMs > kGatherMaxMs ? kGatherMaxMs : static_cast<unsigned>(pauseMs);
 }
+
+size_t ReadLimitAtReaderPace(size_t lastPiece, unsigned heldMs, size_t capacity)
+{
+    if (lastPiece == 0 || heldMs <= kReaderPaceMs)
+        return capacity;
+    unsigned long long limit = static_cast<unsigned long long>(lastPiece) * kReaderPaceMs / heldMs;
+    if (limit < kReaderPaceMinRead)
+        limit = kReaderPaceMinRead;
+    return limit < capacity ? static_cast<size_t>(limit) : capacity;
+}

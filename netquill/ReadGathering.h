@@ -26,3 +26,15 @@ const unsigned kGatherMaxMs = 20;
 // receive window in bytes (0: the system tunes the window, which a pause
 // could keep small, so there is none).
 unsigned GatherPauseMs(size_t lastRead, unsigned long long arrivalMicros, size_t capacity, int receiveWindow);
+
+// A reader that takes its pieces slower than they come (one that paces
+// itself to a speed cap) gets them in pieces of about this long at its pace,
+// so that the socket is read, and the sender's window opens, steadily; a
+// piece it holds for minutes would let the server give up on the connection.
+const unsigned kReaderPaceMs = 100;
+// The least such a piece holds: smaller reads would cost more than they pace.
+const size_t kReaderPaceMinRead = 2048;
+
+// How much the next read may bring, given the last piece handed to the
+// reader and how long it held it before it asked for more, within capacity.
+size_t ReadLimitAtReaderPace(size_t lastPiece, unsigned heldMs, size_t capacity);

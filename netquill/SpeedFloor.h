@@ -32,6 +32,11 @@ public:
     // Counts bytes that arrived at now, against a window of windowMs.
     SpeedVerdict Add(DWORD now, size_t bytes, DWORD windowMs);
 
+    // The reader held the last piece for heldMs before it asked for the
+    // next: that time is its own, not the server's (a reader that paces
+    // itself to a speed cap reads no faster than the cap), and does not count.
+    void Exclude(DWORD heldMs) { start_ += heldMs; }
+
 private:
     DWORD start_;
     unsigned long long bytes_;

@@ -1,4 +1,4 @@
-// The six functions the host calls. Every one tests the controller for null
+// The functions the host calls. Every one tests the controller for null
 // first: ReleaseDownload then does nothing, the others return 0.
 #include "Ravlix.h"
 
@@ -9,9 +9,11 @@
 #include "plugin/DownloadAdmission.h"
 #include "plugin/DownloadController.h"
 #include "res/ResourceIds.h"
+#include "store/SpeedSettings.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
+#include "transfer/SpeedGate.h"
 #include "ui/Docking.h"
 #include "ui/FloatingWindow.h"
 #include "ui/ProcessState.h"
@@ -75,6 +77,8 @@ DownloadController *__cdecl CreateDownload(void)
     if (!controller)
         return nullptr;
     ClearSlotTable();
+    // Before any download starts, InitDownload or not.
+    ApplySpeedSettings(ReadSpeedSettings());
     return controller;
 }
 
@@ -140,6 +144,28 @@ int __cdecl ChangeSkin(DownloadController *controller, int selector)
         return 0;
     if (SkinEngine *engine = gProcess.skinEngine)
         engine->operations->SelectSkin(engine, selector);
+    return 1;
+}
+
+int __cdecl SetSpeedCap(DownloadController *controller, int bytesPerSecond)
+{
+    if (!controller || bytesPerSecond < 0)
+        return 0;
+    SpeedSettings settings = ReadSpeedSettings();
+    settings.cap = static_cast<ULONGLONG>(bytesPerSecond);
+    KeepSpeedSettings(settings);
+    ApplySpeedSettings(settings);
+    return 1;
+}
+
+int __cdecl SetBackgroundMode(DownloadController *controller, int on)
+{
+    if (!controller || (on != 0 && on != 1))
+        return 0;
+    SpeedSettings settings = ReadSpeedSettings();
+    settings.background = on == 1;
+    KeepSpeedSettings(settings);
+    ApplySpeedSettings(settings);
     return 1;
 }
 

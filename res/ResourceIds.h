@@ -14,6 +14,8 @@
 #define IDC_PATH_EDIT 1000
 #define IDC_BROWSE 1001
 #define IDC_DOCK_COMBO 1002
+#define IDC_SPEED_CAP_EDIT 1016
+#define IDC_BACKGROUND_CHECK 1017
 
 // Confirmation dialog
 #define IDC_TASK1_STATE 1004

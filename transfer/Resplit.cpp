@@ -4,6 +4,7 @@
 #include "transfer/Pieces.h"
 #include "transfer/ResplitPolicy.h"
 #include "transfer/Segmentation.h"
+#include "transfer/SpeedGate.h"
 #include "transfer/TaskLock.h"
 #include "transfer/TaskRecords.h"
 #include "transfer/TaskStop.h"
@@ -44,6 +45,10 @@ RangeFigures FiguresOf(DownloadTask *task, const TaskSegment &range, DWORD now)
     ULONGLONG end = extent.first + LoadWord(range.length);
     figures.cuttable = end > extent.reservedEnd ? end - extent.reservedEnd : 0;
     figures.rate = RateOf(range, extent, now, &figures.rateKnown);
+    // A capped range's rate is the cap's share, not its connection's: no
+    // range is helped, cut or taken for slow on it.
+    if (SpeedGateHolds(now))
+        figures.rateKnown = false;
     figures.measuredMs = now - extent.startTick;
     return figures;
 }
@@ -110,6 +115,10 @@ void NoteBurst(DownloadTask *task, const TaskSegment &range, RangeExtent &extent
 // measured by have usually finished.
 void NoteRates(DownloadTask *task, DWORD now)
 {
+    // Under the cap's pacing a connection stands still while it waits its
+    // turn: that is no server's burst, and its rate no server's best.
+    if (SpeedGateHolds(now))
+        return;
     ForEachRange(*task, [&](TaskSegment &range) {
         if (!Fetching(range))
             return;

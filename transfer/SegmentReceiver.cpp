@@ -2,13 +2,15 @@
 
 // Runs on the HTTP component's threads, one delivery at a time per range (a
 // segment or a piece), ranges of one task in parallel. Never blocks for
-// long: its only wait is the task's lock, which its holders keep for a few
-// counter updates.
+// long: it waits for the task's lock, which its holders keep for a few
+// counter updates, and at the speed cap's gate, which the range's stop ends
+// at once.
 
 #include "components/WebRequest.h"
 #include "transfer/Completion.h"
 #include "transfer/DownloadTask.h"
 #include "transfer/Pieces.h"
+#include "transfer/SpeedGate.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskLock.h"
 
@@ -108,5 +110,12 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
     }
     if (complete)
         AnnounceCompletion(task);
+    // Held here, the component reads no further on this connection. The
+    // range's last bytes count against the cap but are not held: nothing
+    // more comes on it.
+    if (done)
+        ReserveAtSpeedGate(take);
+    else
+        PassSpeedGate(take, range->stopEvent, [&] { return RangeStopSignalled(*task, *range); });
     ResetEvent(range->busyEvent);
 }

@@ -8,6 +8,7 @@
 #include "transfer/Completion.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Segmentation.h"
+#include "transfer/SpeedGate.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskRecords.h"
 #include "transfer/TaskStop.h"
@@ -78,7 +79,7 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
     ULONGLONG totalSize = task->totalSize;
     ULONGLONG total = 0;
     while (LoadWord(stream.keepRunning) && LoadWord(stream.state) == SegmentRunning) {
-        DWORD want = totalSize - total < kStreamChunk ? static_cast<DWORD>(totalSize - total) : kStreamChunk;
+        DWORD want = static_cast<DWORD>(SpeedGateReadSize(totalSize - total < kStreamChunk ? totalSize - total : kStreamChunk));
         unsigned count = request->operations->Read(request, chunk.get(), want);
         if (count == 0)
             break;
@@ -90,6 +91,7 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
         // short of the whole, and a later start fetches the file again.
         if (written < count || total >= totalSize)
             break;
+        PassSpeedGate(written, nullptr, [&] { return !LoadWord(stream.keepRunning) || StopRequested(*task); });
     }
     StoreWord(stream.state, SegmentStopped);
 

@@ -23,6 +23,7 @@ enum ResourceStringId {
     StringTimeLeft = 32,
     StringStoppedBecause = 33,
     StringRecordsKeptIn = 34,
+    StringSpeedCapInvalid = 35,
     // Why a task stopped (FailureText.h), from 40 on.
     StringServerAnswered = 40,
     StringHostNotFound = 41,

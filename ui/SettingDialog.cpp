@@ -6,7 +6,10 @@
 
 #include "res/ResourceIds.h"
 #include "store/SettingsFile.h"
+#include "store/SpeedSettings.h"
+#include "transfer/SpeedGate.h"
 #include "ui/ResourceText.h"
+#include "ui/SpeedCapField.h"
 #include "util/FolderCheck.h"
 #include "util/PathText.h"
 #include "util/DisplayScale.h"
@@ -17,6 +20,7 @@ namespace {
 
 const int kPathSize = 260;
 const int kDockStyleCount = 5;
+const int kSpeedCapSize = 16;
 
 void WriteNumber(ProfileUpdate &update, const char *key, int value)
 {
@@ -55,6 +59,37 @@ void OnInitDialog(HWND dialog)
     SendMessageA(combo, CB_SETCURSEL, style, 0);
     HANDLE image = LoadBrowseBitmap(WindowDpi(dialog));
     SendDlgItemMessageA(dialog, IDC_BROWSE, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
+    SpeedSettings speed = ReadSpeedSettings();
+    char cap[kSpeedCapSize];
+    SpeedCapFieldText(speed.cap, cap);
+    SetDlgItemTextA(dialog, IDC_SPEED_CAP_EDIT, cap);
+    CheckDlgButton(dialog, IDC_BACKGROUND_CHECK, speed.background ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void ShowTip(HWND dialog, ResourceStringId message)
+{
+    char text[kPathSize], caption[kPathSize];
+    LoadResourceText(message, text, sizeof(text));
+    LoadResourceText(StringTip, caption, sizeof(caption));
+    MessageBoxA(dialog, text, caption, MB_OK);
+}
+
+// The speed settings as the dialog now asks. A cap the field shows as it
+// was read (a host may have set one that is no whole number of KiB/s) stays
+// as it was. False when the field holds no cap.
+bool SpeedSettingsAsAsked(HWND dialog, SpeedSettings *speed)
+{
+    *speed = ReadSpeedSettings();
+    char text[kSpeedCapSize * 2] = "", shown[kSpeedCapSize];
+    GetDlgItemTextA(dialog, IDC_SPEED_CAP_EDIT, text, sizeof(text));
+    SpeedCapFieldText(speed->cap, shown);
+    ULONGLONG cap;
+    if (!ParseSpeedCapField(text, &cap))
+        return false;
+    if (strcmp(text, shown) != 0)
+        speed->cap = cap;
+    speed->background = IsDlgButtonChecked(dialog, IDC_BACKGROUND_CHECK) == BST_CHECKED;
+    return true;
 }
 
 // The bitmap given to the button stays the dialog's; delete it with it.
@@ -71,11 +106,13 @@ void OnOk(HWND dialog)
     GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathSize);
     // A folder no file can go into is refused here, once, rather than
     // at every download.
+    SpeedSettings speed;
+    if (!SpeedSettingsAsAsked(dialog, &speed)) {
+        ShowTip(dialog, StringSpeedCapInvalid);
+        return;
+    }
     if (!MakeFolderReady(path)) {
-        char text[kPathSize], caption[kPathSize];
-        LoadResourceText(StringCannotCreateDir, text, sizeof(text));
-        LoadResourceText(StringTip, caption, sizeof(caption));
-        MessageBoxA(dialog, text, caption, MB_OK);
+        ShowTip(dialog, StringCannotCreateDir);
         return;
     }
     GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathSize);
@@ -87,7 +124,9 @@ void OnOk(HWND dialog)
         WriteNumber(update, "DOCKSTYLE", style);
         WriteNumber(update, "DOCKLEFT", rect.left);
         WriteNumber(update, "DOCKTOP", rect.top);
+        WriteSpeedSettings(update, speed);
     });
+    ApplySpeedSettings(speed);
     EndDialog(dialog, 1);
 }
 

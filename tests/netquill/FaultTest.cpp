@@ -421,6 +421,21 @@ TEST(Bodies, ATrickleBelowTheFloorIsAskedAgain)
     EXPECT_EQ(2, server.Connections());
 }
 
+// A reader that takes its pieces at 250 bytes a second (one held back by a
+// speed cap) from a server that sends them at once: the time the reader
+// holds a piece is its own, so the connection is never taken for a trickle
+// and asked again, and the reads come in small pieces at the reader's pace.
+TEST(Bodies, AReaderThatHoldsItsPiecesIsNoTrickle)
+{
+    ScriptedServer server([](ScriptedConnection &c) { ServeSlowly(c, 1000, 100); });
+    TestRequest request;
+    request.onDelivery = [](void *, unsigned count) { Sleep(count * 4); };
+    ASSERT_TRUE(request.Open(server.Url("/f"), "Range:bytes=1000-4999/10007\r\n", true));
+    EXPECT_EQ(kFile.substr(1000, 4000), Fetch(request, true, 4000));
+    EXPECT_EQ(1, server.Connections());
+    EXPECT_GE(request.Deliveries(), 3);
+}
+
 // A server that stays below the floor on every connection ends the request
 // as timed out, after the reconnects that make no progress. On a loaded
 // machine the first connection may idle out before its window closes; the

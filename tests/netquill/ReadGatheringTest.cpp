@@ -41,4 +41,26 @@ TEST(ReadGathering, OnlyAConnectionSlowerThanItsReadsPauses)
         EXPECT_EQ(c.pauseMs, GatherPauseMs(c.lastRead, c.arrivalMicros, c.capacity, c.window)) << c.name;
 }
 
+TEST(ReadGathering, AReaderSlowerThanItsPiecesGetsSmallerOnes)
+{
+    struct Case {
+        const char *name;
+        size_t lastPiece;
+        unsigned heldMs;
+        size_t limit;
+    } cases[] = {
+        {"a reader that keeps up", 131072, 3, kBuffer},
+        {"held just the pace", 131072, kReaderPaceMs, kBuffer},
+        // 128 KiB held for 160 ms: 800 KB/s, so 80 KiB in 100 ms.
+        {"a reader at 800 KB/s", 131072, 160, 81920},
+        {"a reader at 1 KiB/s", 65536, 64000, kReaderPaceMinRead},
+        {"nothing handed yet", 0, 5000, kBuffer},
+        // A reader held for days cannot overflow the product.
+        {"a huge piece held long", kBuffer, 0xFFFFFFFFu, kReaderPaceMinRead},
+        {"never more than the buffer", 1u << 30, 200, kBuffer},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.limit, ReadLimitAtReaderPace(c.lastPiece, c.heldMs, kBuffer)) << c.name;
+}
+
 }  // namespace

@@ -12,6 +12,7 @@ TEST(SpeedWindow, AWindowBelowTheFloorIsTooSlow)
         DWORD at;
         size_t bytes;
         SpeedVerdict verdict;
+        DWORD heldBefore;  // how long the reader held the piece before, not the server's
     };
     const DWORD kNearTheWrap = 0xFFFFF000u;
     struct Case {
@@ -33,12 +34,24 @@ TEST(SpeedWindow, AWindowBelowTheFloorIsTooSlow)
         {"one late large piece", 1000, {{50000, 1 << 20, SpeedEnough}}, 1},
         // The tick count wraps.
         {"across the wrap", kNearTheWrap, {{kNearTheWrap + 30000, 30720, SpeedEnough}}, 1},
+        // A reader that takes 1 KiB a minute, from a server that sends it at once.
+        {"a reader that holds each piece",
+         1000,
+         {{1000, 1024, SpeedMeasuring}, {61000, 1024, SpeedMeasuring, 60000}, {121000, 1024, SpeedMeasuring, 60000}},
+         3},
+        {"the same without its holds", 1000, {{1000, 1024, SpeedMeasuring}, {61000, 1024, SpeedTooSlow}}, 2},
+        {"a trickle the reader also holds",
+         1000,
+         {{11000, 100, SpeedMeasuring}, {31000, 100, SpeedMeasuring, 10000}, {51000, 100, SpeedTooSlow, 10000}},
+         3},
     };
     for (const Case &c : cases) {
         SpeedWindow window;
         window.Restart(c.start);
-        for (int i = 0; i < c.count; ++i)
+        for (int i = 0; i < c.count; ++i) {
+            window.Exclude(c.steps[i].heldBefore);
             EXPECT_EQ(c.steps[i].verdict, window.Add(c.steps[i].at, c.steps[i].bytes, 30000)) << c.name << " step " << i;
+        }
     }
 }
 

@@ -1,4 +1,4 @@
-// The six exports as a host reaches them: through LoadLibrary of the built
+// The exports as a host reaches them: through LoadLibrary of the built
 // Ravlix.dll, by their plain names, as the sample host resolves them.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -7,6 +7,9 @@
 
 #include "Ravlix.h"
 #include "host/RavlixLibrary.h"
+#include "tests/support/IniText.h"
+
+using namespace testing_support;
 
 namespace {
 
@@ -41,7 +44,43 @@ TEST_F(ExportsTest, NullControllerDoesNothingAndReturnsZero)
     EXPECT_EQ(0, api.start(nullptr, "http://127.0.0.1/a.bin", "", nullptr, 1));
     EXPECT_EQ(0, api.nextFace(nullptr));
     EXPECT_EQ(0, api.changeSkin(nullptr, 1));
+    EXPECT_EQ(0, api.setSpeedCap(nullptr, 1024));
+    EXPECT_EQ(0, api.setBackgroundMode(nullptr, 1));
     EXPECT_EQ(0, gCallbackCalls);
+}
+
+// What the speed exports keep in the settings file, and what they refuse
+// without changing anything.
+TEST_F(ExportsTest, TheSpeedExportsKeepWhatTheyTakeAndRefuseTheRest)
+{
+    std::string settings = SettingsFilePath();
+    DeleteFileA(settings.c_str());
+    DownloadController *controller = api.create();
+    ASSERT_NE(nullptr, controller);
+    struct Case {
+        bool cap;  // SetSpeedCap, else SetBackgroundMode
+        int value;
+        int result;
+        const char *speedCap, *background;  // the keys after it
+    } cases[] = {
+        {true, 4 << 20, 1, "4194304", "0"},
+        {true, -1, 0, "4194304", "0"},
+        {false, 1, 1, "4194304", "1"},
+        {false, 2, 0, "4194304", "1"},
+        {false, -1, 0, "4194304", "1"},
+        {true, 0x7FFFFFFF, 1, "2147483647", "1"},
+        {true, 0, 1, "0", "1"},
+        {false, 0, 1, "0", "0"},
+    };
+    for (const Case &c : cases) {
+        int result = c.cap ? api.setSpeedCap(controller, c.value) : api.setBackgroundMode(controller, c.value);
+        std::string call = std::string(c.cap ? "SetSpeedCap " : "SetBackgroundMode ") + std::to_string(c.value);
+        EXPECT_EQ(c.result, result) << call;
+        EXPECT_EQ(c.speedCap, ProfileValue(settings, "DOWNLOAD", "SPEEDCAP")) << call;
+        EXPECT_EQ(c.background, ProfileValue(settings, "DOWNLOAD", "BACKGROUND")) << call;
+    }
+    api.release(controller);
+    DeleteFileA(settings.c_str());
 }
 
 TEST_F(ExportsTest, CreateAndReleaseWithoutInit)

@@ -195,6 +195,31 @@ TEST_F(WindowLifecycleTest, ADownloadStartedWithoutAWindowKeepsItsRecordFreshAnd
     EXPECT_EQ("0", RecordValue(1, "MULTHREAD"));
 }
 
+// A cap given through the export holds five connections at once and is kept
+// for later starts; lifted while they run, it lets them finish.
+TEST_F(WindowLifecycleTest, ACapHoldsFiveConnectionsUntilItIsLiftedWhileTheyRun)
+{
+    DownloadController *controller = api.create();
+    ASSERT_EQ(1, api.setSpeedCap(controller, 256 * 1024));
+    EXPECT_EQ("262144", ProfileValue(SettingsFilePath(), "DOWNLOAD", "SPEEDCAP"));
+    ASSERT_EQ(1, api.init(controller, CountCompletion, 0));
+    ASSERT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/f67108864.bin"), "capped.bin", 5));
+    // Uncapped, the local nginx's 64 MiB take a second or two; capped, the
+    // first reads and 256 KiB a second.
+    TaskHost::PumpUntil([] { return false; }, 5000);
+    EXPECT_FALSE(FileExists(PathOf("capped.bin")));
+    long long claimed = 0;
+    for (int i = 0; i < 5; ++i)
+        claimed += atoll(RecordValue(1, ("OFFSET" + std::to_string(i)).c_str()).c_str());
+    EXPECT_LT(claimed, 8ll << 20);
+    ASSERT_EQ(1, api.setSpeedCap(controller, 0));
+    EXPECT_TRUE(TaskHost::PumpUntil([this] { return FileExists(PathOf("capped.bin")); }, 60000))
+        << DescribeDownloads({"capped.bin"});
+    api.release(controller);
+    ExpectSameBytes("f67108864.bin", "capped.bin");
+    EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "DOWNLOAD", "SPEEDCAP"));
+}
+
 // ReleaseDownload during a download asks; either answer leaves the task
 // saved and gone (its temporary file no longer open).
 TEST_F(WindowLifecycleTest, ReleaseWhileDownloadingAsksAndSavesAfterOkAndAfterCancel)

@@ -13,10 +13,12 @@
 #include "res/ResourceIds.h"
 #include "store/HistoryStore.h"
 #include "store/SettingsFile.h"
+#include "store/SpeedSettings.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/IniText.h"
 #include "tests/support/TaskHost.h"
 #include "tests/ui/UiHarness.h"
+#include "transfer/SpeedGate.h"
 #include "ui/HistoryDialog.h"
 #include "ui/SettingDialog.h"
 #include "util/PathText.h"
@@ -84,7 +86,7 @@ protected:
         SendMessageA(window, WM_COMMAND, IDM_SETTING, 0);
         ASSERT_TRUE(driver.found());
         EXPECT_EQ("Setting", driver.seen().caption);
-        EXPECT_EQ("Path of the download file:|Dock Style:", driver.seen().texts);
+        EXPECT_EQ("Path of the download file:|Dock Style:|Speed cap (KiB/s):", driver.seen().texts);
     }
 
     std::string base;
@@ -123,7 +125,7 @@ TEST_F(SettingDialogTest, OkCreatesTheFolderAndWritesFourKeysInOrder)
         PressButton(dialog, IDOK);
     });
     EXPECT_TRUE(FileExists(base + "\\fresh"));
-    EXPECT_EQ((std::vector<std::string>{"DOCKSTYLE", "DESTNPATH", "DOCKLEFT", "DOCKTOP"}),
+    EXPECT_EQ((std::vector<std::string>{"DOCKSTYLE", "DESTNPATH", "DOCKLEFT", "DOCKTOP", "SPEEDCAP", "BACKGROUND"}),
               SectionKeys(SettingsFilePath(), "DOWNLOAD"))
         << "DOCKSTYLE was there first; the others follow in the order written";
     EXPECT_EQ(typed, ProfileValue(SettingsFilePath(), "DOWNLOAD", "DESTNPATH"));
@@ -140,7 +142,7 @@ TEST_F(SettingDialogTest, OkOnAFreshFileWritesInTheOrderPathStyleLeftTop)
         SetDlgItemTextA(dialog, IDC_PATH_EDIT, base.c_str());
         PressButton(dialog, IDOK);
     });
-    EXPECT_EQ((std::vector<std::string>{"DESTNPATH", "DOCKSTYLE", "DOCKLEFT", "DOCKTOP"}),
+    EXPECT_EQ((std::vector<std::string>{"DESTNPATH", "DOCKSTYLE", "DOCKLEFT", "DOCKTOP", "SPEEDCAP", "BACKGROUND"}),
               SectionKeys(SettingsFilePath(), "DOWNLOAD"));
     EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "DOWNLOAD", "DOCKSTYLE"));
 }
@@ -185,6 +187,68 @@ TEST_F(SettingDialogTest, AFolderThatCannotHoldFilesTellsAndWritesNothing)
         EXPECT_EQ("<absent>", ProfileValue(SettingsFilePath(), "DOWNLOAD", "DOCKLEFT"));
     }
     DeleteFileA(aFile.c_str());
+}
+
+// The speed cap field in KiB/s and the background box: what the field
+// shows, what OK keeps and applies at once, and what it refuses (the same
+// tip as a bad folder, the dialog left open, nothing written).
+TEST_F(SettingDialogTest, TheSpeedCapIsKibPerSecondAndOkAppliesIt)
+{
+    struct Case {
+        const char *stored;  // SPEEDCAP before, or null
+        const char *shown;   // the field's text as the dialog opens
+        const char *typed;   // typed over it, or null to leave it
+        bool background;     // the box checked before OK
+        const char *kept;    // SPEEDCAP after OK; null: refused
+    } cases[] = {
+        {nullptr, "", "512", true, "524288"},
+        {"524288", "512", " 64 ", false, "65536"},
+        {"4194304", "4096", "", true, "0"},
+        {"4194304", "4096", "0", false, "0"},
+        // A host's cap that is no whole number of KiB/s stays as it was
+        // while the field is left alone.
+        {"1000", "1", nullptr, false, "1000"},
+        {"-7", "", nullptr, false, "0"},
+        {"65536", "64", "64k", false, nullptr},
+        {"65536", "64", "-5", false, nullptr},
+        {"65536", "64", "2097152", false, nullptr},
+        {"65536", "64", "1.5", false, nullptr},
+    };
+    for (const Case &c : cases) {
+        WritePrivateProfileStringA(kDownloadSection, "SPEEDCAP", c.stored, kSettingsFile);
+        WritePrivateProfileStringA(kDownloadSection, "BACKGROUND", nullptr, kSettingsFile);
+        std::string shown, tipText, state;
+        Run([&](HWND dialog) {
+            shown = DialogText(dialog, IDC_SPEED_CAP_EDIT);
+            SetDlgItemTextA(dialog, IDC_PATH_EDIT, base.c_str());
+            if (c.typed)
+                SetDlgItemTextA(dialog, IDC_SPEED_CAP_EDIT, c.typed);
+            CheckDlgButton(dialog, IDC_BACKGROUND_CHECK, c.background ? BST_CHECKED : BST_UNCHECKED);
+            PressButton(dialog, IDOK);
+            if (HWND box = c.kept ? nullptr : WaitForDialog("Tip")) {
+                EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&tipText));
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                Sleep(300);
+                state = IsWindowVisible(dialog) ? "open" : "closed";
+                PressButton(dialog, IDCANCEL);
+            }
+        });
+        const char *typed = c.typed ? c.typed : "(left)";
+        EXPECT_EQ(c.shown, shown) << typed;
+        if (!c.kept) {
+            EXPECT_EQ("The speed cap is a whole number of KiB/s, or empty for none.", tipText) << typed;
+            EXPECT_EQ("open", state) << typed;
+            EXPECT_EQ(c.stored, ProfileValue(SettingsFilePath(), "DOWNLOAD", "SPEEDCAP")) << typed;
+            EXPECT_EQ("<absent>", ProfileValue(SettingsFilePath(), "DOWNLOAD", "BACKGROUND")) << typed;
+            continue;
+        }
+        EXPECT_EQ(c.kept, ProfileValue(SettingsFilePath(), "DOWNLOAD", "SPEEDCAP")) << typed;
+        EXPECT_EQ(c.background ? "1" : "0", ProfileValue(SettingsFilePath(), "DOWNLOAD", "BACKGROUND")) << typed;
+        // Applied at once: a capped reader takes a tenth of a second's worth.
+        ULONGLONG cap = strtoull(c.kept, nullptr, 10);
+        EXPECT_EQ(cap ? (cap / 10 > 2048 ? cap / 10 : 2048) : 1u << 20, SpeedGateReadSize(1u << 20)) << typed;
+    }
+    ApplySpeedSettings(SpeedSettings{0, false});
 }
 
 TEST_F(SettingDialogTest, CancelWritesNothing)

@@ -1,0 +1,93 @@
+#include "transfer/SpeedGate.h"
+
+#include "store/SpeedSettings.h"
+#include "transfer/PacePolicy.h"
+#include "util/MicroClock.h"
+
+namespace {
+
+// Taken for a few additions at each delivery and each slice of a wait.
+class GateLock {
+public:
+    GateLock() { EnterCriticalSection(&Section()); }
+    ~GateLock() { LeaveCriticalSection(&Section()); }
+    GateLock(const GateLock &) = delete;
+    GateLock &operator=(const GateLock &) = delete;
+
+    static CRITICAL_SECTION &Section()
+    {
+        static CRITICAL_SECTION section = [] {
+            CRITICAL_SECTION made;
+            InitializeCriticalSection(&made);
+            return made;
+        }();
+        return section;
+    }
+};
+
+PaceQueue gQueue = {0, 0, 0};
+ULONGLONG gCap = 0;
+DWORD gLastHeld = 0;
+bool gEverHeld = false;
+
+}  // namespace
+
+void ApplySpeedSettings(const SpeedSettings &settings)
+{
+    SetGateCap(settings.cap);
+}
+
+void SetGateCap(ULONGLONG bytesPerSecond)
+{
+    GateLock lock;
+    // Whatever the old rate had left waiting goes at the new one from now.
+    DrainUntil(gQueue, MicrosecondsNow(), gCap);
+    __atomic_store_n(&gCap, bytesPerSecond, __ATOMIC_RELEASE);
+}
+
+ULONGLONG ReserveAtSpeedGate(ULONGLONG bytes)
+{
+    // Without a cap a delivery takes no lock: today's speed, unchanged.
+    if (!__atomic_load_n(&gCap, __ATOMIC_ACQUIRE))
+        return 0;
+    GateLock lock;
+    DrainUntil(gQueue, MicrosecondsNow(), gCap);
+    gQueue.reserved += bytes;
+    return gQueue.reserved;
+}
+
+DWORD SpeedGateWait(ULONGLONG position)
+{
+    GateLock lock;
+    ULONGLONG now = MicrosecondsNow();
+    DrainUntil(gQueue, now, gCap);
+    ULONGLONG micros = MicrosecondsUntil(gQueue, position, gCap, now);
+    if (micros == 0)
+        return 0;
+    gLastHeld = GetTickCount();
+    gEverHeld = true;
+    ULONGLONG millis = (micros + 999) / 1000;
+    return millis < kPaceSliceMilliseconds ? static_cast<DWORD>(millis) : kPaceSliceMilliseconds;
+}
+
+void LeaveSpeedGate(ULONGLONG position, ULONGLONG bytes)
+{
+    GateLock lock;
+    DrainUntil(gQueue, MicrosecondsNow(), gCap);
+    // Of its bytes, those the queue has not let through yet.
+    ULONGLONG first = position - bytes;
+    if (gQueue.drained < position)
+        GiveUpPlace(gQueue, gQueue.drained > first ? position - gQueue.drained : bytes);
+}
+
+ULONGLONG SpeedGateReadSize(ULONGLONG limit)
+{
+    GateLock lock;
+    return PacedReadSize(gCap, limit);
+}
+
+bool SpeedGateHolds(DWORD now)
+{
+    GateLock lock;
+    return gEverHeld && now - gLastHeld < kPaceHoldMemoryMilliseconds;
+}
