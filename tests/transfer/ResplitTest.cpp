@@ -391,11 +391,14 @@ TEST_F(ResplitTest, TheRecordKeepsUpWithAServerThatQueuesRequests)
     });
     EXPECT_GE(claimed + allowed, sent) << "the record lags behind what was written";
 
-    // nginx logs an answer the kill cut off when it next writes to it, a
-    // second later at most under limit_rate: the log has to stand still
-    // before the next host's bytes are counted.
+    // nginx logs an answer the kill cut off when it next writes to it: a
+    // second later at most under limit_rate, but a request limit_req still
+    // queued (20 at five a second) first waits its turn, up to 4 s, and then
+    // sends what the socket takes before it learns the client is gone. The
+    // log has to stand still longer than that before the next host's bytes
+    // are counted.
     for (ULONGLONG last = ~0ull; (before = SentFromLimited()) != last; last = before)
-        Sleep(1500);
+        Sleep(5000);
     ASSERT_EQ(1, RestoreTasks(host.controller.progressCallback));
     ASSERT_TRUE(TaskHost::WaitFinalized(0, kWaitMs));
     EXPECT_EQ("", Difference(host.PathOf("queued.bin"), source));
