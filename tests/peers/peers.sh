@@ -120,7 +120,7 @@ error_log $dir/error.log warn;
 events { worker_connections 256; }
 http {
   access_log off;
-  log_format sent '\$body_bytes_sent';
+  log_format sent '\$body_bytes_sent \$http_range';
   limit_req_zone \$binary_remote_addr zone=fivepersecond:1m rate=5r/s;
   client_body_temp_path $dir/tmp/body;
   proxy_temp_path $dir/tmp/proxy;
