@@ -10,6 +10,20 @@
 
 namespace {
 
+volatile LONG gPacedBuffer = 0;  // the last paced reader's buffer; 0: none
+volatile LONG gPacedTick = 0;
+
+// What a new connection asks for (Connection::NotePacedBuffer).
+int StartingReceiveBuffer()
+{
+    LONG paced = InterlockedCompareExchange(&gPacedBuffer, 0, 0);
+    DWORD since = GetTickCount() - static_cast<DWORD>(InterlockedCompareExchange(&gPacedTick, 0, 0));
+    if (paced > 0 && since < kPacedStartMemoryMs)
+        return paced;
+    int fixed = Connection::ReceiveWindow();
+    return fixed > kFirstReceiveBuffer ? kFirstReceiveBuffer : fixed;
+}
+
 // Milliseconds left until deadline (a GetTickCount value), 0 once it passed.
 DWORD Remaining(DWORD deadline)
 {
@@ -28,6 +42,7 @@ SocketPlatform ThisPlatform()
 
 // The addresses being tried at once, each a non-blocking socket that
 // signals its own event; the first to connect is handed to the Connection.
+// Each asks for StartingReceiveBuffer().
 class ConnectRace {
 public:
     ConnectRace() : count_(0) {}
@@ -45,7 +60,7 @@ public:
         attempt.event.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         if (!attempt.socket.IsSet() || !attempt.event.IsSet())
             return Drop(count_);
-        int window = Connection::ReceiveWindow();
+        int window = StartingReceiveBuffer();
         if (window > 0)
             setsockopt(attempt.socket.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&window),
                        sizeof(window));
@@ -168,6 +183,7 @@ int Connection::Connect(const char *host, unsigned short port, HANDLE cancel, DW
             return WebRequestConnectFailed;
         if (connected >= 0) {
             race.TakeWinner(connected, &socket_, &event_);
+            startingBuffer_ = StartingReceiveBuffer();
             return WebRequestOk;
         }
         // An attempt that failed lets the next address start at once.
@@ -232,6 +248,18 @@ IoStatus Connection::Wait(HANDLE cancel, DWORD deadline, WSANETWORKEVENTS *event
     if (WSAEnumNetworkEvents(socket_.Get(), event_.Get(), events) != 0)
         return IoFailed;
     return IoOk;
+}
+
+void Connection::NotePacedBuffer(int bytes)
+{
+    InterlockedExchange(&gPacedTick, static_cast<LONG>(GetTickCount()));
+    InterlockedExchange(&gPacedBuffer, bytes);
+}
+
+void Connection::SetReceiveBuffer(int bytes)
+{
+    if (socket_.IsSet())
+        setsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&bytes), sizeof(bytes));
 }
 
 int Connection::ReceiveWindow()

@@ -40,10 +40,25 @@ public:
     // where the system tunes it.
     static int ReceiveWindow();
 
+    // Asks the system for a receive buffer of bytes from now on: the
+    // sender's window closes once that much waits unread.
+    void SetReceiveBuffer(int bytes);
+
+    // A reader of this process paced itself with a receive buffer of bytes
+    // just now (0: its pace ended). Connections that start within
+    // kPacedStartMemoryMs start with that buffer, not ReceiveWindow(): a
+    // sender's window, once open, does not close again, and a connection of
+    // a capped or yielding download would otherwise be sent megabytes before
+    // its reader's first hold showed its pace.
+    static void NotePacedBuffer(int bytes);
+    // The buffer the connection started with; 0 where the system's stayed.
+    int StartingBuffer() const { return startingBuffer_; }
+
 private:
     // Waits for a socket event, the cancel event or the deadline.
     IoStatus Wait(HANDLE cancel, DWORD deadline, WSANETWORKEVENTS *events);
 
     ScopedSocket socket_;
     ScopedHandle event_;
+    int startingBuffer_ = 0;
 };

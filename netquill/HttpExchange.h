@@ -55,6 +55,11 @@ public:
 
     void Close();
 
+    // The connection's receive buffer, for a reader that paces itself
+    // (ReceiveBuffer.h: BufferAtReaderPace).
+    void SetReceiveBuffer(int bytes) { connection_.SetReceiveBuffer(bytes); }
+    int StartingBuffer() const { return connection_.StartingBuffer(); }
+
 private:
     int Connect(const Url &target, const ProxyServer *proxy, char *scratch, size_t scratchSize, HANDLE cancel,
                 const Timing &timing);

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "netquill/ReadGathering.h"
+#include "netquill/ReceiveBuffer.h"
 #include "netquill/Timing.h"
 #include "util/ThreadStack.h"
 
@@ -68,7 +69,7 @@ const WebRequestTable kHttpRequestTable = {OpenOperation,  CancelOperation, Last
 HttpRequest::HttpRequest()
     : winsockStarted_(false), cancelled_(0), lastError_(WebRequestOk), useProxy_(false), emptyRange_(false),
       buffer_(nullptr), headerText_(nullptr), firstEtag_(), firstLastModified_(), open_(false), bodyDone_(false),
-      resumable_(false), position_(0), attemptsWithoutProgress_(0), tooSlow_(false), slowBefore_(false), handedTick_(0), handedSize_(0), pending_(nullptr), pendingSize_(0),
+      resumable_(false), position_(0), attemptsWithoutProgress_(0), tooSlow_(false), slowBefore_(false), handedTick_(0), handedSize_(0), receiveBuffer_(0), pending_(nullptr), pendingSize_(0),
       callback_(nullptr), context_(nullptr), threadId_(0)
 {
     operations = &kHttpRequestTable;
@@ -194,6 +195,9 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
             position_ = window_.first;
             speed_.Restart(GetTickCount());
             handedSize_ = 0;
+            // A connection that started paced gets its buffer back once its
+            // reader no longer paces itself.
+            receiveBuffer_ = exchange_.StartingBuffer() != Connection::ReceiveWindow() ? exchange_.StartingBuffer() : 0;
             return WebRequestOk;
         }
         if (verdict == AnswerRefused)
@@ -275,6 +279,14 @@ PieceResult HttpRequest::Pull(const char **data, size_t *size, char *target, siz
         speed_.Exclude(held);
         readLimit = ReadLimitAtReaderPace(handedSize_, held, kReceiveBufferSize);
         handedSize_ = 0;
+        int buffer =
+            BufferAtReaderPace(readLimit, kReaderPaceMs, kReceiveBufferSize, Connection::ReceiveWindow(), receiveBuffer_);
+        if (buffer != receiveBuffer_) {
+            exchange_.SetReceiveBuffer(buffer);
+            receiveBuffer_ = buffer;
+        }
+        if (readLimit < kReceiveBufferSize)
+            Connection::NotePacedBuffer(receiveBuffer_);
     }
     while (!bodyDone_) {
         if ((window_.endKnown && position_ >= window_.end) || emptyRange_)

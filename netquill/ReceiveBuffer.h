@@ -10,10 +10,42 @@
 // with and without under Wine: see the README's benchmark).
 #pragma once
 
+#include <stddef.h>
+
 struct SocketPlatform {
     bool wine;          // Wine, whatever Windows version it reports
     bool vistaOrLater;  // the receive window tunes itself
 };
 
+// Enough for one connection at 80 MB/s over 50 ms.
+const int kUntunedReceiveBuffer = 4 * 1024 * 1024;
+
 // Bytes for SO_RCVBUF; 0 leaves the buffer to the system.
 int FixedReceiveBuffer(const SocketPlatform &platform);
+
+// A reader that paces itself (a speed cap, a download that yields to other
+// traffic) reads no faster than its pace, and whatever the sender has sent
+// meanwhile waits in the receive buffer, and before it in the line's queue,
+// where it holds up every other stream on the line. Its buffer is kept to
+// this long at its pace, so that the sender slows as soon as the reader
+// does; never below the least, which a connection needs to run at all.
+// When the reader no longer paces itself, the connection gets back the
+// buffer it began with, or, where the system tuned it (it tunes it no more
+// once set), kUntunedReceiveBuffer.
+const unsigned kPacedBufferMs = 400;
+// How long connections that start after a paced reader start paced too.
+const unsigned kPacedStartMemoryMs = 5000;
+// Where the buffer is fixed (Wine), a connection starts with no more than
+// this, and gets the whole fixed buffer at its reader's first piece unless
+// the reader paces itself: the first connections of a capped or yielding
+// download are then not sent megabytes before their reader's pace is known.
+// A system that tunes the buffer grows it as the reader reads anyway.
+const int kFirstReceiveBuffer = 256 * 1024;
+const int kPacedBufferLeast = 64 * 1024;
+
+// The receive buffer for a reader that takes readLimit bytes per
+// readPaceMs (ReadLimitAtReaderPace), given the buffer asked for at the
+// start (0: the system's) and the buffer's current setting (0: never
+// changed); the current setting while the change would be small (less than
+// half or twice it), so the system is not asked at every read.
+int BufferAtReaderPace(size_t readLimit, unsigned readPaceMs, size_t capacity, int fixedBuffer, int current);

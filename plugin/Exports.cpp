@@ -14,6 +14,7 @@
 #include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 #include "transfer/SpeedGate.h"
+#include "transfer/YieldProbe.h"
 #include "ui/Docking.h"
 #include "ui/FloatingWindow.h"
 #include "ui/ProcessState.h"
@@ -26,6 +27,8 @@ namespace {
 void ReleaseSharedResources(DownloadController *controller)
 {
     CloseAndClear(controller->initEvent);
+    // The next controller starts it again from the settings.
+    SetYielding(false);
     if (SkinEngine *engine = gProcess.skinEngine) {
         engine->operations->Shutdown(engine);
         ReleaseComponent(SkinLibraryDescriptor(), engine);

@@ -47,6 +47,13 @@ void GiveUpPlace(PaceQueue &queue, ULONGLONG unpassed)
     queue.drained += unpassed < waiting ? unpassed : waiting;
 }
 
+ULONGLONG LowerRate(ULONGLONG a, ULONGLONG b)
+{
+    if (a == 0 || b == 0)
+        return a | b;
+    return a < b ? a : b;
+}
+
 ULONGLONG PacedReadSize(ULONGLONG rate, ULONGLONG limit)
 {
     if (rate == 0)

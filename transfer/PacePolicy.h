@@ -43,5 +43,8 @@ ULONGLONG MicrosecondsUntil(const PaceQueue &queue, ULONGLONG position, ULONGLON
 // not wait for bytes nobody takes.
 void GiveUpPlace(PaceQueue &queue, ULONGLONG unpassed);
 
+// The rate of two limits, either 0 for none: the lower of those set.
+ULONGLONG LowerRate(ULONGLONG a, ULONGLONG b);
+
 // How many bytes a reader should take at once at rate (0: no cap, limit).
 ULONGLONG PacedReadSize(ULONGLONG rate, ULONGLONG limit);

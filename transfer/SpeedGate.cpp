@@ -2,6 +2,7 @@
 
 #include "store/SpeedSettings.h"
 #include "transfer/PacePolicy.h"
+#include "transfer/YieldProbe.h"
 #include "util/MicroClock.h"
 
 namespace {
@@ -26,7 +27,9 @@ public:
 };
 
 PaceQueue gQueue = {0, 0, 0};
-ULONGLONG gCap = 0;
+ULONGLONG gCapSetting = 0;
+ULONGLONG gYieldRate = 0;
+ULONGLONG gCap = 0;  // the rate the queue drains at: the lower of the two set
 DWORD gLastHeld = 0;
 bool gEverHeld = false;
 
@@ -35,15 +38,34 @@ bool gEverHeld = false;
 void ApplySpeedSettings(const SpeedSettings &settings)
 {
     SetGateCap(settings.cap);
+    SetYielding(settings.background);
 }
 
-void SetGateCap(ULONGLONG bytesPerSecond)
+namespace {
+
+void SetGateRates(ULONGLONG cap, ULONGLONG yieldRate)
 {
     GateLock lock;
     // Whatever the old rate had left waiting goes at the new one from now.
     DrainUntil(gQueue, MicrosecondsNow(), gCap);
-    __atomic_store_n(&gCap, bytesPerSecond, __ATOMIC_RELEASE);
+    gCapSetting = cap;
+    gYieldRate = yieldRate;
+    __atomic_store_n(&gCap, LowerRate(cap, yieldRate), __ATOMIC_RELEASE);
 }
+
+}  // namespace
+
+void SetGateCap(ULONGLONG bytesPerSecond)
+{
+    SetGateRates(bytesPerSecond, __atomic_load_n(&gYieldRate, __ATOMIC_ACQUIRE));
+}
+
+void SetGateYieldRate(ULONGLONG bytesPerSecond)
+{
+    SetGateRates(__atomic_load_n(&gCapSetting, __ATOMIC_ACQUIRE), bytesPerSecond);
+}
+
+
 
 ULONGLONG ReserveAtSpeedGate(ULONGLONG bytes)
 {
@@ -78,6 +100,12 @@ void LeaveSpeedGate(ULONGLONG position, ULONGLONG bytes)
     ULONGLONG first = position - bytes;
     if (gQueue.drained < position)
         GiveUpPlace(gQueue, gQueue.drained > first ? position - gQueue.drained : bytes);
+}
+
+ULONGLONG SpeedGateReserved()
+{
+    GateLock lock;
+    return gQueue.reserved;
 }
 
 ULONGLONG SpeedGateReadSize(ULONGLONG limit)

@@ -15,6 +15,11 @@ void ApplySpeedSettings(const SpeedSettings &settings);
 
 // Bytes per second for all downloads together; 0 lifts the cap.
 void SetGateCap(ULONGLONG bytesPerSecond);
+// The background mode's rate (transfer/YieldProbe.h), below the cap where
+// both hold; 0: none.
+void SetGateYieldRate(ULONGLONG bytesPerSecond);
+// Bytes that passed the gate since the start, while a cap or a yield rate held.
+ULONGLONG SpeedGateReserved();
 
 // Counts bytes that arrived and waits until the cap lets them through. Ends
 // the wait early, giving its place up, once stopped() says so: it is asked

@@ -5,6 +5,7 @@
 #include "transfer/TaskFailure.h"
 #include "transfer/TaskFile.h"
 #include "transfer/TaskStop.h"
+#include "transfer/YieldProbe.h"
 #include "util/ThreadStack.h"
 
 namespace {
@@ -75,6 +76,7 @@ int StartWorker(DownloadTask *task)
     // probes stops it, instead of finding a paused task and leaving the
     // worker to go on.
     LONG before = LoadWord(task->state);
+    NoteYieldServer(task->url, task->proxy);
     ClearFailure(task);
     StoreWord(task->endedShort, 0);
     StoreWord(task->state, TaskDownloading);

@@ -28,4 +28,31 @@ TEST(ReceiveBuffer, SetOnlyWhereTheWindowDoesNotTuneItself)
     }
 }
 
+// A paced reader's buffer: 400 ms at its pace, set again only when that
+// changes by half or double, and the fixed buffer back when the pace ends.
+TEST(ReceiveBuffer, APacedReaderKeepsFourHundredMillisecondsOfItsPace)
+{
+    const size_t kCapacity = 512 * 1024;
+    const int kFixed = kUntunedReceiveBuffer;
+    struct Case {
+        const char *name;
+        size_t readLimit;  // per 100 ms
+        int fixed, current, buffer;
+    } cases[] = {
+        {"unpaced, never changed", kCapacity, kFixed, 0, 0},
+        {"unpaced, the system's window", kCapacity, 0, 0, 0},
+        {"unpaced again after a pace", kCapacity, kFixed, 80 * 1024, kFixed},
+        {"unpaced, started small where the system tunes", kCapacity, 0, 256 * 1024, kUntunedReceiveBuffer},
+        {"800 KB/s", 80000, kFixed, 0, 320000},
+        {"800 KB/s, set already", 80000, kFixed, 320000, 320000},
+        {"a little faster: not set again", 100000, kFixed, 320000, 320000},
+        {"three times faster", 240000, kFixed, 320000, 960000},
+        {"1 KiB/s: the least", 2048, kFixed, 0, kPacedBufferLeast},
+        {"paced at nearly a whole read", 500000, kFixed, 0, 2000000},
+        {"the same, set already", 500000, kFixed, 2000000, 2000000},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.buffer, BufferAtReaderPace(c.readLimit, 100, kCapacity, c.fixed, c.current)) << c.name;
+}
+
 }  // namespace

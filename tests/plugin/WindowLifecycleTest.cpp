@@ -220,6 +220,22 @@ TEST_F(WindowLifecycleTest, ACapHoldsFiveConnectionsUntilItIsLiftedWhileTheyRun)
     EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "DOWNLOAD", "SPEEDCAP"));
 }
 
+// Yielding measures the server's round trips beside the download and paces
+// it by them: on a line nothing else uses, the download still ends, whole,
+// and a release while the measuring thread runs leaves nothing behind.
+TEST_F(WindowLifecycleTest, ADownloadThatYieldsToOtherTrafficEndsWhole)
+{
+    DownloadController *controller = api.create();
+    ASSERT_EQ(1, api.setBackgroundMode(controller, 1));
+    ASSERT_EQ(1, api.init(controller, CountCompletion, 0));
+    ASSERT_EQ(1, Start(controller, PeerUrl("RAVLIX_NGINX_PORT", "/f67108864.bin"), "yielding.bin", 5));
+    EXPECT_TRUE(TaskHost::PumpUntil([this] { return FileExists(PathOf("yielding.bin")); }, 120000))
+        << DescribeDownloads({"yielding.bin"});
+    api.release(controller);
+    ExpectSameBytes("f67108864.bin", "yielding.bin");
+    EXPECT_EQ("1", ProfileValue(SettingsFilePath(), "DOWNLOAD", "BACKGROUND"));
+}
+
 // ReleaseDownload during a download asks; either answer leaves the task
 // saved and gone (its temporary file no longer open).
 TEST_F(WindowLifecycleTest, ReleaseWhileDownloadingAsksAndSavesAfterOkAndAfterCancel)
