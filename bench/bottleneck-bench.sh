@@ -5,6 +5,8 @@
 # wineserver and the host all run inside it. A "player" streams at 3 MB/s
 # over the same line while a prober times small requests every 100 ms
 # (bench/player.py). Each figure is the median of RUNS runs (default 3).
+# Every copy is checked against its source's SHA-256. The host's CPU time is
+# its own process's (user + system), without the wineserver's share.
 #   bash bench/bottleneck-bench.sh [--x64] [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -59,49 +61,86 @@ player() {
   python3 "$root/bench/player.py" "$base/f$stream_size.bin" "$base/f1.bin" "$seconds" >"$1"
 }
 
-# One download by the host: its seconds, or "-" when it did not finish.
-host_download() {
+source_sum=$(sha256sum "$peers/docroot/f$size.bin" | cut -d' ' -f1)
+
+# One download of the 64 MiB file by a command (its last argument the URL,
+# NAME the file it writes in the downloads folder): "seconds cpu_seconds",
+# or "- -" when it failed or the copy differs.
+timed_download() {
   local name=$1; shift
   rm -f "$downloads/$name" "$downloads/$name.hhh"
-  local start end
-  start=$(date +%s.%N)
-  wine "$build/bin/RavlixHost.exe" --exit-when-done --connections 5 --folder "Z:$downloads" --name "$name" "$@" \
-    "$base/f$size.bin" </dev/null >"$work/host-$name.log" 2>&1 || { echo -; return; }
-  end=$(date +%s.%N)
-  python3 -c "print('%.2f' % ($end - $start))"
+  if ! /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" "$base/f$size.bin" </dev/null >"$work/out-$name.log" 2>&1 ||
+    [ "$(sha256sum "$downloads/$name" 2>/dev/null | cut -d' ' -f1)" != "$source_sum" ]; then
+    echo "- -"
+    return
+  fi
+  awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$work/time"
 }
 
+host() {
+  local name=$1; shift
+  echo wine "$build/bin/RavlixHost.exe" --exit-when-done --connections 5 --folder "Z:$downloads" --name "$name" "$@"
+}
+
+# The cases: a label, then the command without its URL; NAME stands for the file.
+declare -A cases=(
+  ["RavlixHost full speed"]="$(host NAME --foreground --limit 0)"
+  ["RavlixHost cap 4M"]="$(host NAME --foreground --limit 4M)"
+  ["RavlixHost background"]="$(host NAME --background --limit 0)"
+  ["aria2c -x5 -s5"]="aria2c -q -x5 -s5 --allow-overwrite=true -d $downloads -o NAME"
+  ["aria2c cap 4M"]="aria2c -q -x5 -s5 --max-overall-download-limit=4M --allow-overwrite=true -d $downloads -o NAME"
+  ["curl"]="curl -s -o $downloads/NAME"
+)
+with_player=("RavlixHost full speed" "aria2c -x5 -s5" "curl" "RavlixHost cap 4M" "aria2c cap 4M" "RavlixHost background")
+alone=("RavlixHost full speed" "RavlixHost cap 4M" "RavlixHost background" "aria2c -x5 -s5")
 # RAVLIX_BENCH_ONLY=background runs the background mode's figures alone.
-only=${RAVLIX_BENCH_ONLY:-}
-with_player_modes=("--foreground --limit 0" "--foreground --limit 4000000" "--background --limit 0")
-alone_modes=("--foreground --limit 0" "--background --limit 0")
-if [ "$only" = background ]; then
-  with_player_modes=("--background --limit 0")
-  alone_modes=("--background --limit 0")
+if [ "${RAVLIX_BENCH_ONLY:-}" = background ]; then
+  with_player=("RavlixHost background")
+  alone=("RavlixHost background")
 fi
 
-[ "$only" = background ] || echo "player alone: rate MB/s (mean after 2 s), lowest second, median round trip ms"
-[ "$only" = background ] || for run in $(seq "$runs"); do
-  player "$work/alone-$run.json"
-  echo "  run $run: $(player_figures "$work/alone-$run.json" 2 $((seconds - 1)))"
-done
+median() { python3 -c 'import statistics, sys; v = [float(x) for x in sys.argv[1:] if x != "-"]; print("%.2f" % statistics.median(v) if v else "-")' "$@"; }
 
-for mode in "${with_player_modes[@]}"; do
-  echo "host $mode with the player: download seconds | player rate, lowest second, median rtt"
+if [ "${RAVLIX_BENCH_ONLY:-}" != background ]; then
+  echo "The player alone (median of $runs): MB/s, lowest second MB/s, round trip ms"
+  rates=() lows=() rtts=()
+  for run in $(seq "$runs"); do
+    player "$work/alone-$run.json"
+    read -r rate low rtt < <(player_figures "$work/alone-$run.json" 2 $((seconds - 1)))
+    rates+=("$rate") lows+=("$low") rtts+=("$rtt")
+  done
+  printf '  %-24s %8s %8s %8s\n' "player" "$(median "${rates[@]}")" "$(median "${lows[@]}")" "$(median "${rtts[@]}")"
+fi
+
+echo "With the player (median of $runs): download s, MB/s | player MB/s, lowest second after the download's second, round trip ms"
+for label in "${with_player[@]}"; do
+  tooks=() speeds=() rates=() lows=() rtts=()
   for run in $(seq "$runs"); do
     player "$work/with-$run.json" &
     player_pid=$!
     sleep 3
-    took=$(host_download "b$run.bin" $mode)
+    command=${cases[$label]//NAME/p$run.bin}
+    read -r took cpu < <(timed_download "p$run.bin" $command)
     wait "$player_pid"
-    last=$(python3 -c "print(min($seconds - 1, 3 + ${took/-/$seconds}))")
-    echo "  run $run: $took | $(player_figures "$work/with-$run.json" 5 "$last")"
+    if [ "$took" != - ]; then
+      last=$(python3 -c "print(min($seconds - 1, int(3 + $took)))")
+      read -r rate low rtt < <(player_figures "$work/with-$run.json" 5 "$last")
+      tooks+=("$took") speeds+=("$(python3 -c "print('%.2f' % ($size / $took / 1e6))")")
+      rates+=("$rate") lows+=("$low") rtts+=("$rtt")
+    fi
   done
+  printf '  %-24s %8s %8s | %8s %8s %8s\n' "$label" "$(median "${tooks[@]}")" "$(median "${speeds[@]}")" \
+    "$(median "${rates[@]}")" "$(median "${lows[@]}")" "$(median "${rtts[@]}")"
 done
 
-for mode in "${alone_modes[@]}"; do
-  echo "host $mode, no player: download seconds"
+echo "Alone on the line (median of $runs): download s, MB/s, CPU s"
+for label in "${alone[@]}"; do
+  tooks=() speeds=() cpus=()
   for run in $(seq "$runs"); do
-    echo "  run $run: $(host_download "c$run.bin" $mode)"
+    command=${cases[$label]//NAME/a$run.bin}
+    read -r took cpu < <(timed_download "a$run.bin" $command)
+    [ "$took" = - ] && continue
+    tooks+=("$took") cpus+=("$cpu") speeds+=("$(python3 -c "print('%.2f' % ($size / $took / 1e6))")")
   done
+  printf '  %-24s %8s %8s %8s\n' "$label" "$(median "${tooks[@]}")" "$(median "${speeds[@]}")" "$(median "${cpus[@]}")"
 done

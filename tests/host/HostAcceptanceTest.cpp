@@ -112,6 +112,39 @@ TEST_F(HostAcceptanceTest, AKilledHostResumesWhenStartedAgain)
     EXPECT_EQ("", DifferenceFromGenerated(PathOf("killed.bin"), 0, size, size));
 }
 
+// The cap one host was given holds the host that resumes its download after
+// a kill, though that one was given none; a third lifts it, and the
+// download ends whole.
+TEST_F(HostAcceptanceTest, ACappedDownloadResumedAfterAKillHoldsTheCap)
+{
+    std::string url = PeerUrl("RAVLIX_NGINX_PORT", "/f67108864.bin");
+    long recorded = 0;
+    {
+        HostRun first(Arguments("--limit 512k --connections 5 --name capped.bin " + url, "capped.bin"));
+        ASSERT_TRUE(first.started());
+        ASSERT_TRUE(TaskHost::PumpUntil([] { return RecordedBytes(1) > 1000000; }, 60000)) << first.Output();
+        first.Kill();
+        recorded = RecordedBytes(1);
+    }
+    EXPECT_EQ("524288", ProfileValue(SettingsFilePath(), "DOWNLOAD", "SPEEDCAP"));
+    {
+        HostRun second("--connections 5 --name capped.bin " + url);
+        ASSERT_TRUE(second.started());
+        // Uncapped, the local nginx's 64 MiB would be in place within a few
+        // seconds; capped, the first reads and 512 KiB a second come.
+        TaskHost::PumpUntil([] { return false; }, 6000);
+        EXPECT_TRUE(second.Running()) << second.Output();
+        EXPECT_FALSE(FileExists(PathOf("capped.bin")));
+        EXPECT_LT(RecordedBytes(1), recorded + (8l << 20));
+        second.Kill();
+    }
+    HostRun third("--exit-when-done --limit 0 --connections 5 --name capped.bin " + url);
+    ASSERT_TRUE(third.started());
+    EXPECT_EQ(0u, third.Wait()) << third.Output();
+    ExpectSameBytes("f67108864.bin", "capped.bin");
+    EXPECT_EQ("0", ProfileValue(SettingsFilePath(), "DOWNLOAD", "SPEEDCAP"));
+}
+
 TEST_F(HostAcceptanceTest, PausesAndResumesThroughTheWindowsCommands)
 {
     std::string url = PeerUrl("RAVLIX_NGINX_PORT", "/slow/f67108864.bin");
