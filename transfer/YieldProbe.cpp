@@ -3,22 +3,17 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <stdio.h>
-
 #include <string.h>
 
 #include "transfer/SpeedGate.h"
 #include "transfer/YieldPolicy.h"
 #include "util/MicroClock.h"
+#include "util/ServerAddress.h"
 
 namespace {
 
 const DWORD kConnectTimeoutMs = 1000;
 
-struct Server {
-    char host[260];
-    char port[8];
-};
 
 // The measuring thread, its stop event and the server it measures, under
 // the lock; a thread that is told to stop closes its own event.
@@ -33,63 +28,13 @@ CRITICAL_SECTION &ProbeLock()
 }
 
 HANDLE gStop = nullptr;  // the running thread's; null: none runs
-Server gServer = {};
+ServerAddress gServer = {};
 
-void TakeServer(Server *server)
+void TakeServer(ServerAddress *server)
 {
     EnterCriticalSection(&ProbeLock());
     *server = gServer;
     LeaveCriticalSection(&ProbeLock());
-}
-
-// The host and port of a URL "scheme://[user@]host[:port]/...", or of a
-// proxy "host:port"; a bracketed IPv6 host loses its brackets.
-bool SplitServer(const char *text, bool isUrl, Server *server)
-{
-    const char *at = text;
-    const char *defaultPort = "80";
-    if (isUrl) {
-        const char *scheme = strstr(text, "://");
-        if (!scheme)
-            return false;
-        if (scheme - text == 5 && _strnicmp(text, "https", 5) == 0)
-            defaultPort = "443";
-        at = scheme + 3;
-    }
-    size_t length = strcspn(at, "/?#");
-    const char *user = static_cast<const char *>(memchr(at, '@', length));
-    if (user) {
-        length -= user + 1 - at;
-        at = user + 1;
-    }
-    const char *hostEnd, *portAt = nullptr;
-    if (*at == '[') {
-        hostEnd = static_cast<const char *>(memchr(at, ']', length));
-        if (!hostEnd)
-            return false;
-        ++at;
-        if (hostEnd + 1 < at - 1 + length && hostEnd[1] == ':')
-            portAt = hostEnd + 2;
-    } else {
-        hostEnd = static_cast<const char *>(memchr(at, ':', length));
-        if (hostEnd)
-            portAt = hostEnd + 1;
-        else
-            hostEnd = at + length;
-    }
-    size_t hostLength = hostEnd - at;
-    if (hostLength == 0 || hostLength >= sizeof(server->host))
-        return false;
-    memcpy(server->host, at, hostLength);
-    server->host[hostLength] = '\0';
-    size_t portLength = portAt ? strspn(portAt, "0123456789") : 0;
-    if (portLength == 0 || portLength >= sizeof(server->port)) {
-        snprintf(server->port, sizeof(server->port), "%s", defaultPort);
-    } else {
-        memcpy(server->port, portAt, portLength);
-        server->port[portLength] = '\0';
-    }
-    return true;
 }
 
 // Microseconds from connect to its answer, or 0 when there is none within
@@ -128,7 +73,7 @@ DWORD WINAPI MeasureMain(void *argument)
     HANDLE stop = static_cast<HANDLE>(argument);
     WSADATA data;
     bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    Server server = {}, resolved = {};
+    ServerAddress server = {}, resolved = {};
     sockaddr_storage address = {};
     int addressLength = 0;
     YieldState state = FirstYieldState(GetTickCount());
@@ -206,8 +151,8 @@ void SetYielding(bool on)
 
 void NoteYieldServer(const char *url, const char *proxy)
 {
-    Server server = {};
-    bool known = proxy && proxy[0] ? SplitServer(proxy, false, &server) : SplitServer(url, true, &server);
+    ServerAddress server = {};
+    bool known = proxy && proxy[0] ? ServerOfProxy(proxy, &server) : ServerOfUrl(url, &server);
     if (!known)
         return;
     EnterCriticalSection(&ProbeLock());
