@@ -79,7 +79,7 @@ timed_download() {
 
 host() {
   local name=$1; shift
-  echo wine "$build/bin/RavlixHost.exe" --exit-when-done --connections 5 --folder "Z:$downloads" --name "$name" "$@"
+  echo "$WINELOADER" "$build/bin/RavlixHost.exe" --exit-when-done --connections 5 --folder "Z:$downloads" --name "$name" "$@"
 }
 
 # The cases: a label, then the command without its URL; NAME stands for the file.
