@@ -20,6 +20,7 @@
 #include "ui/ProcessState.h"
 #include "ui/ProgressDisplay.h"
 #include "util/HandleClose.h"
+#include "util/ProfileUpdate.h"
 
 namespace {
 
@@ -68,6 +69,22 @@ void RestoreUnfinishedTasks(DownloadController *controller)
     if (RestoreTasks(controller->progressCallback) > 0)
         gProcess.displayedTask = 1;
     gProcess.restoredFlag = 1;
+}
+
+// One of the speed settings changed: both are kept as the file has them
+// with the change (read and written under one lock, so another host's change
+// of the other falls before or after, never between), then applied here.
+template <typename Change> int ChangeSpeedSettings(Change change)
+{
+    SpeedSettings settings;
+    {
+        ProfileUpdateLock lock;
+        settings = ReadSpeedSettings();
+        change(settings);
+        KeepSpeedSettings(settings);
+    }
+    ApplySpeedSettings(settings);
+    return 1;
 }
 
 }  // namespace
@@ -154,22 +171,14 @@ int __cdecl SetSpeedCap(DownloadController *controller, int bytesPerSecond)
 {
     if (!controller || bytesPerSecond < 0)
         return 0;
-    SpeedSettings settings = ReadSpeedSettings();
-    settings.cap = static_cast<ULONGLONG>(bytesPerSecond);
-    KeepSpeedSettings(settings);
-    ApplySpeedSettings(settings);
-    return 1;
+    return ChangeSpeedSettings([=](SpeedSettings &settings) { settings.cap = static_cast<ULONGLONG>(bytesPerSecond); });
 }
 
 int __cdecl SetBackgroundMode(DownloadController *controller, int on)
 {
     if (!controller || (on != 0 && on != 1))
         return 0;
-    SpeedSettings settings = ReadSpeedSettings();
-    settings.background = on == 1;
-    KeepSpeedSettings(settings);
-    ApplySpeedSettings(settings);
-    return 1;
+    return ChangeSpeedSettings([=](SpeedSettings &settings) { settings.background = on == 1; });
 }
 
 }  // extern "C"

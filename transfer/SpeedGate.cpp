@@ -4,26 +4,20 @@
 #include "transfer/PacePolicy.h"
 #include "transfer/YieldProbe.h"
 #include "util/MicroClock.h"
+#include "util/ProcessLock.h"
 
 namespace {
 
 // Taken for a few additions at each delivery and each slice of a wait.
-class GateLock {
-public:
-    GateLock() { EnterCriticalSection(&Section()); }
-    ~GateLock() { LeaveCriticalSection(&Section()); }
-    GateLock(const GateLock &) = delete;
-    GateLock &operator=(const GateLock &) = delete;
+ProcessLock &GateSection()
+{
+    static ProcessLock lock;
+    return lock;
+}
 
-    static CRITICAL_SECTION &Section()
-    {
-        static CRITICAL_SECTION section = [] {
-            CRITICAL_SECTION made;
-            InitializeCriticalSection(&made);
-            return made;
-        }();
-        return section;
-    }
+class GateLock : public ProcessLockHold {
+public:
+    GateLock() : ProcessLockHold(GateSection()) {}
 };
 
 PaceQueue gQueue = {0, 0, 0};

@@ -8,6 +8,7 @@
 #include "transfer/SpeedGate.h"
 #include "transfer/YieldPolicy.h"
 #include "util/MicroClock.h"
+#include "util/ProcessLock.h"
 #include "util/ServerAddress.h"
 
 namespace {
@@ -17,14 +18,10 @@ const DWORD kConnectTimeoutMs = 1000;
 
 // The measuring thread, its stop event and the server it measures, under
 // the lock; a thread that is told to stop closes its own event.
-CRITICAL_SECTION &ProbeLock()
+ProcessLock &ProbeLock()
 {
-    static CRITICAL_SECTION section = [] {
-        CRITICAL_SECTION made;
-        InitializeCriticalSection(&made);
-        return made;
-    }();
-    return section;
+    static ProcessLock lock;
+    return lock;
 }
 
 HANDLE gStop = nullptr;  // the running thread's; null: none runs
@@ -32,9 +29,8 @@ ServerAddress gServer = {};
 
 void TakeServer(ServerAddress *server)
 {
-    EnterCriticalSection(&ProbeLock());
+    ProcessLockHold hold(ProbeLock());
     *server = gServer;
-    LeaveCriticalSection(&ProbeLock());
 }
 
 // Microseconds from connect to its answer, or 0 when there is none within
@@ -118,7 +114,7 @@ DWORD WINAPI MeasureMain(void *argument)
 
 void SetYielding(bool on)
 {
-    EnterCriticalSection(&ProbeLock());
+    ProcessLockHold hold(ProbeLock());
     if (!on && gStop) {
         SetEvent(gStop);
         CloseHandle(gStop);
@@ -146,7 +142,6 @@ void SetYielding(bool on)
         if (stop)
             CloseHandle(stop);
     }
-    LeaveCriticalSection(&ProbeLock());
 }
 
 void NoteYieldServer(const char *url, const char *proxy)
@@ -155,7 +150,6 @@ void NoteYieldServer(const char *url, const char *proxy)
     bool known = proxy && proxy[0] ? ServerOfProxy(proxy, &server) : ServerOfUrl(url, &server);
     if (!known)
         return;
-    EnterCriticalSection(&ProbeLock());
+    ProcessLockHold hold(ProbeLock());
     gServer = server;
-    LeaveCriticalSection(&ProbeLock());
 }
