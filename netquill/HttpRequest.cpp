@@ -69,7 +69,7 @@ const WebRequestTable kHttpRequestTable = {OpenOperation,  CancelOperation, Last
 HttpRequest::HttpRequest()
     : winsockStarted_(false), cancelled_(0), lastError_(WebRequestOk), useProxy_(false), emptyRange_(false),
       buffer_(nullptr), headerText_(nullptr), firstEtag_(), firstLastModified_(), open_(false), bodyDone_(false),
-      resumable_(false), position_(0), attemptsWithoutProgress_(0), tooSlow_(false), slowBefore_(false), handedTick_(0), handedSize_(0), receiveBuffer_(0), pending_(nullptr), pendingSize_(0),
+      resumable_(false), position_(0), attemptsWithoutProgress_(0), tooSlow_(false), slowBefore_(false), handedTick_(0), handedSize_(0), readLimit_(kReceiveBufferSize), receiveBuffer_(0), pending_(nullptr), pendingSize_(0),
       callback_(nullptr), context_(nullptr), threadId_(0)
 {
     operations = &kHttpRequestTable;
@@ -195,6 +195,7 @@ int HttpRequest::Establish(const ByteRange &asked, bool keepHeader)
             position_ = window_.first;
             speed_.Restart(GetTickCount());
             handedSize_ = 0;
+            readLimit_ = kReceiveBufferSize;
             // A connection that started paced gets its buffer back once its
             // reader no longer paces itself.
             receiveBuffer_ = exchange_.StartingBuffer() != Connection::ReceiveWindow() ? exchange_.StartingBuffer() : 0;
@@ -273,11 +274,12 @@ bool HttpRequest::Reconnect(int *errorOut)
 PieceResult HttpRequest::Pull(const char **data, size_t *size, char *target, size_t targetCapacity)
 {
     const Timing &timing = RequestTiming();
-    size_t readLimit = kReceiveBufferSize;
+    size_t readLimit = readLimit_;
     if (handedSize_) {
         DWORD held = GetTickCount() - handedTick_;
         speed_.Exclude(held);
-        readLimit = ReadLimitAtReaderPace(handedSize_, held, kReceiveBufferSize);
+        readLimit = ReadLimitAtReaderPace(handedSize_, held, readLimit_, kReceiveBufferSize);
+        readLimit_ = readLimit;
         handedSize_ = 0;
         int buffer =
             BufferAtReaderPace(readLimit, kReaderPaceMs, kReceiveBufferSize, Connection::ReceiveWindow(), receiveBuffer_);

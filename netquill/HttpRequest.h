@@ -95,6 +95,7 @@ private:
     // ReadLimitAtReaderPace).
     DWORD handedTick_;
     size_t handedSize_;
+    size_t readLimit_;  // what the last read could bring at most
     int receiveBuffer_;  // as last set for the reader's pace (BufferAtReaderPace); 0: never
     const char *pending_;  // what Read has not copied out yet of the last piece
     size_t pendingSize_;

@@ -16,10 +16,12 @@ unsigned GatherPauseMs(size_t lastRead, unsigned long long arrivalMicros, size_t
     return pauseMs > kGatherMaxMs ? kGatherMaxMs : static_cast<unsigned>(pauseMs);
 }
 
-size_t ReadLimitAtReaderPace(size_t lastPiece, unsigned heldMs, size_t capacity)
+size_t ReadLimitAtReaderPace(size_t lastPiece, unsigned heldMs, size_t lastLimit, size_t capacity)
 {
-    if (lastPiece == 0 || heldMs <= kReaderPaceMs)
+    if (lastPiece == 0)
         return capacity;
+    if (heldMs <= kReaderPaceMs)
+        return lastLimit < capacity / 2 ? 2 * lastLimit : capacity;
     unsigned long long limit = static_cast<unsigned long long>(lastPiece) * kReaderPaceMs / heldMs;
     if (limit < kReaderPaceMinRead)
         limit = kReaderPaceMinRead;

@@ -31,10 +31,15 @@ unsigned GatherPauseMs(size_t lastRead, unsigned long long arrivalMicros, size_t
 // itself to a speed cap) gets them in pieces of about this long at its pace,
 // so that the socket is read, and the sender's window opens, steadily; a
 // piece it holds for minutes would let the server give up on the connection.
-const unsigned kReaderPaceMs = 100;
+const unsigned kReaderPaceMs = 20;
 // The least such a piece holds: smaller reads would cost more than they pace.
 const size_t kReaderPaceMinRead = 2048;
 
 // How much the next read may bring, given the last piece handed to the
-// reader and how long it held it before it asked for more, within capacity.
-size_t ReadLimitAtReaderPace(size_t lastPiece, unsigned heldMs, size_t capacity);
+// reader, how long it held it before it asked for more, and the limit that
+// piece was read under, within capacity. A reader that paced itself and
+// then takes one piece quickly (a cap's queue that had just run empty) gets
+// twice the last limit, not the whole buffer at once: one quick piece would
+// otherwise open the window to megabytes that the line then carries in one
+// burst, ahead of everyone else's traffic.
+size_t ReadLimitAtReaderPace(size_t lastPiece, unsigned heldMs, size_t lastLimit, size_t capacity);

@@ -32,7 +32,7 @@ int FixedReceiveBuffer(const SocketPlatform &platform);
 // When the reader no longer paces itself, the connection gets back the
 // buffer it began with, or, where the system tuned it (it tunes it no more
 // once set), kUntunedReceiveBuffer.
-const unsigned kPacedBufferMs = 400;
+const unsigned kPacedBufferMs = 60;
 // How long connections that start after a paced reader start paced too.
 const unsigned kPacedStartMemoryMs = 5000;
 // Where the buffer is fixed (Wine), a connection starts with no more than
@@ -41,7 +41,7 @@ const unsigned kPacedStartMemoryMs = 5000;
 // download are then not sent megabytes before their reader's pace is known.
 // A system that tunes the buffer grows it as the reader reads anyway.
 const int kFirstReceiveBuffer = 256 * 1024;
-const int kPacedBufferLeast = 64 * 1024;
+const int kPacedBufferLeast = 32 * 1024;
 
 // The receive buffer for a reader that takes readLimit bytes per
 // readPaceMs (ReadLimitAtReaderPace), given the buffer asked for at the

@@ -14,7 +14,7 @@
 const DWORD kPaceSliceMilliseconds = 100;
 // What a capped reader should take at a time: this long at its rate, so the
 // server sees the window open steadily rather than once in a while...
-const DWORD kPaceReadMilliseconds = 100;
+const DWORD kPaceReadMilliseconds = 20;
 // ...but never less than this, below which the reads' own cost would show.
 const ULONGLONG kPaceMinRead = 2048;
 // A cap counts as holding the downloads back while a delivery waited at it

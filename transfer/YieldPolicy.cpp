@@ -80,8 +80,10 @@ ULONGLONG NextYieldRate(YieldState &state, DWORD now, ULONGLONG rttMicros, DWORD
     ULONGLONG rate = state.rate;
     if (delay < kYieldTargetMicros) {
         ULONGLONG room = kYieldTargetMicros - delay;
-        rate += rate * kYieldGrowthPercent / 100 * sinceMs / 1000 * room / kYieldTargetMicros;
+        ULONGLONG growth = state.queueSeen ? kYieldGrowthPercent : kYieldStartGrowthPercent;
+        rate += rate * growth / 100 * sinceMs / 1000 * room / kYieldTargetMicros;
     } else {
+        state.queueSeen = true;
         ULONGLONG excess = delay - kYieldTargetMicros;
         if (excess > kYieldTargetMicros)
             excess = kYieldTargetMicros;

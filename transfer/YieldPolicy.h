@@ -11,19 +11,23 @@
 #include <windows.h>
 
 // The queueing delay the downloads may add. LEDBAT's is at most 100 ms; far
-// less here: a line that TCP streams fill to its drops shows a queue of only
-// 20 to 50 ms on average (measured on a token bucket of 100 ms), and every
-// sample is up to 100 ms late.
-const ULONGLONG kYieldTargetMicros = 25000;
+// less here: a player's stream reads with a window of some 64 KB, which at
+// 3 MB/s carries it over 20 ms of round trip and no more, and every sample
+// is up to 100 ms late, so the queue swings well past the target (measured
+// on a token bucket of 64 Mbit/s: at 25 ms the player lost a third of its
+// rate for seconds).
+const ULONGLONG kYieldTargetMicros = 10000;
 // How often a round trip is measured and the rate set again.
 const DWORD kYieldSampleMs = 100;
 // The rate the downloads start at, and never fall below: a download that
 // stood still could no longer tell a free line from a full one.
 const ULONGLONG kYieldFirstRate = 1 << 20;
 const ULONGLONG kYieldLeastRate = 32 * 1024;
-// Growth and shrink per second at an empty queue and at twice the target.
-const ULONGLONG kYieldGrowthPercent = 200;
-const ULONGLONG kYieldShrinkPercent = 300;
+// Growth and shrink per second at an empty queue and at twice the target;
+// until the first queue is seen the rate grows faster, as TCP's slow start.
+const ULONGLONG kYieldStartGrowthPercent = 400;
+const ULONGLONG kYieldGrowthPercent = 100;
+const ULONGLONG kYieldShrinkPercent = 100;
 // The line's own round trip is the least of the last minutes, in buckets so
 // that an old least falls out when a route changes.
 const int kYieldBaseBuckets = 6;
@@ -48,6 +52,7 @@ struct YieldState {
     ULONGLONG passedBytes[kYieldPassedSamples];
     DWORD passedMs[kYieldPassedSamples];
     int passedNext;
+    bool queueSeen;  // the delay has reached the target at least once
 };
 
 // A state that knows nothing yet; now is a tick count.

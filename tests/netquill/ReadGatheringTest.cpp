@@ -47,20 +47,25 @@ TEST(ReadGathering, AReaderSlowerThanItsPiecesGetsSmallerOnes)
         const char *name;
         size_t lastPiece;
         unsigned heldMs;
+        size_t lastLimit;
         size_t limit;
     } cases[] = {
-        {"a reader that keeps up", 131072, 3, kBuffer},
-        {"held just the pace", 131072, kReaderPaceMs, kBuffer},
-        // 128 KiB held for 160 ms: 800 KB/s, so 80 KiB in 100 ms.
-        {"a reader at 800 KB/s", 131072, 160, 81920},
-        {"a reader at 1 KiB/s", 65536, 64000, kReaderPaceMinRead},
-        {"nothing handed yet", 0, 5000, kBuffer},
+        {"a reader that keeps up", 131072, 3, kBuffer, kBuffer},
+        {"held just the pace", 131072, kReaderPaceMs, kBuffer, kBuffer},
+        // 128 KiB held for 160 ms: 800 KB/s, so 16 KiB in 20 ms.
+        {"a reader at 800 KB/s", 131072, 160, kBuffer, 131072 * kReaderPaceMs / 160},
+        {"a reader at 1 KiB/s", 65536, 64000, kBuffer, kReaderPaceMinRead},
+        {"nothing handed yet", 0, 5000, 4096, kBuffer},
+        // A paced reader whose piece passed at once gets twice as much, not
+        // the whole buffer, and the whole buffer back a few pieces later.
+        {"one quick piece after paced ones", 81920, 2, 81920, 163840},
+        {"a quick piece near the whole", 81920, 2, kBuffer / 2 + 1, kBuffer},
         // A reader held for days cannot overflow the product.
-        {"a huge piece held long", kBuffer, 0xFFFFFFFFu, kReaderPaceMinRead},
-        {"never more than the buffer", 1u << 30, 200, kBuffer},
+        {"a huge piece held long", kBuffer, 0xFFFFFFFFu, kBuffer, kReaderPaceMinRead},
+        {"never more than the buffer", 1u << 30, 200, 4096, kBuffer},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(c.limit, ReadLimitAtReaderPace(c.lastPiece, c.heldMs, kBuffer)) << c.name;
+        EXPECT_EQ(c.limit, ReadLimitAtReaderPace(c.lastPiece, c.heldMs, c.lastLimit, kBuffer)) << c.name;
 }
 
 }  // namespace

@@ -30,7 +30,13 @@ TEST(ReceiveBuffer, SetOnlyWhereTheWindowDoesNotTuneItself)
 
 // A paced reader's buffer: 400 ms at its pace, set again only when that
 // changes by half or double, and the fixed buffer back when the pace ends.
-TEST(ReceiveBuffer, APacedReaderKeepsFourHundredMillisecondsOfItsPace)
+// What kPacedBufferMs of a pace of readLimit bytes per 100 ms hold.
+int Paced(size_t readLimit)
+{
+    return static_cast<int>(readLimit * kPacedBufferMs / 100);
+}
+
+TEST(ReceiveBuffer, APacedReaderKeepsAFewTensOfMillisecondsOfItsPace)
 {
     const size_t kCapacity = 512 * 1024;
     const int kFixed = kUntunedReceiveBuffer;
@@ -43,13 +49,14 @@ TEST(ReceiveBuffer, APacedReaderKeepsFourHundredMillisecondsOfItsPace)
         {"unpaced, the system's window", kCapacity, 0, 0, 0},
         {"unpaced again after a pace", kCapacity, kFixed, 80 * 1024, kFixed},
         {"unpaced, started small where the system tunes", kCapacity, 0, 256 * 1024, kUntunedReceiveBuffer},
-        {"800 KB/s", 80000, kFixed, 0, 320000},
-        {"800 KB/s, set already", 80000, kFixed, 320000, 320000},
-        {"a little faster: not set again", 100000, kFixed, 320000, 320000},
-        {"three times faster", 240000, kFixed, 320000, 960000},
+        {"800 KB/s", 80000, kFixed, 0, Paced(80000)},
+        {"800 KB/s, set already", 80000, kFixed, Paced(80000), Paced(80000)},
+        {"a little faster: not set again", 100000, kFixed, Paced(80000), Paced(80000)},
+        {"three times faster", 240000, kFixed, Paced(80000), Paced(240000)},
+        {"slower by half and more", 30000, kFixed, Paced(240000), kPacedBufferLeast},
         {"1 KiB/s: the least", 2048, kFixed, 0, kPacedBufferLeast},
-        {"paced at nearly a whole read", 500000, kFixed, 0, 2000000},
-        {"the same, set already", 500000, kFixed, 2000000, 2000000},
+        {"paced at nearly a whole read", 500000, kFixed, 0, Paced(500000)},
+        {"the same, set already", 500000, kFixed, Paced(500000), Paced(500000)},
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.buffer, BufferAtReaderPace(c.readLimit, 100, kCapacity, c.fixed, c.current)) << c.name;

@@ -69,14 +69,15 @@ TEST(PacePolicy, AStoppedDeliveryGivesUpItsPlace)
     EXPECT_EQ(queue.reserved, queue.drained);
 }
 
-TEST(PacePolicy, ACappedReaderTakesATenthOfASecondsWorth)
+TEST(PacePolicy, ACappedReaderTakesAFewMillisecondsWorthAtATime)
 {
     struct Case {
         ULONGLONG rate, limit, size;
     } cases[] = {
         {0, 262144, 262144},
-        {4000000, 262144, 262144},
-        {1000000, 262144, 100000},
+        {40000000, 262144, 262144},
+        {4000000, 262144, 4000000 * kPaceReadMilliseconds / 1000},
+        {1000000, 262144, 1000000 * kPaceReadMilliseconds / 1000},
         {1024, 262144, kPaceMinRead},
         {1024, 1000, 1000},
     };

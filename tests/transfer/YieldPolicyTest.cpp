@@ -33,9 +33,10 @@ TEST(YieldPolicy, TheRateFollowsTheQueueItAdds)
         // An empty queue: fast growth, as a slow start's, up to what runs.
         {"an empty queue for two seconds", 0, 20, kLine, 2 * kLine},
         {"half the target", kYieldTargetMicros / 2, 20, 2 * kYieldFirstRate, 2 * kLine},
-        // At the target it holds: neither growth nor cut.
-        {"at the target", kYieldTargetMicros, 20, kYieldFirstRate, 2 * kYieldFirstRate},
-        {"twice the target for a second", 2 * kYieldTargetMicros, 10, kYieldLeastRate, kYieldFirstRate / 8},
+        // At the target it holds, neither growth nor cut, once the line's
+        // own round trip is out of the last few.
+        {"at the target", kYieldTargetMicros, 20, kYieldFirstRate, 3 * kYieldFirstRate},
+        {"twice the target for two seconds", 2 * kYieldTargetMicros, 20, kYieldFirstRate / 4, kYieldFirstRate / 2},
         // A queue that stays: the rate goes to its least, never to nothing.
         {"a full queue for ten seconds", 100 * kMs, 100, kYieldLeastRate, kYieldLeastRate},
     };
