@@ -136,6 +136,13 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
         connections = 1;
     if (connections > kMaxSegments)
         connections = kMaxSegments;
+    // A digest the host names in the URL's fragment is taken out before the
+    // URL names the file or goes anywhere: the server never sees it.
+    char plainUrl[kTextSize];
+    strcpy(plainUrl, url);
+    FileDigest hostDigest = {};
+    TakeUrlDigest(plainUrl, &hostDigest);
+    url = plainUrl;
 
     Destination destination;
     if (!ComposeDestination(url, destinationName, &destination))
@@ -179,6 +186,8 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     task->ClearData();
     strcpy(task->url, url);
     strcpy(task->proxy, proxy);
+    task->digest = hostDigest;
+    task->digestSource = hostDigest.algorithm != DigestNone ? DigestFromHost : DigestFromNobody;
     strcpy(task->tempPath, tempPath);
     LocalTimeStamp(task->startTime);
     task->connectionCount = connections;

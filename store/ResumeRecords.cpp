@@ -93,6 +93,22 @@ void ReadProxy(const char *file, const char *section, char *proxy)
     SecureZeroMemory(joined, sizeof(joined));
 }
 
+// A short name of a set of keys as written: a hash of their text.
+std::string OwnerOf(const std::string &keys)
+{
+    unsigned long long hash = 1469598103934665603ull;
+    for (unsigned char c : keys)
+        hash = (hash ^ c) * 1099511628211ull;
+    char owner[24];
+    snprintf(owner, sizeof(owner), "%016llx", hash);
+    return owner;
+}
+
+std::string KeyText(const char *text)
+{
+    return std::string(text, strnlen(text, kTextSize - 1));
+}
+
 // The pieces' keys name the record they were written with by a hash of its
 // other keys as written (MULTHREAD, the offsets, URLNAME, DESTNAME,
 // VALIDATOR: what says which bytes of which file the pieces add to). A
@@ -106,13 +122,39 @@ std::string PiecesOwner(const StoredRecord &record)
     for (int i = 0; i < record.connectionCount && i < kMaxSegments; ++i)
         keys += "\n" + std::to_string(record.offsets[i]);
     for (const char *text : {record.url, record.tempPath, record.validator})
-        keys += "\n" + std::string(text, strnlen(text, kTextSize - 1));
-    unsigned long long hash = 1469598103934665603ull;
-    for (unsigned char c : keys)
-        hash = (hash ^ c) * 1099511628211ull;
-    char owner[24];
-    snprintf(owner, sizeof(owner), "%016llx", hash);
-    return owner;
+        keys += "\n" + KeyText(text);
+    return OwnerOf(keys);
+}
+
+// The digest's keys belong to the download (URLNAME, DESTNAME), a server's
+// digest to the version too (VALIDATOR), and to themselves; offsets come
+// and go under them, and a host's digest holds for whatever version.
+std::string DigestOwner(const StoredRecord &record)
+{
+    std::string keys = KeyText(record.url) + "\n" + KeyText(record.tempPath) + "\n" + KeyText(record.digest) + "\n" +
+                       KeyText(record.digestFrom);
+    if (strcmp(record.digestFrom, "host") != 0)
+        keys += "\n" + KeyText(record.validator);
+    return OwnerOf(keys);
+}
+
+void WriteDigest(ProfileUpdate &update, const char *section, const StoredRecord &record)
+{
+    WriteText(update, section, "DIGEST", record.digest);
+    WriteText(update, section, "DIGESTFROM", record.digestFrom);
+    update.Write(section, "DIGESTOF", record.digest[0] ? DigestOwner(record).c_str() : "");
+}
+
+void ReadDigest(const char *file, const char *section, StoredRecord &record)
+{
+    ReadText(file, section, "DIGEST", record.digest);
+    ReadText(file, section, "DIGESTFROM", record.digestFrom);
+    char owner[32];
+    GetPrivateProfileStringA(section, "DIGESTOF", "", owner, sizeof(owner), file);
+    if (!record.digest[0] || DigestOwner(record) != owner) {
+        record.digest[0] = '\0';
+        record.digestFrom[0] = '\0';
+    }
 }
 
 // PIECES<n> of each of the first `segments` segments (those the record has
@@ -250,6 +292,7 @@ bool ReadRecord(const char *file, int section, StoredRecord &record)
     ReadProxy(file, name, record.proxy);
     ReadText(file, name, "VALIDATOR", record.validator);
     ReadPieces(file, name, record);
+    ReadDigest(file, name, record);
     return true;
 }
 
@@ -338,6 +381,9 @@ void WriteBlankRecord(ProfileUpdate &update, int section)
         update.Write(name, key, "");
     }
     update.Write(name, "PIECESOF", "");
+    update.Write(name, "DIGEST", "");
+    update.Write(name, "DIGESTFROM", "");
+    update.Write(name, "DIGESTOF", "");
 }
 
 // Records the other file keeps (written there while updates went there)
@@ -461,6 +507,7 @@ bool WriteResumeRecord(const StoredRecord &record, Durability durability)
             WriteProxy(update, name, record.proxy);
             WriteText(update, name, "VALIDATOR", record.validator);
             WritePieces(update, name, record, connections);
+            WriteDigest(update, name, record);
         },
         LockWait::UntilFree, durability);
 }

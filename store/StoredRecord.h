@@ -23,6 +23,13 @@ struct StoredRecord {
     char tempPath[kTextSize];         // DESTNAME: the temporary file, destination + ".hhh"
     char proxy[kTextSize];            // PROXY
     char validator[kTextSize];        // VALIDATOR: ETag or Last-Modified the offsets belong to
+    // DIGEST: what the file must hash to, "sha256:HEX" or "sha512:HEX" ("":
+    // nothing to check), and DIGESTFROM who said so, "host" or "server".
+    // DIGESTOF names the download they belong to, as PIECESOF does, so that
+    // a record a version that knows no digest rewrote for another download
+    // drops them.
+    char digest[kTextSize];
+    char digestFrom[kTextSize];
     // PIECES0..: the bytes on the disk beyond each segment's offset, by
     // segment and ascending; PIECESOF names the rest of the record they
     // belong to (see ResumeRecords.cpp), so that a record rewritten by a

@@ -8,7 +8,8 @@ DownloadTask::DownloadTask()
       validator{}, bytesAtRecovery(0), fruitlessRecoveries(0), endedShort(0), pieces{}, extents{}, pieceCount(0), helping(0),
       run(),
       wakeWorker(CreateEventA(nullptr, FALSE, FALSE, nullptr)), flushTick(0), flushBytes(0), recordTick(0), recordBytes(0),
-      failure(), recordPieces{}, recordPieceCount(0)
+      failure(), recordPieces{}, recordPieceCount(0), digest(), digestSource(DigestFromNobody), serverDigest(),
+      digestDue(0), verdict(VerdictNone), refetchedForDigest(0)
 {
     for (TaskSegment &segment : segments)
         segment.state = SegmentIdle;

@@ -6,6 +6,7 @@
 
 #include "Ravlix.h"
 #include "store/StoredRecord.h"
+#include "transfer/DigestChoice.h"
 #include "transfer/RunFigures.h"
 #include "transfer/TaskFailure.h"
 
@@ -27,6 +28,14 @@ enum SegmentState : LONG {
     SegmentRunning = 1,
     SegmentStopped = 2,
     SegmentPrepared = 4   // request object created, not yet opened
+};
+
+// What the worker found when it hashed the whole file (transfer/DigestCheck.h).
+enum DigestVerdict : LONG {
+    VerdictNone = 0,       // not hashed yet, or the window has dealt with it
+    VerdictMatch = 1,
+    VerdictMismatch = 2,   // for the window: fetch the file again, or give up on it
+    VerdictUnreadable = 3  // the file could not be read back: for the window, as a file failure
 };
 
 enum AggregateStatusCode {
@@ -144,6 +153,18 @@ public:
     // version empties them with the piece table.
     StoredPiece recordPieces[kMaxStoredPieces];
     LONG recordPieceCount;
+    // What the file's bytes must hash to, and who said so; none when neither
+    // the host nor the server did. Set before the worker starts, or by the
+    // worker's probe; the record keeps both.
+    FileDigest digest;
+    LONG digestSource;          // DigestSource
+    // What the first answer of this version said, to hold each later answer
+    // to it (one that says otherwise is of another file); DigestNone if it
+    // said nothing usable. The worker's alone.
+    FileDigest serverDigest;
+    LONG digestDue;             // 1 once every byte is in and the file waits for its hash
+    LONG verdict;               // DigestVerdict: the worker's last word, until the window takes it
+    LONG refetchedForDigest;    // 1 once a mismatch made the task fetch the file again from byte 0
 };
 
 inline RangeExtent &ExtentOf(DownloadTask &task, const TaskSegment &range)

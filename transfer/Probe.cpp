@@ -7,7 +7,7 @@
 #include "transfer/TaskFailure.h"
 #include "transfer/TaskStop.h"
 
-WebRequest *Probe(DownloadTask *task, char *validator)
+WebRequest *Probe(DownloadTask *task, ProbedVersion *version)
 {
     WebRequest *request = NewRequest();
     if (!request)
@@ -33,8 +33,16 @@ WebRequest *Probe(DownloadTask *task, char *validator)
         CloseAndGiveBack(request);
         return nullptr;
     }
+    version->digest = FileDigest{};
+    if (ParseAnswerDigest(header, &version->digest) == DigestConflict) {
+        TaskFailure twoDigests = {};
+        twoDigests.kind = FailureDigest;
+        NoteFailure(task, twoDigests);
+        CloseAndGiveBack(request);
+        return nullptr;
+    }
     StoreWord(task->totalSize, totalSize);
     task->serverMinorVersion = ParseMinorVersion(header);
-    ParseValidator(header, validator, kTextSize);
+    ParseValidator(header, version->validator, kTextSize);
     return request;
 }

@@ -16,5 +16,8 @@ struct TaskSegment;
 // worker: the open runs on a thread of the system's pool, and the worker
 // flushes the file and refreshes the record when they are due meanwhile. A
 // stop cancels the open (the task's pendingRequest), so the wait ends with
-// it. Where the pool takes no work, the open runs here. Returns Open's result.
-int OpenKeepingRecord(DownloadTask *task, WebRequest *request, const char *header, TaskSegment &range);
+// it. Where the pool takes no work, the open runs here. Returns Open's
+// result; 0 and otherFile set when the answer names another digest than
+// the first answer of the task's version did (its request closed then).
+int OpenKeepingRecord(DownloadTask *task, WebRequest *request, const char *header, TaskSegment &range,
+                      bool *otherFile);

@@ -1,5 +1,6 @@
 #include "transfer/Resplit.h"
 
+#include "transfer/DigestCheck.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
 #include "transfer/ResplitPolicy.h"
@@ -375,11 +376,19 @@ void HelpRanges(DownloadTask *task)
     if (!task->validator[0])
         StoreWord(task->run.helpBarred, 1);
     StoreWord(task->helping, 1);
+    DigestCheck check(task);
     while (!StopRequested(*task) && !LoadWord(task->announced)) {
         DWORD wait = WaitBeforeNextLook(task, GetTickCount());
         if (!task->wakeWorker || WaitForSingleObject(task->wakeWorker, wait) == WAIT_FAILED)
             Sleep(wait);
         KeepRecordCurrent(task);
+        // Every byte in: the file is announced once it matches its digest,
+        // or the window hears it does not; either way this run is over.
+        if (LoadWord(task->digestDue)) {
+            check.Conclude(CompletionCommand::Posted, nullptr);
+            break;
+        }
+        check.Advance(kDigestLookMilliseconds);
         NoteRates(task, GetTickCount());
         ReleaseFinishedPieces(task);
         // Once help is barred no queued piece opens any more: nothing is queued.

@@ -7,7 +7,7 @@
 // at once.
 
 #include "components/WebRequest.h"
-#include "transfer/Completion.h"
+#include "transfer/DigestCheck.h"
 #include "transfer/DownloadTask.h"
 #include "transfer/Pieces.h"
 #include "transfer/SpeedGate.h"
@@ -109,7 +109,7 @@ void __stdcall transfer::ReceiveCallback(void *context, const void *bytes, unsig
             request->operations->Cancel(request);
     }
     if (complete)
-        AnnounceCompletion(task);
+        AnnounceWhenChecked(task);
     // Held here, the component reads no further on this connection. The
     // range's last bytes count against the cap but are not held: nothing
     // more comes on it.

@@ -5,6 +5,7 @@
 
 #include "store/ResumeRecords.h"
 #include "transfer/Completion.h"
+#include "transfer/DigestCheck.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Pieces.h"
 #include "transfer/Probe.h"
@@ -58,14 +59,18 @@ void ResetOffsets(DownloadTask *task)
 // and the stopping side, which saves the record once the worker is gone,
 // saves the reset one. False too, the task's failure noted, when no place
 // takes the reset record and the file's record claims bytes.
+// validator: a buffer of kTextSize.
+void ResetVersion(DownloadTask *task, const char *validator)
+{
+    TaskLock lock(task);
+    ResetOffsets(task);
+    ResetPieces(task);
+    memcpy(task->validator, validator, sizeof(task->validator));
+}
+
 bool AdoptVersion(DownloadTask *task, const char *validator)
 {
-    {
-        TaskLock lock(task);
-        ResetOffsets(task);
-        ResetPieces(task);
-        memcpy(task->validator, validator, sizeof(task->validator));
-    }
+    ResetVersion(task, validator);
     if (StopRequested(*task))
         return false;
     int section = TaskSection(*task);
@@ -128,28 +133,38 @@ const char *IfRangeValue(const char *validator)
 // adopts the probed version, record included, before the file is made or
 // resized. A paused task's file, still open at the length it had then, is
 // closed first. On failure the probe's request is given back.
-bool PrepareProbedFile(DownloadTask *task, WebRequest *request, const char *validator, bool *sameVersion)
+bool PrepareProbedFile(DownloadTask *task, WebRequest *request, const ProbedVersion &version, bool *sameVersion)
 {
     if (task->fileHandle && task->preparedSize != task->totalSize)
         ReleaseFile(task);
     bool kept = OpenKeptFile(task);
-    *sameVersion = kept && strcmp(validator, task->validator) == 0;
-    if ((*sameVersion || AdoptVersion(task, validator)) && (kept || PrepareFile(task)))
+    HeldDigest held = {task->digest, task->digestSource};
+    *sameVersion = kept && strcmp(version.validator, task->validator) == 0 &&
+                   !ProbeTellsOtherFile(held, version.digest);
+    {
+        // Before the record of a new version is saved, which keeps it.
+        TaskLock lock(task);
+        HeldDigest chosen = ChooseDigest(held, version.digest, *sameVersion);
+        task->digest = chosen.digest;
+        task->digestSource = chosen.source;
+        task->serverDigest = version.digest;
+    }
+    if ((*sameVersion || AdoptVersion(task, version.validator)) && (kept || PrepareFile(task)))
         return true;
     CloseAndGiveBack(request);
     return false;
 }
 
 // One stream from byte 0 over the probe's request, whatever the server's version.
-TransferOutcome StreamFromStart(DownloadTask *task, WebRequest *request, const char *validator)
+TransferOutcome StreamFromStart(DownloadTask *task, WebRequest *request, const ProbedVersion &version)
 {
     // The stop logic tells the two modes apart by the version.
     task->serverMinorVersion = 0;
     bool sameVersion;
-    if (!PrepareProbedFile(task, request, validator, &sameVersion))
+    if (!PrepareProbedFile(task, request, version, &sameVersion))
         return TransferFailed;
     // The stream writes from byte 0 whatever the file held.
-    if (sameVersion && !AdoptVersion(task, validator)) {
+    if (sameVersion && !AdoptVersion(task, version.validator)) {
         CloseAndGiveBack(request);
         return StopRequested(*task) ? TransferStopped : TransferFailed;
     }
@@ -208,13 +223,20 @@ bool DeliverProbeToSegment(DownloadTask *task, TaskSegment &segment, WebRequest 
 
 }  // namespace
 
+void ForgetTaskBytes(DownloadTask *task)
+{
+    const char none[kTextSize] = {};
+    ResetVersion(task, none);
+    SaveResumeRecord(*task, TaskSection(*task), LockWait::UntilFree, Durability::OnDisk);
+}
+
 TransferOutcome StreamOverNewProbe(DownloadTask *task)
 {
-    char validator[kTextSize];
-    WebRequest *request = Probe(task, validator);
+    ProbedVersion version;
+    WebRequest *request = Probe(task, &version);
     if (!request)
         return TransferFailed;
-    return StreamFromStart(task, request, validator);
+    return StreamFromStart(task, request, version);
 }
 
 TransferOutcome FreshStart(DownloadTask *task)
@@ -223,32 +245,32 @@ TransferOutcome FreshStart(DownloadTask *task)
     // file goes into place without asking the server, which may hold another
     // version by now.
     if (task->resumeFlag && OpenCompleteFile(task)) {
-        AnnounceCompletion(task);
+        CheckThenAnnounce(task);
         return TransferCompleted;
     }
     // Set when a range was refused as of another version: a new probe that
     // shows the same version means the server will not serve such ranges.
     bool rangesSuspect = false;
     for (int restart = 0;; ++restart) {
-        char validator[kTextSize];
-        WebRequest *request = Probe(task, validator);
+        ProbedVersion version;
+        WebRequest *request = Probe(task, &version);
         if (!request)
             return TransferFailed;
         bool sameVersion;
-        if (!PrepareProbedFile(task, request, validator, &sameVersion))
+        if (!PrepareProbedFile(task, request, version, &sameVersion))
             return TransferFailed;
         // The whole file is already here (a host ended after the record said so,
         // before the rename): it goes into place without being fetched again.
         if (task->resumeFlag && AllBytesIn(*task)) {
             CloseAndGiveBack(request);
-            AnnounceCompletion(task);
+            CheckThenAnnounce(task);
             return TransferCompleted;
         }
         if (rangesSuspect && sameVersion)
-            return StreamFromStart(task, request, validator);
+            return StreamFromStart(task, request, version);
 
         if (SingleStreamMode(*task)) {
-            if (sameVersion && !AdoptVersion(task, validator)) {
+            if (sameVersion && !AdoptVersion(task, version.validator)) {
                 CloseAndGiveBack(request);
                 return StopRequested(*task) ? TransferStopped : TransferFailed;
             }
@@ -347,7 +369,7 @@ SegmentIssue IssueSegments(DownloadTask *task, WebRequest *probe)
     // Every byte may be in already (a resumed task whose segments were all
     // complete): no delivery will come to announce it.
     if (AllBytesIn(*task))
-        AnnounceCompletion(task);
+        AnnounceWhenChecked(task);
     return SegmentsLive;
 }
 
@@ -395,14 +417,15 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
     }
     StoreWord(ExtentOf(*task, range).runsPast, 0);
     DWORD began = GetTickCount();
-    int opened = OpenKeepingRecord(task, request, header, range);
+    bool otherFile;
+    int opened = OpenKeepingRecord(task, request, header, range, &otherFile);
     EndOpening(task);
     // Only the worker opens ranges, so the slowest open of the run needs no lock.
     DWORD took = GetTickCount() - began;
     if (opened && took > task->run.setupMs)
         task->run.setupMs = took;
     if (!opened) {
-        *refusal = request->operations->LastError(request);
+        *refusal = otherFile ? WebRequestFileChanged : request->operations->LastError(request);
         GiveBack(request);
         DropSegment(range, SegmentIdle);
         return 0;

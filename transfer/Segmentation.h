@@ -47,6 +47,12 @@ int OpenRange(DownloadTask *task, TaskSegment &range, ULONGLONG start, ULONGLONG
 // (extent.stopSignalled) cleared with them; false if the system gave none.
 bool RenewRangeEvents(TaskSegment &range, RangeExtent &extent);
 
+// A halted task's bytes are not the file's (they did not match its digest):
+// none is claimed from here on, its offsets, pieces and validator reset as
+// for a new version and its record saved so, on the disk, before anything
+// is written again. The next start fetches the file from byte 0.
+void ForgetTaskBytes(DownloadTask *task);
+
 // A fresh probe and one stream from byte 0 over it: for servers that refuse
 // ranges and for paused single-stream tasks.
 TransferOutcome StreamOverNewProbe(DownloadTask *task);

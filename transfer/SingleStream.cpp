@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "transfer/Completion.h"
+#include "transfer/DigestCheck.h"
 #include "transfer/HttpRequests.h"
 #include "transfer/Segmentation.h"
 #include "transfer/SpeedGate.h"
@@ -39,7 +39,7 @@ TransferOutcome ReadWhole(DownloadTask *task, WebRequest *request)
         return TransferStopped;
     if (written < task->totalSize)
         return TransferShort;
-    AnnounceCompletion(task, CompletionCommand::Sent);
+    CheckThenAnnounce(task, CompletionCommand::Sent);
     return TransferCompleted;
 }
 
@@ -103,7 +103,7 @@ TransferOutcome RunStream(DownloadTask *task, WebRequest *request)
         SetEvent(stream.streamDoneEvent);
         return TransferShort;
     }
-    if (!AnnounceCompletion(task, CompletionCommand::Sent, stream.streamDoneEvent))
+    if (!CheckThenAnnounce(task, CompletionCommand::Sent, stream.streamDoneEvent))
         SetEvent(stream.streamDoneEvent);
     return TransferCompleted;
 }

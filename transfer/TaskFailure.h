@@ -12,6 +12,7 @@ enum FailureKind : LONG {
     FailureRequest,  // the request failed: `error` is its WebRequestError, with the answer's status if any
     FailureNoSize,   // the server's answer gives no length, which a download needs
     FailureFile,     // the temporary file could not be made: `systemError` says why
+    FailureDigest,   // the file fetched twice did not match its digest, or the server named two
 };
 
 struct TaskFailure {

@@ -123,6 +123,17 @@ DWORD WriteAt(DownloadTask *task, ULONGLONG offset, const void *bytes, DWORD cou
     return written;
 }
 
+DWORD ReadAt(DownloadTask *task, ULONGLONG offset, void *bytes, DWORD count)
+{
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    if (!ReadFile(task->fileHandle, bytes, count, &read, &at))
+        return 0;
+    return read;
+}
+
 void FlushTaskFile(DownloadTask *task)
 {
     if (!task->fileHandle)

@@ -43,6 +43,8 @@ int PrepareFile(DownloadTask *task);
 // file, and a page the disk cannot hold would fault inside the copy and end
 // the host, where WriteFile merely fails. Any thread.
 DWORD WriteAt(DownloadTask *task, ULONGLONG offset, const void *bytes, DWORD count);
+// Reads count bytes at offset back; how many it read (fewer past the end or on failure).
+DWORD ReadAt(DownloadTask *task, ULONGLONG offset, void *bytes, DWORD count);
 
 // Flushes the file's bytes to the disk; the segments' counts taken before
 // the flush become what records may claim. On the worker, or on the thread

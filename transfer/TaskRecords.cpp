@@ -15,6 +15,9 @@
 
 namespace {
 
+const char kDigestFromHost[] = "host";
+const char kDigestFromServer[] = "server";
+
 // The record's part of a new task: the segments continue from the stored
 // offsets; everything else starts as in a new task.
 void TakeRecord(DownloadTask *task, const LoadedRecord &loaded)
@@ -25,6 +28,12 @@ void TakeRecord(DownloadTask *task, const LoadedRecord &loaded)
     memcpy(task->tempPath, record.tempPath, sizeof(task->tempPath));
     memcpy(task->proxy, record.proxy, sizeof(task->proxy));
     memcpy(task->validator, record.validator, sizeof(task->validator));
+    // Older records have no digest: such a download goes on unchecked, as before.
+    LONG source = strcmp(record.digestFrom, kDigestFromHost) == 0     ? DigestFromHost
+                  : strcmp(record.digestFrom, kDigestFromServer) == 0 ? DigestFromServer
+                                                                      : DigestFromNobody;
+    if (source != DigestFromNobody && DigestFromText(record.digest, &task->digest))
+        task->digestSource = source;
     task->connectionCount = record.connectionCount;
     // What the record claims was on the disk when it was written: counted
     // as flushed, so that a save before this host's first flush (the
@@ -68,6 +77,11 @@ bool SaveResumeRecord(const DownloadTask &task, int section, LockWait wait, Dura
             record.offsets[i] = FlushedBytes(task, i);
         record.pieceCount = FlushedPieces(task, record.pieces);
         memcpy(record.validator, task.validator, sizeof(record.validator));
+        DigestToText(task.digest, record.digest, sizeof(record.digest));
+        const char *from = task.digestSource == DigestFromHost     ? kDigestFromHost
+                           : task.digestSource == DigestFromServer ? kDigestFromServer
+                                                                   : "";
+        strcpy(record.digestFrom, task.digest.algorithm != DigestNone ? from : "");
     }
     return WriteResumeRecord(record, durability);
 }

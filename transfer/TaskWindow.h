@@ -5,6 +5,7 @@
 
 const char kWindowClass[] = "VexaDownLoad";
 const WPARAM kCommandTaskComplete = 2000;  // lParam: the task's slot
+const WPARAM kCommandDigestVerdict = 2001; // lParam: the slot of a task whose file failed its check
 
 // This process's window of class "VexaDownLoad", or null. Windows of other
 // processes are skipped, so that two hosts never finalize each other's tasks.

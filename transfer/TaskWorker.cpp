@@ -79,6 +79,9 @@ int StartWorker(DownloadTask *task)
     NoteYieldServer(task->url, task->proxy);
     ClearFailure(task);
     StoreWord(task->endedShort, 0);
+    // Every start hashes the file anew, from byte 0.
+    StoreWord(task->digestDue, 0);
+    StoreWord(task->verdict, VerdictNone);
     StoreWord(task->state, TaskDownloading);
     task->threadHandle = CreateThread(nullptr, 0, before == TaskPaused ? ResumeMain : WorkerMain, task, 0, nullptr);
     if (!task->threadHandle)

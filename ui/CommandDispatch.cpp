@@ -5,6 +5,7 @@
 #include "components/SkinEngine.h"
 #include "res/ResourceIds.h"
 #include "store/SettingsFile.h"
+#include "transfer/DigestVerdicts.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFinish.h"
 #include "transfer/TaskSlotTable.h"
@@ -25,6 +26,15 @@ void OnTaskComplete(LPARAM slot)
 {
     if (slot >= 0 && slot < kSlotCount)
         FinalizeTask(static_cast<int>(slot));
+}
+
+void OnDigestVerdict(LPARAM slot)
+{
+    if (slot < 0 || slot >= kSlotCount)
+        return;
+    char reason[kTextSize];
+    LoadResourceText(StringDigestMismatch, reason, sizeof(reason));
+    TakeDigestVerdict(static_cast<int>(slot), reason);
 }
 
 // A dialog that cannot be created (-1) counts as Ok: the user asked for the
@@ -114,6 +124,7 @@ void DispatchCommand(HWND window, WPARAM wParam, LPARAM lParam)
     int id = LOWORD(wParam);
     switch (id) {
     case kCommandTaskComplete: OnTaskComplete(lParam); break;
+    case kCommandDigestVerdict: OnDigestVerdict(lParam); break;
     case IDM_START_ALL: StartAllTasks(); break;
     case IDM_PAUSE_ALL: PauseAllTasks(); break;
     case IDM_DELETE_ALL: OnDeleteAll(window); break;

@@ -11,6 +11,7 @@ int FailureStringId(const TaskFailure &failure)
     switch (failure.kind) {
     case FailureNone: return 0;
     case FailureNoSize: return StringNoFileSize;
+    case FailureDigest: return StringDigestMismatch;
     case FailureFile:
         return failure.systemError == ERROR_DISK_FULL || failure.systemError == ERROR_HANDLE_DISK_FULL
                    ? StringDiskFull

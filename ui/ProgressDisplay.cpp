@@ -4,12 +4,14 @@
 #include <string.h>
 
 #include "components/SkinEngine.h"
+#include "transfer/DigestVerdicts.h"
 #include "transfer/StallRecovery.h"
 #include "transfer/TaskControl.h"
 #include "transfer/TaskFinish.h"
 #include "transfer/TaskRecords.h"
 #include "transfer/TaskSlotTable.h"
 #include "ui/ProcessState.h"
+#include "ui/ResourceText.h"
 #include "util/DisplayScale.h"
 
 namespace {
@@ -22,13 +24,16 @@ const UINT kRepaintPeriodMs = 100;
 const UINT kRotationPeriodMs = 3000;
 
 // Keeps the records of running tasks fresh for a host that is killed, gets
-// downloads that stalled moving again, and puts in place those whose
-// completion no window heard.
+// downloads that stalled moving again, puts in place those whose completion
+// no window heard, and takes the digest verdicts no window heard.
 void CALLBACK TaskUpkeepTick(HWND, UINT, UINT_PTR, DWORD)
 {
     RefreshResumeRecords();
     RecoverStalledTasks();
     FinalizeUnheardCompletions();
+    char mismatch[kTextSize];
+    LoadResourceText(StringDigestMismatch, mismatch, sizeof(mismatch));
+    TakeUnheardDigestVerdicts(mismatch);
 }
 
 // The size font: the GUI font's description with SimHei (named in GB2312) at

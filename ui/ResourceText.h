@@ -41,7 +41,8 @@ enum ResourceStringId {
     StringNoFileSize = 53,
     StringDiskFull = 54,
     StringCannotWriteFile = 55,
-    StringFailedWithCode = 56
+    StringFailedWithCode = 56,
+    StringDigestMismatch = 57
 };
 
 // The module the resources come from: the language library, else the plug-in.

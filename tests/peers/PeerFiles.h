@@ -22,6 +22,12 @@ std::string GeneratedUrl(const char *kind, const std::string &key, unsigned long
 // bursts: a file from there is in within a second.
 std::string PacedUrl(unsigned long long size);
 
+// What the generated-content server counts under key: "count", the requests
+// it answered, "sent", the body bytes it sent, "whole", the answers with the
+// whole file, "ranged", the body bytes of its range answers; -1 when it
+// cannot be asked.
+long long CountedUnder(const char *what, const std::string &key);
+
 // "https://<host>:<RAVLIX_TLS_PORT + offset>" + path: offset 0 serves a
 // certificate of the test authority (for localhost, 127.0.0.1 and ::1), 1 a
 // self-signed one, 2 an expired one, 3 one for another host name; 5 is a

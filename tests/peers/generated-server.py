@@ -16,7 +16,9 @@ first of them over the probe's answer) after DROP_AFTER bytes.
 request a second's worth at once and then holds it to 2 MB/s, as nginx's
 limit_rate does; /paced/<key>/gen/<size>.bin holds each request to 2 MB/s
 from its first byte. /count/<key> answers how many requests were made under
-<key>, /sent/<key> how many body bytes their answers sent.
+<key>, /sent/<key> how many body bytes their answers sent, /whole/<key> how
+many of them were answered with the whole file (200), /ranged/<key> how many
+body bytes the range answers (206) sent.
 
 Shapes the re-splitting policy was not tuned on: /far/<key>/gen/<size>.bin
 waits FAR_DELAY before every answer's header, as a distant server does, and
@@ -28,9 +30,20 @@ and so does a range from the same offset. /shared/<key>/gen/<size>.bin sends
 every request under <key> down one line of SHARED_RATE: each write waits its
 turn, so more connections share the rate rather than add to it.
 
+Digests: /digest/<kind>/... before any of the paths above names the whole
+file's digest in every answer, 200 and 206 alike: "sha256" and "sha512" in
+Repr-Digest, "legacy" in the older Digest field, "wrong" a Repr-Digest of
+another file, "two" a right Repr-Digest beside a wrong Digest. "changing"
+is a file replaced after its first answer: every later answer is of a new
+version, the generator's bytes from offset 1 on, with that version's digest
+and the same ETag, which only the digest tells apart. Any kind may be
+followed by -<key>: requests and bytes are then counted under digest<key>
+(/count/digest<key>), and "changing" counts its answers there.
+
     generated-server.py PORT            serves on 127.0.0.1:PORT
     generated-server.py --sha256 SIZE   prints the SHA-256 of a whole file
 """
+import base64
 import bisect
 import hashlib
 import http.server
@@ -78,6 +91,8 @@ DROPPED_REQUEST = 5
 DROP_AFTER = 256 * 1024
 COUNTS = {}
 SENT = {}
+WHOLE = {}
+RANGED = {}
 COUNTS_LOCK = threading.Lock()
 
 
@@ -164,6 +179,39 @@ def paced(pieces, due, limit, line):
                     time.sleep(ahead)
 
 
+DIGESTS = {}
+DIGESTS_LOCK = threading.Lock()
+
+
+def whole_digest(name, size, shift=0):
+    """The digest of the generator's size bytes from offset shift, computed once."""
+    with DIGESTS_LOCK:
+        if (name, size, shift) not in DIGESTS:
+            digest = hashlib.new(name)
+            for piece in generated_bytes(shift, shift + size):
+                digest.update(piece)
+            DIGESTS[(name, size, shift)] = base64.b64encode(digest.digest()).decode()
+        return DIGESTS[(name, size, shift)]
+
+
+def digest_fields(kind, number, size):
+    """The header fields an answer of the generated file of size bytes
+    carries for the digest route's kind, the number-th under its key, as
+    (name, value) pairs."""
+    if not kind:
+        return []
+    if kind == "changing":
+        return [("Repr-Digest", "sha-256=:%s:" % whole_digest("sha256", size, 0 if number == 0 else 1))]
+    right = whole_digest("sha512" if kind == "sha512" else "sha256", size)
+    return {
+        "sha256": [("Repr-Digest", "sha-256=:%s:" % right)],
+        "sha512": [("Repr-Digest", "sha-512=:%s:" % right)],
+        "legacy": [("Digest", "SHA-256=%s" % right)],
+        "wrong": [("Repr-Digest", "sha-256=:%s:" % whole_digest("sha256", size + 1))],
+        "two": [("Repr-Digest", "sha-256=:%s:" % right), ("Digest", "SHA-256=%s" % whole_digest("sha256", size + 1))],
+    }[kind]
+
+
 def pacing(prefix, first):
     """The due, limit and line for paced() of an answer from byte first; a far
     server's wait comes here, before any header."""
@@ -199,26 +247,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.answer(send_body=True)
 
     def answer(self, send_body):
-        counted = re.fullmatch(r"/(count|sent)/(\w+)", self.path)
+        counted = re.fullmatch(r"/(count|sent|whole|ranged)/(\w+)", self.path)
         if counted:
+            table = {"count": COUNTS, "sent": SENT, "whole": WHOLE, "ranged": RANGED}[counted.group(1)]
             with COUNTS_LOCK:
-                body = str((COUNTS if counted.group(1) == "count" else SENT).get(counted.group(2), 0)).encode()
+                body = str(table.get(counted.group(2), 0)).encode()
             self.send_response(200)
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
             if send_body:
                 self.wfile.write(body)
             return
-        match = re.fullmatch(r"(/slow|/(?:uneven|drop|burst|paced|far|drift|shared)/\w+)?/gen/(\d+)\.bin",
+        match = re.fullmatch(r"(?:/digest/(sha256|sha512|legacy|wrong|two|changing)(?:-(\w+))?)?"
+                             r"(/slow|/(?:uneven|drop|burst|paced|far|drift|shared)/\w+)?/gen/(\d+)\.bin",
                              self.path)
         if not match:
             self.send_error(404)
             return
-        size = int(match.group(2))
+        kind, prefix, size = match.group(1), match.group(3), int(match.group(4))
+        digest_key = "digest" + match.group(2) if match.group(2) else None
         asked = self.headers.get("Range")
         ranged = re.fullmatch(r"\s*bytes\s*=\s*(\d+)-(\d*)\s*", asked) if asked else None
         first, end = int(ranged.group(1)) if ranged else 0, size
-        due, limit, line = pacing(match.group(1) or "", first)
+        due, limit, line = pacing(prefix or "", first)
         status = 200
         if asked:
             if not ranged or first >= size:
@@ -235,19 +286,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(end - first))
         self.send_header("Accept-Ranges", "bytes")
         self.send_header("ETag", '"gen-%d"' % size)
+        number = next_request(digest_key) if digest_key else 0
+        # The new version of a changed file: the same length, other bytes.
+        shift = 1 if kind == "changing" and number > 0 else 0
+        for name, value in digest_fields(kind, number, size):
+            self.send_header(name, value)
         if status == 206:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (first, end - 1, size))
         self.end_headers()
         if not send_body:
             return
-        key = match.group(1).split("/")[2] if match.group(1) and match.group(1) != "/slow" else None
+        key = digest_key or (prefix.split("/")[2] if prefix and prefix != "/slow" else None)
+        if key and status == 200:
+            with COUNTS_LOCK:
+                WHOLE[key] = WHOLE.get(key, 0) + 1
         try:
-            pieces = generated_bytes(first, end)
+            pieces = generated_bytes(first + shift, end + shift)
             for piece in paced(pieces, due, limit, line) if due or limit or line else pieces:
                 self.wfile.write(piece)
                 if key:
                     with COUNTS_LOCK:
                         SENT[key] = SENT.get(key, 0) + len(piece)
+                        if status == 206:
+                            RANGED[key] = RANGED.get(key, 0) + len(piece)
             if limit is not None:
                 self.close_connection = True
         except (BrokenPipeError, ConnectionResetError):

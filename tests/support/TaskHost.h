@@ -1,7 +1,8 @@
 // A stand-in for the plug-in's floating window while the transfer engine is
 // tested on its own: a window of class "VexaDownLoad" on the test's thread
-// that hands the task-complete command to FinalizeTask, a controller, and a
-// download folder of the test's own.
+// that hands the task-complete command to FinalizeTask and the
+// digest-verdict command to TakeDigestVerdict, a controller, and a download
+// folder of the test's own.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +16,7 @@
 #include "tests/support/TaskTable.h"
 #include "tests/support/WholeFile.h"
 #include "tests/support/TestFolder.h"
+#include "transfer/DigestVerdicts.h"
 #include "transfer/StallRecovery.h"
 #include "transfer/TaskFinish.h"
 #include "transfer/TaskHalt.h"
@@ -130,6 +132,9 @@ public:
 
     static volatile LONG completions;
     static volatile LONG finalizations;
+    // What the window's string table says, in the history of a file that
+    // never matched its digest.
+    static constexpr const char *kMismatchReason = "file does not match its digest";
     DownloadController controller;
     HWND window;
     std::string folder;
@@ -142,6 +147,10 @@ private:
         if (message == WM_COMMAND && LOWORD(wParam) == kCommandTaskComplete) {
             InterlockedIncrement(&finalizations);
             FinalizeTask(static_cast<int>(lParam));
+            return 0;
+        }
+        if (message == WM_COMMAND && LOWORD(wParam) == kCommandDigestVerdict) {
+            TakeDigestVerdict(static_cast<int>(lParam), kMismatchReason);
             return 0;
         }
         return DefWindowProcA(window, message, wParam, lParam);

@@ -44,36 +44,6 @@ std::string UnevenUrl(const char *kind, const std::string &key, ULONGLONG size =
     return GeneratedUrl(kind, key, size);
 }
 
-// What the server counts under key: "count", the requests it answered, or
-// "sent", the body bytes it sent; -1 when it cannot be asked.
-long long CountedUnder(const char *what, const std::string &key)
-{
-    const char *port = getenv("RAVLIX_GENERATED_PORT");
-    if (!port)
-        return -1;
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<u_short>(atoi(port)));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (connect(connection, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0) {
-        std::string request =
-            std::string("GET /") + what + "/" + key + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-        send(connection, request.data(), static_cast<int>(request.size()), 0);
-        char buffer[1024];
-        int got;
-        while ((got = recv(connection, buffer, sizeof(buffer), 0)) > 0)
-            answer.append(buffer, got);
-    }
-    closesocket(connection);
-    WSACleanup();
-    size_t body = answer.find("\r\n\r\n");
-    return body == std::string::npos ? -1 : atoll(answer.c_str() + body + 4);
-}
-
 int RequestsUnder(const std::string &key)
 {
     return static_cast<int>(CountedUnder("count", key));
