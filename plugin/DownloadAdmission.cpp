@@ -142,6 +142,8 @@ int AdmitDownload(DownloadController *controller, const char *url, const char *p
     strcpy(plainUrl, url);
     FileDigest hostDigest = {};
     TakeUrlDigest(plainUrl, &hostDigest);
+    if (plainUrl[0] == '\0')
+        return RAVLIX_INVALID_REQUEST;
     url = plainUrl;
 
     Destination destination;

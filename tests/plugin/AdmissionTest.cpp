@@ -68,6 +68,8 @@ TEST_F(AdmissionTest, RefusesBadInputWithoutTakingASlot)
     std::string longUrl = "http://127.0.0.1:9/" + longText;
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, AdmitDownload(&controller, nullptr, "", nullptr, 1));
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit(""));
+    // Nothing left once the host's digest is cut off.
+    EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("#sha256=abc"));
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit(longUrl.c_str()));
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a\r\nMULTHREAD=5"));
     EXPECT_EQ(RAVLIX_INVALID_REQUEST, Admit("http://127.0.0.1:9/a", nullptr, 1, "proxy\n:1"));
