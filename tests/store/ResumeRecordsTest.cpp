@@ -63,7 +63,7 @@ TEST_F(ResumeRecordsTest, WriteWritesOneOffsetPerConnectionThenTheTexts)
     record.offsets[1] = 7;
     WriteResumeRecord(record);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "PROXYPASSWORD",
-                                        "VALIDATOR", "PIECES0", "PIECESOF"}),
+                                        "VALIDATOR", "PIECES0", "PIECESOF", "DIGEST", "DIGESTFROM", "DIGESTOF"}),
               RecordKeys(2));
     EXPECT_EQ("4000000000", RecordValue(2, "OFFSET0"));
     EXPECT_EQ("1", RecordValue(2, "MULTHREAD"));
@@ -80,7 +80,7 @@ TEST_F(ResumeRecordsTest, WriteWritesOneOffsetPerConnectionThenTheTexts)
     WriteResumeRecord(record);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "OFFSET1", "OFFSET2", "OFFSET3", "OFFSET4", "MULTHREAD", "URLNAME",
                                         "DESTNAME", "PROXY", "PROXYPASSWORD", "VALIDATOR", "PIECES0", "PIECES1", "PIECES2",
-                                        "PIECES3", "PIECES4", "PIECESOF"}),
+                                        "PIECES3", "PIECES4", "PIECESOF", "DIGEST", "DIGESTFROM", "DIGESTOF"}),
               RecordKeys(3));
     EXPECT_EQ("500", RecordValue(3, "OFFSET4"));
     EXPECT_EQ("127.0.0.1:3128", RecordValue(3, "PROXY"));
@@ -99,7 +99,7 @@ TEST_F(ResumeRecordsTest, ClearBlanksEveryKeyAndKeepsThem)
     ClearResumeRecord(1);
     EXPECT_EQ((std::vector<std::string>{"MULTHREAD", "URLNAME", "DESTNAME", "SINGLEOFFSET", "OFFSET0", "OFFSET1",
                                         "OFFSET2", "OFFSET3", "OFFSET4", "PROXY", "PROXYPASSWORD", "VALIDATOR", "PIECES0",
-                                        "PIECES1", "PIECES2", "PIECES3", "PIECES4", "PIECESOF"}),
+                                        "PIECES1", "PIECES2", "PIECES3", "PIECES4", "PIECESOF", "DIGEST", "DIGESTFROM", "DIGESTOF"}),
               RecordKeys(1));
     EXPECT_EQ("0", RecordValue(1, "MULTHREAD"));
     EXPECT_EQ("", RecordValue(1, "URLNAME"));

@@ -37,25 +37,30 @@ TEST_F(TaskRecordsTest, SaveCopiesTheTasksKeysOneOffsetPerUsedSegment)
     Describe(task, "http://host/a.bin", "C:\\down/a.bin.hhh", 5);
     strcpy(task.proxy, "127.0.0.1:3128");
     strcpy(task.validator, "ETag: \"x\"");
+    task.digest.algorithm = DigestSha256;
+    task.digest.bytes[31] = 0xAB;
+    task.digestSource = DigestFromHost;
     for (int i = 0; i < 5; ++i)
         task.segments[i].received = task.extents[i].flushed = 100 * (i + 1);
     SaveResumeRecord(task, 3);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "OFFSET1", "OFFSET2", "OFFSET3", "OFFSET4", "MULTHREAD", "URLNAME",
                                         "DESTNAME", "PROXY", "PROXYPASSWORD", "VALIDATOR", "PIECES0", "PIECES1", "PIECES2",
-                                        "PIECES3", "PIECES4", "PIECESOF"}),
+                                        "PIECES3", "PIECES4", "PIECESOF", "DIGEST", "DIGESTFROM", "DIGESTOF"}),
               RecordKeys(3));
     EXPECT_EQ("500", RecordValue(3, "OFFSET4"));
     EXPECT_EQ("5", RecordValue(3, "MULTHREAD"));
     EXPECT_EQ("C:\\down/a.bin.hhh", RecordValue(3, "DESTNAME"));
     EXPECT_EQ("127.0.0.1:3128", RecordValue(3, "PROXY"));
     EXPECT_EQ("ETag: \"x\"", RecordValue(3, "VALIDATOR"));
+    EXPECT_EQ("sha256:" + std::string(62, '0') + "ab", RecordValue(3, "DIGEST"));
+    EXPECT_EQ("host", RecordValue(3, "DIGESTFROM"));
 
     // Segments beyond the connection count have no key; a section below 1
     // is no record.
     task.connectionCount = 1;
     SaveResumeRecord(task, 4);
     EXPECT_EQ((std::vector<std::string>{"OFFSET0", "MULTHREAD", "URLNAME", "DESTNAME", "PROXY", "PROXYPASSWORD",
-                                        "VALIDATOR", "PIECES0", "PIECESOF"}),
+                                        "VALIDATOR", "PIECES0", "PIECESOF", "DIGEST", "DIGESTFROM", "DIGESTOF"}),
               RecordKeys(4));
     std::string before = ReadWholeFile(SettingsFilePath());
     SaveResumeRecord(task, 0);

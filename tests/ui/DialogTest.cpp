@@ -18,6 +18,7 @@
 #include "tests/support/IniText.h"
 #include "tests/support/TaskHost.h"
 #include "tests/ui/UiHarness.h"
+#include "transfer/PacePolicy.h"
 #include "transfer/SpeedGate.h"
 #include "ui/HistoryDialog.h"
 #include "ui/SettingDialog.h"
@@ -244,9 +245,9 @@ TEST_F(SettingDialogTest, TheSpeedCapIsKibPerSecondAndOkAppliesIt)
         }
         EXPECT_EQ(c.kept, ProfileValue(SettingsFilePath(), "DOWNLOAD", "SPEEDCAP")) << typed;
         EXPECT_EQ(c.background ? "1" : "0", ProfileValue(SettingsFilePath(), "DOWNLOAD", "BACKGROUND")) << typed;
-        // Applied at once: a capped reader takes a tenth of a second's worth.
+        // Applied at once: a capped reader takes the pace's few milliseconds.
         ULONGLONG cap = strtoull(c.kept, nullptr, 10);
-        EXPECT_EQ(cap ? (cap / 10 > 2048 ? cap / 10 : 2048) : 1u << 20, SpeedGateReadSize(1u << 20)) << typed;
+        EXPECT_EQ(cap ? PacedReadSize(cap, 1u << 20) : 1u << 20, SpeedGateReadSize(1u << 20)) << typed;
     }
     ApplySpeedSettings(SpeedSettings{0, false});
 }
