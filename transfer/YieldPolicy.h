@@ -25,7 +25,7 @@ const ULONGLONG kYieldFirstRate = 1 << 20;
 const ULONGLONG kYieldLeastRate = 32 * 1024;
 // Growth and shrink per second at an empty queue and at twice the target;
 // until the first queue is seen the rate grows faster, as TCP's slow start.
-const ULONGLONG kYieldStartGrowthPercent = 400;
+const ULONGLONG kYieldStartGrowthPercent = 200;
 const ULONGLONG kYieldGrowthPercent = 100;
 const ULONGLONG kYieldShrinkPercent = 100;
 // The line's own round trip is the least of the last minutes, in buckets so

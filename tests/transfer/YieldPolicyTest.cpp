@@ -36,7 +36,7 @@ TEST(YieldPolicy, TheRateFollowsTheQueueItAdds)
         // At the target it holds, neither growth nor cut, once the line's
         // own round trip is out of the last few.
         {"at the target", kYieldTargetMicros, 20, kYieldFirstRate, 3 * kYieldFirstRate},
-        {"twice the target for two seconds", 2 * kYieldTargetMicros, 20, kYieldFirstRate / 4, kYieldFirstRate / 2},
+        {"twice the target for two seconds", 2 * kYieldTargetMicros, 20, kYieldFirstRate / 8, kYieldFirstRate / 2},
         // A queue that stays: the rate goes to its least, never to nothing.
         {"a full queue for ten seconds", 100 * kMs, 100, kYieldLeastRate, kYieldLeastRate},
     };
