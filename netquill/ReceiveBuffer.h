@@ -29,10 +29,14 @@ int FixedReceiveBuffer(const SocketPlatform &platform);
 // where it holds up every other stream on the line. Its buffer is kept to
 // this long at its pace, so that the sender slows as soon as the reader
 // does; never below the least, which a connection needs to run at all.
-// When the reader no longer paces itself, the connection gets back the
-// buffer it began with, or, where the system tuned it (it tunes it no more
-// once set), kUntunedReceiveBuffer.
-const unsigned kPacedBufferMs = 60;
+// The buffer is the connection's window, which must hold a round trip's
+// worth at the pace, or a distant server could not keep up with it: 400 ms
+// covers the round trips of nearly every line. A full buffer sends no burst:
+// the server sends only what each read takes out of it, 20 ms of the pace
+// (kReaderPaceMs). When the reader no longer paces itself, the connection
+// gets back the buffer it began with, or, where the system tuned it (it
+// tunes it no more once set), kUntunedReceiveBuffer.
+const unsigned kPacedBufferMs = 400;
 // How long connections that start after a paced reader start paced too.
 const unsigned kPacedStartMemoryMs = 5000;
 // Where the buffer is fixed (Wine), a connection starts with no more than
@@ -41,7 +45,7 @@ const unsigned kPacedStartMemoryMs = 5000;
 // download are then not sent megabytes before their reader's pace is known.
 // A system that tunes the buffer grows it as the reader reads anyway.
 const int kFirstReceiveBuffer = 256 * 1024;
-const int kPacedBufferLeast = 32 * 1024;
+const int kPacedBufferLeast = 64 * 1024;
 
 // The receive buffer for a reader that takes readLimit bytes per
 // readPaceMs (ReadLimitAtReaderPace), given the buffer asked for at the
