@@ -31,11 +31,14 @@ int FixedReceiveBuffer(const SocketPlatform &platform);
 // does; never below the least, which a connection needs to run at all.
 // The buffer is the connection's window, which must hold a round trip's
 // worth at the pace, or a distant server could not keep up with it: 400 ms
-// covers the round trips of nearly every line. A full buffer sends no burst:
-// the server sends only what each read takes out of it, 20 ms of the pace
-// (kReaderPaceMs). When the reader no longer paces itself, the connection
-// gets back the buffer it began with, or, where the system tuned it (it
-// tunes it no more once set), kUntunedReceiveBuffer.
+// covers the round trips of nearly every line. It costs other traffic on a
+// shared bottleneck, though: the receiver opens the window in steps that
+// grow with the buffer, each sent at line rate (60 ms left a player whole
+// beside a capped download where 400 ms cost it a sixth of its worst
+// second). A buffer that follows each connection's round trip would have
+// both. When the reader no longer paces itself, the connection gets back
+// the buffer it began with, or, where the system tuned it (it tunes it no
+// more once set), kUntunedReceiveBuffer.
 const unsigned kPacedBufferMs = 400;
 // How long connections that start after a paced reader start paced too.
 const unsigned kPacedStartMemoryMs = 5000;
