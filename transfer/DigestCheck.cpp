@@ -45,8 +45,7 @@ ULONGLONG WrittenInOrder(DownloadTask *task)
 void TellWindow(DownloadTask *task, DigestVerdict verdict)
 {
     StoreWord(task->verdict, verdict);
-    if (HWND window = FindTaskWindow())
-        PostMessageA(window, WM_COMMAND, kCommandDigestVerdict, task->slotIndex);
+    PostToTaskWindow(kCommandDigestVerdict, task->slotIndex);
 }
 
 }  // namespace

@@ -22,8 +22,7 @@ void TakeDigestVerdict(int slot, const char *mismatchReason)
     // As the task-complete command: nothing is deleted under an operation
     // further up that still works on the task.
     if (InsideAnsweringWait()) {
-        if (HWND window = FindTaskWindow())
-            PostMessageA(window, WM_COMMAND, kCommandDigestVerdict, slot);
+        PostToTaskWindow(kCommandDigestVerdict, slot);
         return;
     }
     // The worker that gave the verdict has ended or is ending, and the

@@ -112,11 +112,23 @@ int PrepareFile(DownloadTask *task)
     return 1;
 }
 
-DWORD WriteAt(DownloadTask *task, ULONGLONG offset, const void *bytes, DWORD count)
+namespace {
+
+// Where a positioned read or write of the task's file goes; the handle is
+// synchronous, so the call returns once it is done.
+OVERLAPPED PositionAt(ULONGLONG offset)
 {
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+}  // namespace
+
+DWORD WriteAt(DownloadTask *task, ULONGLONG offset, const void *bytes, DWORD count)
+{
+    OVERLAPPED at = PositionAt(offset);
     DWORD written = 0;
     if (!WriteFile(task->fileHandle, bytes, count, &written, &at))
         return 0;
@@ -125,9 +137,7 @@ DWORD WriteAt(DownloadTask *task, ULONGLONG offset, const void *bytes, DWORD cou
 
 DWORD ReadAt(DownloadTask *task, ULONGLONG offset, void *bytes, DWORD count)
 {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    OVERLAPPED at = PositionAt(offset);
     DWORD read = 0;
     if (!ReadFile(task->fileHandle, bytes, count, &read, &at))
         return 0;

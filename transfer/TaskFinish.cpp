@@ -22,8 +22,7 @@ namespace {
 // so that nothing deletes a task an operation further up still works on.
 void PostCompletionAgain(int slot)
 {
-    if (HWND window = FindTaskWindow())
-        PostMessageA(window, WM_COMMAND, kCommandTaskComplete, slot);
+    PostToTaskWindow(kCommandTaskComplete, slot);
 }
 
 // Puts the complete file of the slot's task into place and ends the task;

@@ -12,3 +12,9 @@ HWND FindTaskWindow()
     }
     return nullptr;
 }
+
+void PostToTaskWindow(WPARAM command, int slot)
+{
+    if (HWND window = FindTaskWindow())
+        PostMessageA(window, WM_COMMAND, command, slot);
+}

@@ -10,3 +10,6 @@ const WPARAM kCommandDigestVerdict = 2001; // lParam: the slot of a task whose f
 // This process's window of class "VexaDownLoad", or null. Windows of other
 // processes are skipped, so that two hosts never finalize each other's tasks.
 HWND FindTaskWindow();
+
+// Posts command (one of the two above) for the slot to that window, if any.
+void PostToTaskWindow(WPARAM command, int slot);
